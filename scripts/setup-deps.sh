@@ -1,0 +1,29 @@
+#!/bin/sh
+# Installs the Debian packages that building, running and testing Refloom need.
+# Quiet and quick when everything is already there; safe to run again.
+set -eu
+
+packages="g++ make cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+libmotif-dev libxt-dev libxmu-dev libx11-dev libxtst-dev xvfb xdotool mwm x11-utils"
+[ "${1:-}" = "--fuzz" ] && packages="$packages clang libclang-rt-dev"
+
+missing=""
+for p in $packages; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  case "$status" in
+    *" installed") ;;
+    *) missing="$missing $p" ;;
+  esac
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing missing packages:$missing"
+if [ "$(id -u)" -eq 0 ]; then
+  sudo=""
+else
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q >/dev/null
+# shellcheck disable=SC2086
+$sudo apt-get install -y -q --no-install-recommends $missing >/dev/null

@@ -1,0 +1,254 @@
+#include "core/bibtex_reader.h"
+
+#include <cstring>
+#include <limits>
+
+#include "core/file_io.h"
+#include "core/line_reader.h"
+
+namespace refloom {
+
+RefId parse_key(std::string_view key) {
+  std::size_t pos = 0;
+  while (pos < key.size() && (key[pos] == ' ' || (key[pos] >= '\t' && key[pos] <= '\r'))) ++pos;
+  bool negative = false;
+  if (pos < key.size() && (key[pos] == '+' || key[pos] == '-')) {
+    negative = key[pos] == '-';
+    ++pos;
+  }
+  RefId value = 0;
+  bool overflow = false;
+  for (; pos < key.size() && key[pos] >= '0' && key[pos] <= '9'; ++pos) {
+    const auto digit = static_cast<RefId>(key[pos] - '0');
+    if (value > (std::numeric_limits<RefId>::max() - digit) / 10) overflow = true;
+    value = value * 10 + digit;
+  }
+  if (overflow) return std::numeric_limits<RefId>::max();
+  return negative ? RefId{0} - value : value;
+}
+
+namespace {
+
+// Field names in the order they are tried: field order, except that
+// "keyword" comes before "key", so that keyword lines are not taken for key.
+const std::array<const FieldInfo*, kFieldCount>& match_order() {
+  static const std::array<const FieldInfo*, kFieldCount> order = [] {
+    std::array<const FieldInfo*, kFieldCount> result{};
+    for (std::size_t i = 0; i < kFieldOrder.size(); ++i) result[i] = &kFieldOrder[i];
+    for (std::size_t i = 0; i + 1 < result.size(); ++i) {
+      if (result[i]->slot == kKey && result[i + 1]->slot == kKeyword) std::swap(result[i], result[i + 1]);
+    }
+    return result;
+  }();
+  return order;
+}
+
+// A word that begins with a field name counts as that field.
+const FieldInfo* match_field(std::string_view rest) {
+  if (rest.empty()) return nullptr;
+  for (const FieldInfo* field : match_order()) {
+    if (field->name[0] == rest[0] && rest.starts_with(field->name)) return field;
+  }
+  return nullptr;
+}
+
+// The line-oriented scanner: seek an entry, take its header apart, then read
+// fields until the entry ends, a format error stops everything, or the file
+// ends. The entry being read is built in `entry_` and stored into its
+// reference when the entry ends in any way, so nothing read is lost.
+class BibtexReader {
+ public:
+  BibtexReader(ReferenceDatabase& database, std::FILE* file, std::ostream& messages)
+      : database_(database), lines_(file), messages_(messages) {}
+
+  void run();
+
+ private:
+  enum class Outcome { kNextEntry, kEndOfFile, kStop };
+
+  bool next_line() {
+    if (!lines_.next(line_)) return false;
+    pos_ = 0;
+    return true;
+  }
+  void skip_spaces() {
+    while (pos_ < line_.size() && line_[pos_] == ' ') ++pos_;
+  }
+  std::string_view rest() const { return line_.substr(pos_); }
+
+  Outcome read_entry();
+  Outcome read_fields();
+  Outcome read_value(const FieldInfo& field, char opening);
+  std::size_t find_value_end(std::size_t from, char opening, int& depth) const;
+
+  void report_header(std::string_view message) {
+    messages_ << "BibTeX file corrupted in reference: " << number_ << "\n" << message;
+  }
+  void report_field(std::string_view message) {
+    messages_ << "BibTeX file corrupted in reference " << number_ << " ! \n" << message;
+  }
+
+  ReferenceDatabase& database_;
+  LineReader lines_;
+  std::ostream& messages_;
+  std::string_view line_;
+  std::size_t pos_ = 0;
+  std::size_t number_ = 0;  // reference number of the entry being read
+  ReferenceBuilder entry_;
+  std::string value_;
+};
+
+void BibtexReader::run() {
+  if (!next_line()) return;
+  for (;;) {
+    // Everything up to the next at sign is passed over.
+    std::size_t at;
+    while ((at = line_.find('@', pos_)) == std::string_view::npos) {
+      if (!next_line()) return;
+    }
+    pos_ = at + 1;
+
+    database_.add_reference();
+    number_ = database_.ref_count();
+    entry_.clear();
+    const Outcome outcome = read_entry();
+    entry_.store_into(database_.reference(number_ - 1));
+    if (outcome != Outcome::kNextEntry) return;
+  }
+}
+
+BibtexReader::Outcome BibtexReader::read_entry() {
+  const std::size_t brace = line_.find('{', pos_);
+  if (brace == std::string_view::npos || brace == pos_) {
+    report_header("Entrytype must be followed by >> { << \n");
+    return Outcome::kStop;
+  }
+  entry_.set_text(kEntryTypeSlot, line_.substr(pos_, brace - pos_));
+
+  const std::size_t comma = line_.find(',', brace + 1);
+  if (comma == std::string_view::npos || comma == brace + 1) {
+    report_header("Entrykey must be followed by >> , << \n");
+    return Outcome::kStop;
+  }
+  entry_.ref_id = parse_key(line_.substr(brace + 1, comma - brace - 1));
+  pos_ = comma + 1;
+  return read_fields();
+}
+
+BibtexReader::Outcome BibtexReader::read_fields() {
+  for (;;) {
+    skip_spaces();
+    if (pos_ == line_.size()) {
+      // The next line is tested at once, even when it is empty.
+      if (!next_line()) return Outcome::kEndOfFile;
+      skip_spaces();
+    }
+
+    const FieldInfo* field = match_field(rest());
+    if (field == nullptr) {
+      if (pos_ < line_.size() && line_[pos_] == '}') {
+        ++pos_;  // the entry is complete; seek on after the brace
+        return Outcome::kNextEntry;
+      }
+      messages_ << "unknown field: " << rest() << " skip this line! \n";
+      if (!next_line()) return Outcome::kEndOfFile;
+      continue;
+    }
+
+    const std::size_t equals = line_.find('=', pos_);
+    if (equals == std::string_view::npos) {
+      report_field(std::string("\"").append(field->name).append("\" must be followed by >> = << \n"));
+      return Outcome::kStop;
+    }
+    pos_ = equals + 1;
+    skip_spaces();
+    if (pos_ == line_.size() || (line_[pos_] != '{' && line_[pos_] != '"')) {
+      report_field(std::string(field->name).append(" must start with either >> { << or >> \" << \n"));
+      return Outcome::kStop;
+    }
+    const char opening = line_[pos_++];
+    const Outcome outcome = read_value(*field, opening);
+    if (outcome != Outcome::kNextEntry) return outcome;
+
+    skip_spaces();
+    if (pos_ == line_.size()) {
+      // A value that ends its line ends the entry.
+      if (!next_line()) return Outcome::kEndOfFile;
+      return Outcome::kNextEntry;
+    }
+    if (line_[pos_] == ',') {
+      ++pos_;
+      continue;
+    }
+    report_field(std::string(field->name).append(" field must be terminated with >> , << \n"));
+    return Outcome::kStop;
+  }
+}
+
+// The position of the closing delimiter on the current line from `from`
+// on, or npos. A braced value ends at the brace that closes the opening one
+// (depth carries over lines); a quoted value at the first double quote not
+// directly after a backslash and not enclosed as {"}.
+std::size_t BibtexReader::find_value_end(std::size_t from, char opening, int& depth) const {
+  const char* data = line_.data();
+  const std::size_t size = line_.size();
+  if (opening == '{') {
+    for (std::size_t i = from; i < size; ++i) {
+      if (data[i] == '{') {
+        ++depth;
+      } else if (data[i] == '}' && --depth == 0) {
+        return i;
+      }
+    }
+    return std::string_view::npos;
+  }
+  for (std::size_t i = from; i < size; ++i) {
+    const void* quote = std::memchr(data + i, '"', size - i);
+    if (quote == nullptr) break;
+    i = static_cast<std::size_t>(static_cast<const char*>(quote) - data);
+    if (i > 0 && data[i - 1] == '\\') continue;
+    if (i > 0 && data[i - 1] == '{' && i + 1 < size && data[i + 1] == '}') continue;
+    return i;
+  }
+  return std::string_view::npos;
+}
+
+BibtexReader::Outcome BibtexReader::read_value(const FieldInfo& field, char opening) {
+  // A value over several lines is the parts of its lines joined by line
+  // feeds; it is stored as one append, which gives the same text as
+  // appending part after part.
+  value_.clear();
+  int depth = 1;
+  std::size_t start = pos_;
+  for (;;) {
+    const std::size_t end = find_value_end(start, opening, depth);
+    if (end != std::string_view::npos) {
+      value_.append(line_.substr(start, end - start));
+      entry_.append_text(field.slot, value_);
+      pos_ = end + 1;
+      return Outcome::kNextEntry;
+    }
+    value_.append(line_.substr(start));
+    if (!next_line()) {
+      // The file ended inside the value: keep what was read of it.
+      entry_.append_text(field.slot, value_);
+      return Outcome::kEndOfFile;
+    }
+    value_.push_back('\n');
+    start = 0;
+  }
+}
+
+}  // namespace
+
+int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages) {
+  FilePtr file = open_for_reading(path);
+  if (!file) {
+    messages << "Cannot open file: " << path << "\n";
+    return -1;
+  }
+  BibtexReader(database, file.get(), messages).run();
+  return 0;
+}
+
+}  // namespace refloom

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "core/fields.h"
+#include "core/reference_database.h"
+
+namespace refloom {
+
+// Reads a BibTeX file and appends one reference per entry to the database.
+// Reports format errors and unknown fields on `messages` and stops at the
+// first format error, keeping everything read up to it.
+// Returns 0 when the file was read (to its end or to an error), -1 when it
+// cannot be opened (the database is then unchanged).
+int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages);
+
+// An entry key read as a number: leading white space, an optional sign,
+// then digits up to the first non-digit; no digits give 0. Read as an
+// unsigned 64-bit value (a minus sign gives the two's complement; a value
+// too large for 64 bits gives the largest one).
+RefId parse_key(std::string_view key);
+
+}  // namespace refloom

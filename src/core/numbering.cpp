@@ -1,0 +1,67 @@
+#include "core/numbering.h"
+
+#include <limits>
+
+#include "numeric/sort.h"
+
+namespace refloom {
+
+RefIdAllocator::RefIdAllocator(std::vector<RefId> ids_in_use) : sorted_(std::move(ids_in_use)) {
+  if (sorted_.empty()) return;
+  sort(sorted_.size(), sorted_.data());
+  smallest_ = sorted_.front();
+  largest_ = sorted_.back();
+}
+
+RefId RefIdAllocator::peek() {
+  if (sorted_.empty() && taken_ == 0) return 1;
+  // Element k of the merged run (0-based) is compared with smallest + k.
+  // The results taken so far sit just before sorted_[scanned_], so element
+  // sorted_[i] stands at position i + taken_.
+  using Wide = unsigned __int128;
+  while (scanned_ < sorted_.size() &&
+         Wide{sorted_[scanned_]} <= Wide{smallest_} + scanned_ + taken_) {
+    ++scanned_;
+  }
+  if (scanned_ < sorted_.size()) return static_cast<RefId>(smallest_ + scanned_ + taken_);
+  if (largest_ < std::numeric_limits<RefId>::max()) return largest_ + 1;
+  return smallest_ - 1;  // every number from the smallest up is in use
+}
+
+void RefIdAllocator::take(RefId id) {
+  if (sorted_.empty() && taken_ == 0) {
+    sorted_.push_back(id);
+    smallest_ = largest_ = id;
+    return;
+  }
+  if (id < smallest_) {
+    smallest_ = id;  // only when nothing above is free: the run stays gap-free
+  } else if (id > largest_) {
+    largest_ = id;
+  }
+  ++taken_;
+}
+
+RefId next_refid(const ReferenceDatabase& database, std::size_t a) {
+  if (database.empty()) return 1;
+  const std::size_t m = std::min(a, database.ref_count());
+  std::vector<RefId> ids;
+  ids.reserve(m);
+  for (std::size_t i = 0; i < m; ++i) ids.push_back(database.reference(i).ref_id());
+  return RefIdAllocator(std::move(ids)).peek();
+}
+
+void renumber_loaded(ReferenceDatabase& database, std::size_t first_new) {
+  if (first_new == 0 || first_new >= database.ref_count()) return;
+  std::vector<RefId> ids;
+  ids.reserve(first_new);
+  for (std::size_t i = 0; i < first_new; ++i) ids.push_back(database.reference(i).ref_id());
+  RefIdAllocator allocator(std::move(ids));
+  for (std::size_t i = first_new; i < database.ref_count(); ++i) {
+    const RefId id = allocator.peek();
+    allocator.take(id);
+    database.reference(i).set_ref_id(id);
+  }
+}
+
+}  // namespace refloom

@@ -1,0 +1,108 @@
+#include "core/reference_database.h"
+
+#include <algorithm>
+
+namespace refloom {
+
+void ReferenceDatabase::add_reference() { refs_.emplace_back(); }
+
+void ReferenceDatabase::append_reference(Reference reference) {
+  refs_.push_back(std::move(reference));
+}
+
+void ReferenceDatabase::delete_reference(std::size_t index) {
+  if (index >= refs_.size()) return;
+  refs_.erase(refs_.begin() + static_cast<std::ptrdiff_t>(index));
+  if (refs_.empty()) refs_.shrink_to_fit();
+}
+
+void ReferenceDatabase::retain(const std::vector<std::size_t>& ascending_indices) {
+  std::size_t kept = 0;
+  for (std::size_t index : ascending_indices) {
+    if (index >= refs_.size()) break;
+    if (index != kept) refs_[kept] = std::move(refs_[index]);
+    ++kept;
+  }
+  refs_.erase(refs_.begin() + static_cast<std::ptrdiff_t>(kept), refs_.end());
+  refs_.shrink_to_fit();
+}
+
+Reference* ReferenceDatabase::by_number(std::size_t number) {
+  if (number == 0 || number > refs_.size()) return nullptr;
+  return &refs_[number - 1];
+}
+
+void ReferenceDatabase::set_slot(std::size_t number, int slot, std::string_view text) {
+  if (Reference* reference = by_number(number)) reference->set_text(slot, text);
+}
+
+void ReferenceDatabase::set_ref_id(std::size_t number, RefId value) {
+  if (Reference* reference = by_number(number)) reference->set_ref_id(value);
+}
+
+void ReferenceDatabase::set_entry_type(std::size_t number, std::string_view text) {
+  set_slot(number, kEntryTypeSlot, text);
+}
+void ReferenceDatabase::set_title(std::size_t number, std::string_view text) { set_slot(number, kTitle, text); }
+void ReferenceDatabase::set_booktitle(std::size_t number, std::string_view text) {
+  set_slot(number, kBooktitle, text);
+}
+void ReferenceDatabase::set_institution(std::size_t number, std::string_view text) {
+  set_slot(number, kInstitution, text);
+}
+void ReferenceDatabase::set_abstract(std::size_t number, std::string_view text) {
+  set_slot(number, kAbstract, text);
+}
+void ReferenceDatabase::set_pages(std::size_t number, std::string_view text) { set_slot(number, kPages, text); }
+void ReferenceDatabase::set_comment(std::size_t number, std::string_view text) {
+  set_slot(number, kComment, text);
+}
+void ReferenceDatabase::set_month(std::size_t number, std::string_view text) { set_slot(number, kMonth, text); }
+
+void ReferenceDatabase::set_journal_n(std::size_t number, std::string_view text, std::size_t length) {
+  set_slot(number, kJournal, text.substr(0, length));
+}
+
+void ReferenceDatabase::set_volume_before_colon(std::size_t number, std::string_view text) {
+  set_slot(number, kVolume, text.substr(0, text.find(':')));
+}
+
+void ReferenceDatabase::append_keyword(std::size_t number, std::string_view text) {
+  if (Reference* reference = by_number(number)) reference->append_text(kKeyword, text);
+}
+
+void ReferenceDatabase::append_field(std::string_view name, std::size_t number, std::string_view text) {
+  const auto slot = field_slot(name);
+  if (!slot) return;
+  if (Reference* reference = by_number(number)) reference->append_text(*slot, text);
+}
+
+void ReferenceDatabase::clear_edit_buffer() {
+  for (int slot = 1; slot < kSlotCount; ++slot) edit_buffer_.text(slot).clear();
+}
+
+void ReferenceDatabase::load_edit_buffer(std::size_t index) {
+  if (index >= refs_.size()) return;
+  const Reference& reference = refs_[index];
+  edit_buffer_.ref_id = reference.ref_id();
+  for (int slot = 1; slot < kSlotCount; ++slot) edit_buffer_.text(slot).assign(reference.text_or_empty(slot));
+}
+
+void ReferenceDatabase::store_edit_buffer(std::size_t index) {
+  if (index >= refs_.size()) return;
+  std::array<std::optional<std::string_view>, kSlotCount> texts;
+  for (int slot = 1; slot < kSlotCount; ++slot) {
+    const std::string& text = edit_buffer_.text(slot);
+    if (!text.empty()) texts[static_cast<std::size_t>(slot)] = text;
+  }
+  refs_[index].set_ref_id(edit_buffer_.ref_id);
+  refs_[index].assign_texts(texts);
+}
+
+EntryType ReferenceDatabase::entry_type_index(std::size_t index) const {
+  if (index >= refs_.size()) return -1;
+  const auto name = refs_[index].text(kEntryTypeSlot);
+  return name ? entry_type_of(*name) : EntryType{-1};
+}
+
+}  // namespace refloom

@@ -1,0 +1,56 @@
+#include "import/load.h"
+
+#include <array>
+
+#include "core/bibtex_reader.h"
+#include "core/numbering.h"
+
+namespace refloom {
+
+namespace {
+
+struct FormatInfo {
+  int file_type;
+  std::string_view label;
+  std::string_view name;
+};
+
+constexpr std::array<FormatInfo, 5> kFormats = {{
+    {kBibtexFile, "BibTeX", "bibtex"},
+    {kMedlineOvidFile, "Medline Ovid", "ovid"},
+    {kMedlineSpirsFile, "Medline Spirs", "spirs"},
+    {kMedlinePubmedFile, "Medline PubMed", "pubmed"},
+    {kInspecFile, "Inspec", "inspec"},
+}};
+
+int read_file(ReferenceDatabase& database, const std::string& path, int file_type, std::ostream& messages) {
+  switch (file_type) {
+    case kBibtexFile:
+      return read_bibtex(database, path, messages);
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+std::string_view file_type_label(int file_type) {
+  for (const FormatInfo& format : kFormats) {
+    if (format.file_type == file_type) return format.label;
+  }
+  return {};
+}
+
+std::optional<int> file_type_from_name(std::string_view name) {
+  if (name == "bibtex") return kBibtexFile;
+  return std::nullopt;
+}
+
+int load_file(ReferenceDatabase& database, const std::string& path, int file_type, std::ostream& messages) {
+  const std::size_t before = database.ref_count();
+  const int result = read_file(database, path, file_type, messages);
+  if (before > 0 && database.ref_count() > before) renumber_loaded(database, before);
+  return result;
+}
+
+}  // namespace refloom

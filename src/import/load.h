@@ -1,0 +1,35 @@
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "core/reference_database.h"
+
+namespace refloom {
+
+// The formats of the Load dialog, by their 1-based position in its list.
+enum FileType : int {
+  kBibtexFile = 1,
+  kMedlineOvidFile = 2,
+  kMedlineSpirsFile = 3,
+  kMedlinePubmedFile = 4,
+  kInspecFile = 5,
+};
+
+// The label of a format in the Load dialog ("BibTeX", "Medline Ovid", ...).
+std::string_view file_type_label(int file_type);
+
+// A format by its short command-line name (bibtex, ovid, spirs, pubmed,
+// inspec), if it is one that can be read.
+std::optional<int> file_type_from_name(std::string_view name);
+
+// Adds the references of one file to the database, as File > Load does:
+// the reader of the format appends them (reporting on `messages`), and when
+// the database held references before, every reference read in gets a new
+// RefId, numbered against all those before it. Returns the reader's result
+// (-1 when the file cannot be opened); unknown formats read nothing.
+int load_file(ReferenceDatabase& database, const std::string& path, int file_type, std::ostream& messages);
+
+}  // namespace refloom

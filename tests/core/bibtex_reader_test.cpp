@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "core/bibtex_reader.h"
+#include "support/temp_dir.h"
+
+namespace refloom {
+namespace {
+
+using testing::TempDir;
+
+struct Read {
+  ReferenceDatabase db;
+  std::string messages;
+  int result = 0;
+};
+
+Read read_text(std::string_view text) {
+  TempDir dir;
+  const std::string path = dir.file("in.bib");
+  testing::write_file(path, text);
+  Read read;
+  std::ostringstream messages;
+  read.result = read_bibtex(read.db, path, messages);
+  read.messages = messages.str();
+  return read;
+}
+
+TEST(BibtexReader, MissingFileIsReportedAndChangesNothing) {
+  ReferenceDatabase db;
+  std::ostringstream messages;
+  EXPECT_EQ(read_bibtex(db, "/nonexistent/x.bib", messages), -1);
+  EXPECT_EQ(messages.str(), "Cannot open file: /nonexistent/x.bib\n");
+  EXPECT_TRUE(db.empty());
+  TempDir dir;
+  EXPECT_EQ(read_bibtex(db, dir.path(), messages), -1);  // a directory is no file
+}
+
+TEST(BibtexReader, NestedBracesAndClosingLine) {
+  const Read read = read_text("@article{12,\ntitle = {A {nested} title}\n}\n");
+  ASSERT_EQ(read.db.ref_count(), 1U);
+  const Reference& r = read.db.reference(0);
+  EXPECT_EQ(r.ref_id(), 12U);
+  EXPECT_EQ(r.text(kEntryTypeSlot), "article");
+  EXPECT_EQ(r.text(kTitle), "A {nested} title");
+  EXPECT_EQ(read.messages, "");
+  EXPECT_EQ(read.result, 0);
+}
+
+TEST(BibtexReader, QuotedValuesKeepEscapedAndEnclosedQuotes) {
+  const Read read = read_text("@article{1,\nauthor = \"M{\\\"u}ller\",\ntitle = \"a {\"} b\",\n}\n");
+  ASSERT_EQ(read.db.ref_count(), 1U);
+  EXPECT_EQ(read.db.reference(0).text(kAuthor), "M{\\\"u}ller");
+  EXPECT_EQ(read.db.reference(0).text(kTitle), "a {\"} b");
+}
+
+TEST(BibtexReader, EntryTypeIsVerbatimAndFieldNamesLowerCaseOnly) {
+  const Read read = read_text("@ Article {3,\nTitle = {x},\nyear = {1990}\n}\n");
+  ASSERT_EQ(read.db.ref_count(), 1U);
+  EXPECT_EQ(read.db.reference(0).text(kEntryTypeSlot), " Article ");
+  EXPECT_FALSE(read.db.reference(0).has(kTitle));
+  EXPECT_EQ(read.db.reference(0).text(kYear), "1990");
+  EXPECT_EQ(read.messages, "unknown field: Title = {x}, skip this line! \n");
+}
+
+TEST(BibtexReader, KeysReadAsNumbers) {
+  const Read read = read_text(
+      "@misc{smith99,\n}\n@misc{12a,\n}\n@misc{ 7,\n}\n@misc{7,\n}\n"
+      "@misc{18446744073709551615,\n}\n@misc{-1,\n}\n@misc{+5,\n}\n");
+  ASSERT_EQ(read.db.ref_count(), 7U);
+  EXPECT_EQ(read.db.reference(0).ref_id(), 0U);
+  EXPECT_EQ(read.db.reference(1).ref_id(), 12U);
+  EXPECT_EQ(read.db.reference(2).ref_id(), 7U);
+  EXPECT_EQ(read.db.reference(3).ref_id(), 7U);  // duplicates stay
+  EXPECT_EQ(read.db.reference(4).ref_id(), 18446744073709551615ULL);
+  EXPECT_EQ(read.db.reference(5).ref_id(), 18446744073709551615ULL);
+  EXPECT_EQ(read.db.reference(6).ref_id(), 5U);
+  EXPECT_EQ(parse_key("99999999999999999999999"), 18446744073709551615ULL);
+  EXPECT_EQ(parse_key("-2"), 18446744073709551614ULL);
+  EXPECT_EQ(parse_key(""), 0U);
+}
+
+TEST(BibtexReader, FieldNamesMatchAsPrefixes) {
+  const Read read = read_text(
+      "@book{1,\nkeywords = {x, y},\neditors = {E},\ntitlex = {T},\nkey = {K},\n}\n");
+  const Reference& r = read.db.reference(0);
+  EXPECT_EQ(r.text(kKeyword), "x, y");
+  EXPECT_EQ(r.text(kEditor), "E");
+  EXPECT_EQ(r.text(kTitle), "T");
+  EXPECT_EQ(r.text(kKey), "K");
+}
+
+TEST(BibtexReader, TabIndentedFieldIsUnknown) {
+  const Read read = read_text("@article{1,\n\ttitle = {x},\nyear = {2000},\n}\n");
+  EXPECT_EQ(read.messages, "unknown field: \ttitle = {x}, skip this line! \n");
+  EXPECT_FALSE(read.db.reference(0).has(kTitle));
+  EXPECT_EQ(read.db.reference(0).text(kYear), "2000");
+}
+
+TEST(BibtexReader, CarriageReturnLineEnds) {
+  const Read read = read_text("@article{1,\r\ntitle = {T},\r\nyear = {2000}\r\n}\r\n@misc{2,\r\n}\r\n");
+  ASSERT_EQ(read.db.ref_count(), 1U);
+  EXPECT_EQ(read.db.reference(0).text(kTitle), "T");
+  EXPECT_EQ(read.messages,
+            "unknown field: \r skip this line! \n"
+            "unknown field: \r skip this line! \n"
+            "BibTeX file corrupted in reference 1 ! \n"
+            "year field must be terminated with >> , << \n");
+}
+
+TEST(BibtexReader, BareNumberStopsWithTheOpeningMessage) {
+  const Read read = read_text("@article{1,\ntitle = {T}\n}\n@article{2,\nyear = 1995,\ntitle = {U}\n}\n@misc{3,\n}\n");
+  ASSERT_EQ(read.db.ref_count(), 2U);
+  EXPECT_EQ(read.db.reference(0).text(kTitle), "T");
+  EXPECT_FALSE(read.db.reference(1).has(kTitle));
+  EXPECT_EQ(read.messages,
+            "BibTeX file corrupted in reference 2 ! \n"
+            "year must start with either >> { << or >> \" << \n");
+  EXPECT_EQ(read.result, 0);
+}
+
+TEST(BibtexReader, ClosingBraceOnTheValueLineStops) {
+  const Read read = read_text("@article{1,\ntitle = {T}}\n");
+  EXPECT_EQ(read.messages,
+            "BibTeX file corrupted in reference 1 ! \n"
+            "title field must be terminated with >> , << \n");
+  EXPECT_EQ(read.db.reference(0).text(kTitle), "T");
+}
+
+TEST(BibtexReader, MissingEqualsSignStops) {
+  const Read read = read_text("@article{4,\nauthor {X},\n}\n");
+  EXPECT_EQ(read.messages,
+            "BibTeX file corrupted in reference 1 ! \n\"author\" must be followed by >> = << \n");
+}
+
+TEST(BibtexReader, HeaderErrors) {
+  Read read = read_text("@article{1,\n}\n@{2,\n}\n");
+  ASSERT_EQ(read.db.ref_count(), 2U);
+  EXPECT_FALSE(read.db.reference(1).has(kEntryTypeSlot));
+  EXPECT_EQ(read.messages,
+            "BibTeX file corrupted in reference: 2\nEntrytype must be followed by >> { << \n");
+
+  read = read_text("@article 1,\n");
+  EXPECT_EQ(read.messages,
+            "BibTeX file corrupted in reference: 1\nEntrytype must be followed by >> { << \n");
+
+  read = read_text("@preamble{\"x\"}\n");
+  ASSERT_EQ(read.db.ref_count(), 1U);
+  EXPECT_EQ(read.db.reference(0).text(kEntryTypeSlot), "preamble");
+  EXPECT_EQ(read.messages,
+            "BibTeX file corrupted in reference: 1\nEntrykey must be followed by >> , << \n");
+
+  read = read_text("@article{,\n");
+  EXPECT_EQ(read.messages,
+            "BibTeX file corrupted in reference: 1\nEntrykey must be followed by >> , << \n");
+}
+
+TEST(BibtexReader, StringAndCommentEntriesWithACommaAreReferences) {
+  // "y" is no field: its line is skipped, closing brace and all.
+  const Read read = read_text("@string{x, y = {z}}\n}\n@comment{1, note = {n},\n}\n");
+  ASSERT_EQ(read.db.ref_count(), 2U);
+  EXPECT_EQ(read.db.reference(0).text(kEntryTypeSlot), "string");
+  EXPECT_EQ(read.db.reference(1).text(kEntryTypeSlot), "comment");
+  EXPECT_EQ(read.db.reference(1).text(kNote), "n");
+}
+
+TEST(BibtexReader, MultiLineValues) {
+  const Read read = read_text(
+      "@article{1,\ntitle = {one\n  two\nthree},\nabstract = \"a\n\nb\",\nnote = {\nx},\n}\n");
+  const Reference& r = read.db.reference(0);
+  EXPECT_EQ(r.text(kTitle), "one\n  two\nthree");
+  EXPECT_EQ(r.text(kAbstract), "a\n\nb");
+  EXPECT_EQ(r.text(kNote), "\nx");
+}
+
+TEST(BibtexReader, QuoteAtTheStartOfAContinuationLineEndsTheValue) {
+  const Read read = read_text("@article{1,\ntitle = \"a\n\", year = {1}\n}\n");
+  EXPECT_EQ(read.db.reference(0).text(kTitle), "a\n");
+  EXPECT_EQ(read.db.reference(0).text(kYear), "1");
+}
+
+TEST(BibtexReader, FieldNamedTwiceKeepsBothValues) {
+  const Read read = read_text("@article{1,\nnote = {a},\nnote = {},\nnote = {b},\n}\n");
+  EXPECT_EQ(read.db.reference(0).text(kNote), "a\n\nb");
+}
+
+TEST(BibtexReader, MissingCommaEndsTheEntry) {
+  const Read read = read_text("@article{1,\ntitle = {T}\nyear = {1999},\n}\n@misc{2,\n}\n");
+  ASSERT_EQ(read.db.ref_count(), 2U);
+  EXPECT_FALSE(read.db.reference(0).has(kYear));
+  EXPECT_EQ(read.messages, "");
+}
+
+TEST(BibtexReader, MissingClosingBraceMergesTheNextHeaderAsUnknownField) {
+  const Read read = read_text("@article{1,\ntitle = {T},\n@article{2,\nyear = {1999},\n}\n");
+  ASSERT_EQ(read.db.ref_count(), 1U);
+  EXPECT_EQ(read.db.reference(0).text(kYear), "1999");
+  EXPECT_EQ(read.messages, "unknown field: @article{2, skip this line! \n");
+}
+
+TEST(BibtexReader, SeveralEntriesOnOneLine) {
+  const Read read = read_text("@misc{1, note = {a}, }@misc{2, note = {b},}\n");
+  ASSERT_EQ(read.db.ref_count(), 2U);
+  EXPECT_EQ(read.db.reference(0).text(kNote), "a");
+  EXPECT_EQ(read.db.reference(1).text(kNote), "b");
+  EXPECT_EQ(read.db.reference(1).ref_id(), 2U);
+}
+
+TEST(BibtexReader, BlankLineBetweenFields) {
+  const Read read = read_text("@article{1,\ntitle = {T},\n\nyear = {1},\n}\n");
+  EXPECT_EQ(read.messages, "unknown field:  skip this line! \n");
+  EXPECT_EQ(read.db.reference(0).text(kYear), "1");
+}
+
+TEST(BibtexReader, TextBetweenEntriesIsPassedOver) {
+  const Read read = read_text("This file has no entries.\nNone at all\n");
+  EXPECT_EQ(read.db.ref_count(), 0U);
+  EXPECT_EQ(read.result, 0);
+  EXPECT_EQ(read.messages, "");
+}
+
+TEST(BibtexReader, EndOfFileInsideAnEntryOrValueKeepsWhatWasRead) {
+  Read read = read_text("@article{1,\ntitle = {T},");
+  ASSERT_EQ(read.db.ref_count(), 1U);
+  EXPECT_EQ(read.db.reference(0).text(kTitle), "T");
+
+  read = read_text("@article{1,\ntitle = {T},\nabstract = {first\nsecond");
+  EXPECT_EQ(read.db.reference(0).text(kAbstract), "first\nsecond");
+  EXPECT_EQ(read.messages, "");
+}
+
+TEST(BibtexReader, LongLinesAreReadWhole) {
+  const std::string long_value(100000, 'x');
+  const Read read = read_text("@article{1,\ntitle = {" + long_value + "},\nyear = {1}\n}\n");
+  EXPECT_EQ(read.db.reference(0).text(kTitle), long_value);
+  EXPECT_EQ(read.db.reference(0).text(kYear), "1");
+}
+
+TEST(BibtexReader, NumbersInMessagesCountEarlierReferences) {
+  TempDir dir;
+  const std::string path = dir.file("in.bib");
+  testing::write_file(path, "@article{1,\nyear = 1\n}\n");
+  ReferenceDatabase db;
+  db.add_reference();
+  db.add_reference();
+  std::ostringstream messages;
+  read_bibtex(db, path, messages);
+  EXPECT_EQ(messages.str(),
+            "BibTeX file corrupted in reference 3 ! \nyear must start with either >> { << or >> \" << \n");
+}
+
+TEST(BibtexReader, EveryFieldHasItsOwnMessages) {
+  for (const FieldInfo& field : kFieldOrder) {
+    const std::string name(field.name);
+    Read read = read_text("@article{1,\n" + name + " x\n");
+    EXPECT_EQ(read.messages,
+              "BibTeX file corrupted in reference 1 ! \n\"" + name + "\" must be followed by >> = << \n");
+    read = read_text("@article{1,\n" + name + " = x\n");
+    EXPECT_EQ(read.messages,
+              "BibTeX file corrupted in reference 1 ! \n" + name + " must start with either >> { << or >> \" << \n");
+    read = read_text("@article{1,\n" + name + " = {v} x\n");
+    EXPECT_EQ(read.messages,
+              "BibTeX file corrupted in reference 1 ! \n" + name + " field must be terminated with >> , << \n");
+    EXPECT_EQ(read.db.reference(0).text(field.slot), "v");
+  }
+}
+
+}  // namespace
+}  // namespace refloom

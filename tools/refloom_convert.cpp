@@ -1,0 +1,91 @@
+// refloom-convert: loads BibTeX files and literature-database exports the
+// way File > Load does and writes the database as BibTeX, for scripts.
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/bibtex_writer.h"
+#include "core/reference_database.h"
+#include "import/load.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: refloom-convert [-f FORMAT] [-o OUTPUT.bib] INPUT...\n"
+    "  -f FORMAT      format of the inputs that follow: bibtex (the default)\n"
+    "  -o OUTPUT.bib  write the database there instead of to standard output\n"
+    "  --help         show this text\n";
+
+struct Input {
+  std::string path;
+  int file_type;
+};
+
+struct Options {
+  std::vector<Input> inputs;
+  std::optional<std::string> output;
+};
+
+int usage_error(const std::string& reason) {
+  std::cerr << "refloom-convert: " << reason << "\n" << kUsage;
+  return 2;
+}
+
+// Parses the command line; returns an exit status when the run ends here.
+std::optional<int> parse(int argc, char** argv, Options& options) {
+  int file_type = refloom::kBibtexFile;
+  bool options_ended = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (options_ended || arg.empty() || arg[0] != '-' || arg == "-") {
+      options.inputs.push_back({std::string(arg), file_type});
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+    } else if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    } else if (arg == "-f" || arg == "-o") {
+      if (i + 1 >= argc) return usage_error("option " + std::string(arg) + " needs a value");
+      const std::string value = argv[++i];
+      if (arg == "-f") {
+        const auto type = refloom::file_type_from_name(value);
+        if (!type) return usage_error("unknown format: " + value);
+        file_type = *type;
+      } else {
+        options.output = value;
+      }
+    } else {
+      return usage_error("unknown option: " + std::string(arg));
+    }
+  }
+  if (options.inputs.empty()) return usage_error("no input file");
+  return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (const auto status = parse(argc, argv, options)) return *status;
+
+  int status = 0;
+  refloom::ReferenceDatabase database;
+  for (const Input& input : options.inputs) {
+    if (refloom::load_file(database, input.path, input.file_type, std::cerr) < 0) status = 1;
+  }
+
+  if (options.output) {
+    if (refloom::write_bibtex(database, *options.output, std::cerr) < 0) status = 1;
+  } else if (!refloom::write_bibtex(database, stdout) || std::fflush(stdout) != 0) {
+    std::cerr << "refloom-convert: cannot write to standard output\n";
+    status = 1;
+  }
+  return status;
+}
