@@ -247,8 +247,12 @@ int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostre
     messages << "Cannot open file: " << path << "\n";
     return -1;
   }
-  BibtexReader(database, file.get(), messages).run();
+  read_bibtex(database, file.get(), messages);
   return 0;
+}
+
+void read_bibtex(ReferenceDatabase& database, std::FILE* stream, std::ostream& messages) {
+  BibtexReader(database, stream, messages).run();
 }
 
 }  // namespace refloom

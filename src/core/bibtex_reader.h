@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -15,6 +16,9 @@ namespace refloom {
 // Returns 0 when the file was read (to its end or to an error), -1 when it
 // cannot be opened (the database is then unchanged).
 int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages);
+
+// The same from an open stream (read to its end or to a format error).
+void read_bibtex(ReferenceDatabase& database, std::FILE* stream, std::ostream& messages);
 
 // An entry key read as a number: leading white space, an optional sign,
 // then digits up to the first non-digit; no digits give 0. Read as an

@@ -52,6 +52,16 @@ void append_protected(std::string_view value, std::string& out) {
   if (!value.empty() && value.back() == '\\') out.push_back(' ');
 }
 
+}  // namespace
+
+std::string protect_value(std::string_view value) {
+  std::string out;
+  append_protected(value, out);
+  return out;
+}
+
+namespace {
+
 void append_number(RefId value, std::string& out) {
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, value);

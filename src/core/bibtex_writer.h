@@ -29,6 +29,9 @@ enum class ValueForm {
 };
 ValueForm value_form(std::string_view value);
 
+// The text that a value of the kProtectedQuotes form reads back as.
+std::string protect_value(std::string_view value);
+
 // Appends one reference, as written to a file, to `out`.
 void append_bibtex_entry(const Reference& reference, std::string& out);
 

@@ -5,7 +5,7 @@
 namespace refloom {
 
 namespace {
-constexpr std::size_t kInitialBuffer = 1 << 20;
+constexpr std::size_t kInitialBuffer = 1 << 16;
 }
 
 LineReader::LineReader(std::FILE* file) : file_(file), buffer_(kInitialBuffer) {}
