@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "support/run_command.h"
+#include "support/temp_dir.h"
+
+namespace refloom {
+namespace {
+
+using testing::read_file;
+using testing::run_command;
+using testing::TempDir;
+using testing::write_file;
+
+const std::string kConvert = REFLOOM_CONVERT_PATH;
+
+class RefloomConvert : public ::testing::Test {
+ protected:
+  std::string input(std::string_view name, std::string_view content) {
+    const std::string path = dir_.file(name);
+    write_file(path, content);
+    return path;
+  }
+  TempDir dir_;
+};
+
+TEST_F(RefloomConvert, WritesTheDatabaseToStandardOutput) {
+  const auto in = input("a.bib", "@Article{7,\n  title = {T},\n author = \"A\"\n}\n");
+  const auto result = run_command(kConvert, {in});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.out, "@Article{7,\nauthor     = \"A\",\ntitle      = \"T\",\n}\n\n");
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(RefloomConvert, ReaderMessagesGoToStandardErrorByteForByte) {
+  const auto in = input("a.bib", "@article{1,\r\ntitle = {T},\r\nyear = 1999,\n}\n");
+  const auto result = run_command(kConvert, {in});
+  EXPECT_EQ(result.exit_status, 0);
+  // The carriage return after the header's comma is an unknown field too.
+  EXPECT_EQ(result.err,
+            "unknown field: \r skip this line! \n"
+            "unknown field: \r skip this line! \n"
+            "BibTeX file corrupted in reference 1 ! \n"
+            "year must start with either >> { << or >> \" << \n");
+  EXPECT_EQ(result.out, "@article{1,\ntitle      = \"T\",\n}\n\n");
+}
+
+TEST_F(RefloomConvert, LaterInputsAreRenumberedAgainstEverythingBefore) {
+  const auto a = input("a.bib", "@misc{1,\n}\n@misc{5,\n}\n");
+  const auto b = input("b.bib", "@misc{1,\n}\n@misc{2,\n}\n");
+  const auto result = run_command(kConvert, {a, b, a});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.out,
+            "@misc{1,\n}\n\n@misc{5,\n}\n\n@misc{2,\n}\n\n@misc{3,\n}\n\n@misc{4,\n}\n\n@misc{6,\n}\n\n");
+}
+
+TEST_F(RefloomConvert, FirstInputKeepsDuplicateKeys) {
+  const auto a = input("a.bib", "@misc{3,\n}\n@misc{3,\n}\n");
+  EXPECT_EQ(run_command(kConvert, {a}).out, "@misc{3,\n}\n\n@misc{3,\n}\n\n");
+}
+
+TEST_F(RefloomConvert, MissingInputGivesStatusOneButTheRestIsWritten) {
+  const auto a = input("a.bib", "@misc{4,\n}\n");
+  const std::string out = dir_.file("out.bib");
+  const auto result = run_command(kConvert, {"-o", out, dir_.file("missing.bib"), a});
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, "Cannot open file: " + dir_.file("missing.bib") + "\n");
+  EXPECT_EQ(read_file(out), "@misc{4,\n}\n\n");
+}
+
+TEST_F(RefloomConvert, UnwritableOutputGivesStatusOne) {
+  const auto a = input("a.bib", "@misc{4,\n}\n");
+  const std::string out = dir_.file("no/such/dir.bib");
+  const auto result = run_command(kConvert, {"-o", out, a});
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, "Cannot open file: " + out + "\n");
+}
+
+TEST_F(RefloomConvert, BadUsageGivesStatusTwoWithAReasonAndTheUsage) {
+  const auto a = input("a.bib", "");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {"-x", a}, {"-f", "endnote", a}, {"-o"}, {"-f"}}) {
+    const auto result = run_command(kConvert, args);
+    EXPECT_EQ(result.exit_status, 2);
+    EXPECT_EQ(result.out, "");
+    ASSERT_TRUE(result.err.starts_with("refloom-convert: ")) << result.err;
+    const auto first_line_end = result.err.find('\n');
+    EXPECT_TRUE(result.err.substr(first_line_end + 1).starts_with("usage: refloom-convert ")) << result.err;
+  }
+}
+
+TEST_F(RefloomConvert, HelpPrintsTheUsage) {
+  const auto result = run_command(kConvert, {"--help"});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_TRUE(result.out.starts_with("usage: refloom-convert ")) << result.out;
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(RefloomConvert, OutputFileIsWrittenInTheFixedLayout) {
+  const auto a = input("a.bib", "@book{2,\nyear={2001}, title = \"Say {\"}hi{\"}\", note={x \"y\" z}\n}\n");
+  const std::string out = dir_.file("out.bib");
+  const auto result = run_command(kConvert, {"-f", "bibtex", a, "-o", out});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(read_file(out),
+            "@book{2,\n"
+            "note       = {x \"y\" z},\n"
+            "title      = \"Say {\"}hi{\"}\",\n"
+            "year       = \"2001\",\n"
+            "}\n\n");
+}
+
+}  // namespace
+}  // namespace refloom
