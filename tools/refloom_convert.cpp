@@ -10,15 +10,18 @@
 #include <vector>
 
 #include "core/bibtex_writer.h"
+#include "core/latex.h"
 #include "core/reference_database.h"
 #include "import/load.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: refloom-convert [-f FORMAT] [-o OUTPUT.bib] INPUT...\n"
+    "usage: refloom-convert [-f FORMAT] [-o OUTPUT.bib] [-l OUTPUT.tex] INPUT...\n"
     "  -f FORMAT      format of the inputs that follow: bibtex (the default)\n"
     "  -o OUTPUT.bib  write the database there instead of to standard output\n"
+    "  -l OUTPUT.tex  also write a LaTeX document citing every reference,\n"
+    "                 naming OUTPUT.bib (without its extension) as bibliography\n"
     "  --help         show this text\n";
 
 struct Input {
@@ -29,6 +32,7 @@ struct Input {
 struct Options {
   std::vector<Input> inputs;
   std::optional<std::string> output;
+  std::optional<std::string> latex;
 };
 
 int usage_error(const std::string& reason) {
@@ -51,15 +55,17 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
-    } else if (arg == "-f" || arg == "-o") {
+    } else if (arg == "-f" || arg == "-o" || arg == "-l") {
       if (i + 1 >= argc) return usage_error("option " + std::string(arg) + " needs a value");
       const std::string value = argv[++i];
       if (arg == "-f") {
         const auto type = refloom::file_type_from_name(value);
         if (!type) return usage_error("unknown format: " + value);
         file_type = *type;
-      } else {
+      } else if (arg == "-o") {
         options.output = value;
+      } else {
+        options.latex = value;
       }
     } else {
       return usage_error("unknown option: " + std::string(arg));
@@ -86,6 +92,14 @@ int main(int argc, char** argv) {
   } else if (!refloom::write_bibtex(database, stdout) || std::fflush(stdout) != 0) {
     std::cerr << "refloom-convert: cannot write to standard output\n";
     status = 1;
+  }
+
+  if (options.latex) {
+    std::vector<refloom::RefId> cited;
+    cited.reserve(database.ref_count());
+    for (const refloom::Reference& reference : database.references()) cited.push_back(reference.ref_id());
+    const std::string bibliography = refloom::bibliography_name(options.output.value_or(""));
+    if (refloom::write_latex(*options.latex, cited, bibliography, std::cerr) < 0) status = 1;
   }
   return status;
 }

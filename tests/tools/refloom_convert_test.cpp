@@ -108,5 +108,24 @@ TEST_F(RefloomConvert, OutputFileIsWrittenInTheFixedLayout) {
             "}\n\n");
 }
 
+TEST_F(RefloomConvert, LatexDocumentCitesEveryReferenceAndNamesTheOutput) {
+  const auto a = input("a.bib", "@misc{12,\n}\n@misc{7,\n}\n");
+  const std::string out = dir_.file("refs.bib");
+  const std::string tex = dir_.file("refs.tex");
+  auto result = run_command(kConvert, {"-l", tex, "-o", out, a});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(read_file(tex),
+            "\\documentclass[12pt]{article} \n\\begin{document} \n\\nocite{12} \n\\nocite{7} \n"
+            "\\bibliography{" + dir_.file("refs") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
+
+  result = run_command(kConvert, {"-l", tex, a});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_NE(read_file(tex).find("\\bibliography{} \n"), std::string::npos);
+
+  result = run_command(kConvert, {"-l", dir_.file("no/dir.tex"), a});
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, "Cannot open LaTeX file for output! \n");
+}
+
 }  // namespace
 }  // namespace refloom

@@ -1,0 +1,61 @@
+#include "core/listed_references.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace refloom {
+
+bool ListedReferences::contains(std::size_t index) const {
+  return std::binary_search(indices_.begin(), indices_.end(), index);
+}
+
+void ListedReferences::assign(std::vector<std::size_t> ascending_indices) {
+  indices_ = std::move(ascending_indices);
+  indices_.shrink_to_fit();
+}
+
+void ListedReferences::list_all(std::size_t database_count) {
+  indices_.resize(database_count);
+  for (std::size_t i = 0; i < database_count; ++i) indices_[i] = i;
+  indices_.shrink_to_fit();
+}
+
+void ListedReferences::append(std::size_t index) { indices_.push_back(index); }
+
+void ListedReferences::remove_position(std::size_t position) {
+  if (position == 0 || position > indices_.size()) return;
+  for (std::size_t d = position; d < indices_.size(); ++d) indices_[d - 1] = indices_[d] - 1;
+  indices_.pop_back();
+}
+
+void reduce_to_listed(ReferenceDatabase& database, ListedReferences& listed) {
+  if (database.empty()) return;
+  database.retain(listed.indices());
+  listed.list_all(database.ref_count());
+}
+
+namespace {
+
+void append_cut(std::string& line, const Reference& reference, int slot, std::size_t width) {
+  std::string_view text = reference.text_or_empty(slot);
+  text = text.substr(0, text.find('\0'));
+  line.push_back(' ');
+  line.append(text.substr(0, width));
+}
+
+}  // namespace
+
+std::string list_line(const Reference& reference) {
+  std::string line;
+  line.reserve(88);
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, reference.ref_id());
+  line.append(digits, result.ptr);
+  append_cut(line, reference, kAuthor, 15);
+  append_cut(line, reference, kTitle, 30);
+  append_cut(line, reference, kJournal, 15);
+  append_cut(line, reference, kYear, 4);
+  return line;
+}
+
+}  // namespace refloom
