@@ -4,6 +4,7 @@
 
 #include "core/bibtex_reader.h"
 #include "core/numbering.h"
+#include "import/importers.h"
 
 namespace refloom {
 
@@ -23,10 +24,21 @@ constexpr std::array<FormatInfo, 5> kFormats = {{
     {kInspecFile, "Inspec", "inspec"},
 }};
 
+// Every imported record is an article: its source line names a journal.
+constexpr std::string_view kImportedEntryType = "article";
+
 int read_file(ReferenceDatabase& database, const std::string& path, int file_type, std::ostream& messages) {
   switch (file_type) {
     case kBibtexFile:
       return read_bibtex(database, path, messages);
+    case kMedlineOvidFile:
+      return import_medline_ovid(database, path, kImportedEntryType, messages);
+    case kMedlineSpirsFile:
+      return import_medline_spirs(database, path, kImportedEntryType, messages);
+    case kMedlinePubmedFile:
+      return import_medline_pubmed(database, path, kImportedEntryType, messages);
+    case kInspecFile:
+      return import_inspec(database, path, kImportedEntryType, messages);
     default:
       return 0;
   }
@@ -42,7 +54,9 @@ std::string_view file_type_label(int file_type) {
 }
 
 std::optional<int> file_type_from_name(std::string_view name) {
-  if (name == "bibtex") return kBibtexFile;
+  for (const FormatInfo& format : kFormats) {
+    if (format.name == name) return format.file_type;
+  }
   return std::nullopt;
 }
 

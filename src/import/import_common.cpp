@@ -1,0 +1,18 @@
+#include "import/import_common.h"
+
+#include "core/file_io.h"
+
+namespace refloom {
+
+int import_path(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+                std::ostream& messages, StreamImporter import) {
+  FilePtr file = open_for_reading(path);
+  if (!file) {
+    messages << "Cannot open file: " << path << "\n";
+    return -1;
+  }
+  import(database, file.get(), entry_type, RecordStorage::kBuffered);
+  return 0;
+}
+
+}  // namespace refloom

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdio>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "core/reference_database.h"
+
+namespace refloom {
+
+// The importers of literature-database exports. Each reads the export file
+// line by line and appends one reference per record, with its position in
+// the database as RefId and `entry_type` as entry type. Lines before the
+// first record and lines of no known kind are passed over silently, and
+// lines of any length are read whole.
+// Returns 0 once the file was opened, whatever it held; -1 after writing
+// "Cannot open file: <path>\n" to `messages` when it cannot be opened (the
+// database is then unchanged).
+int import_medline_ovid(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+                        std::ostream& messages);
+int import_medline_spirs(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+                         std::ostream& messages);
+int import_medline_pubmed(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+                          std::ostream& messages);
+int import_inspec(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+                  std::ostream& messages);
+
+// How a record reaches the database: kept aside and stored once when it is
+// complete (fast), or through the database setters line by line (the slow
+// path the fast one must match; for tests).
+enum class RecordStorage { kBuffered, kThroughSetters };
+
+// The same from an open stream, read to its end.
+void import_medline_ovid(ReferenceDatabase& database, std::FILE* stream, std::string_view entry_type,
+                         RecordStorage storage = RecordStorage::kBuffered);
+void import_medline_spirs(ReferenceDatabase& database, std::FILE* stream, std::string_view entry_type,
+                          RecordStorage storage = RecordStorage::kBuffered);
+void import_medline_pubmed(ReferenceDatabase& database, std::FILE* stream, std::string_view entry_type,
+                           RecordStorage storage = RecordStorage::kBuffered);
+void import_inspec(ReferenceDatabase& database, std::FILE* stream, std::string_view entry_type,
+                   RecordStorage storage = RecordStorage::kBuffered);
+
+}  // namespace refloom

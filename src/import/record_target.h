@@ -1,0 +1,137 @@
+#pragma once
+
+// Where an importer puts what it reads: the record it started last. Two
+// targets with the same operations: SetterTarget calls the database setters
+// for every change, as the import rules are written; BufferedTarget keeps
+// the record in plain strings and packs it into the database once, when the
+// next record starts or the import ends. Both must leave the database
+// exactly alike; the importers are templates over the target, and the
+// tests and fuzzers hold the two against each other.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/fields.h"
+#include "core/reference.h"
+#include "core/reference_database.h"
+#include "import/convert.h"
+
+namespace refloom {
+
+class SetterTarget {
+ public:
+  SetterTarget(ReferenceDatabase& database, std::string_view entry_type)
+      : database_(database), entry_type_(entry_type) {}
+
+  // The record start: a new reference whose RefId is its number.
+  void start_record() {
+    database_.add_reference();
+    number_ = database_.ref_count();
+    database_.set_ref_id(number_, number_);
+    database_.set_entry_type(number_, entry_type_);
+  }
+  // False until the import's first record start: lines before it have no
+  // record of this import to go to.
+  bool has_record() const { return number_ != 0; }
+  void finish() {}
+
+  void set_title(std::string_view text) { database_.set_title(number_, text); }
+  void set_booktitle(std::string_view text) { database_.set_booktitle(number_, text); }
+  void set_institution(std::string_view text) { database_.set_institution(number_, text); }
+  void set_abstract(std::string_view text) { database_.set_abstract(number_, text); }
+  void set_comment(std::string_view text) { database_.set_comment(number_, text); }
+  void set_month(std::string_view text) { database_.set_month(number_, text); }
+  void set_pages(std::string_view text) { database_.set_pages(number_, text); }
+  void set_journal_n(std::string_view text, std::size_t length) {
+    database_.set_journal_n(number_, text, length);
+  }
+  void set_volume_before_colon(std::string_view text) { database_.set_volume_before_colon(number_, text); }
+  void append_keyword(std::string_view text) { database_.append_keyword(number_, text); }
+  void append_field(FieldSlot slot, std::string_view text) {
+    database_.append_field(field_name(slot), number_, text);
+  }
+  void append_author(std::string_view name) { refloom::append_author(database_, number_, name); }
+  void append_editor(std::string_view name) { refloom::append_editor(database_, number_, name); }
+  void set_year_from_text(std::string_view text) { refloom::set_year_from_text(database_, number_, text); }
+  void set_number_from_text(std::string_view text) { refloom::set_number_from_text(database_, number_, text); }
+
+  std::optional<std::size_t> field_size(FieldSlot slot) const {
+    const auto text = database_.reference(number_ - 1).text(slot);
+    if (!text) return std::nullopt;
+    return text->size();
+  }
+
+ private:
+  ReferenceDatabase& database_;
+  std::string entry_type_;
+  std::size_t number_ = 0;
+};
+
+class BufferedTarget {
+ public:
+  BufferedTarget(ReferenceDatabase& database, std::string_view entry_type)
+      : database_(database), entry_type_(entry_type) {}
+
+  void start_record() {
+    finish();
+    database_.add_reference();
+    number_ = database_.ref_count();
+    record_.clear();
+    record_.ref_id = number_;
+    record_.set_text(kEntryTypeSlot, entry_type_);
+    pending_ = true;
+  }
+  bool has_record() const { return number_ != 0; }
+  // Packs the record into its reference; call once the input has ended.
+  void finish() {
+    if (!pending_) return;
+    record_.store_into(database_.reference(number_ - 1));
+    pending_ = false;
+  }
+
+  void set_title(std::string_view text) { record_.set_text(kTitle, text); }
+  void set_booktitle(std::string_view text) { record_.set_text(kBooktitle, text); }
+  void set_institution(std::string_view text) { record_.set_text(kInstitution, text); }
+  void set_abstract(std::string_view text) { record_.set_text(kAbstract, text); }
+  void set_comment(std::string_view text) { record_.set_text(kComment, text); }
+  void set_month(std::string_view text) { record_.set_text(kMonth, text); }
+  void set_pages(std::string_view text) { record_.set_text(kPages, text); }
+  void set_journal_n(std::string_view text, std::size_t length) {
+    record_.set_text(kJournal, text.substr(0, length));
+  }
+  void set_volume_before_colon(std::string_view text) { record_.set_text(kVolume, text.substr(0, text.find(':'))); }
+  void append_keyword(std::string_view text) { record_.append_text(kKeyword, text); }
+  void append_field(FieldSlot slot, std::string_view text) { record_.append_text(slot, text); }
+  void append_author(std::string_view name) { append_name(kAuthor, name); }
+  void append_editor(std::string_view name) { append_name(kEditor, name); }
+  void set_year_from_text(std::string_view text) { record_.set_text(kYear, leading_integer_text(text)); }
+  void set_number_from_text(std::string_view text) { record_.set_text(kNumber, leading_integer_text(text)); }
+
+  std::optional<std::size_t> field_size(FieldSlot slot) const {
+    if (!record_.has(slot)) return std::nullopt;
+    return record_.text(slot).size();
+  }
+
+ private:
+  void append_name(FieldSlot slot, std::string_view name) {
+    convert_name(name, name_);
+    if (record_.has(slot)) {
+      joined_.assign(record_.text(slot)).append(" and ").append(name_);
+      record_.set_text(slot, joined_);
+    } else {
+      record_.set_text(slot, name_);
+    }
+  }
+
+  ReferenceDatabase& database_;
+  std::string entry_type_;
+  std::size_t number_ = 0;
+  bool pending_ = false;
+  ReferenceBuilder record_;
+  std::string name_;
+  std::string joined_;
+};
+
+}  // namespace refloom
