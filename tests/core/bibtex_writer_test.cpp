@@ -201,17 +201,6 @@ TEST(BibtexWriter, FailedWriteLeavesTheOldFileAndReportsIt) {
             1);
 }
 
-TEST(BibtexWriter, ReadOnlyFileIsNotReplaced) {
-  if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
-  TempDir dir;
-  const std::string path = dir.file("ro.bib");
-  write_file(path, "keep");
-  chmod(path.c_str(), 0444);
-  std::ostringstream messages;
-  EXPECT_EQ(write_bibtex(one("misc", 1), path, messages), -1);
-  EXPECT_EQ(read_file(path), "keep");
-}
-
 // Round trip: whatever is written reads back into equal references, except
 // that empty texts come back absent (they are not written).
 std::string random_text(std::mt19937& rng, bool allow_empty) {

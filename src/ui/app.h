@@ -1,0 +1,64 @@
+#pragma once
+
+// Program-wide objects of the user interface: the toolkit context, the main
+// window's widgets, the database and what the commands share.
+
+#include <X11/Intrinsic.h>
+
+#include <array>
+#include <cstddef>
+#include <ostream>
+#include <string>
+
+#include "core/listed_references.h"
+#include "core/reference_database.h"
+
+namespace refloom::ui {
+
+// Client data of the File, Edit and Search menu entries.
+enum FileCommand : int { kNew = 0, kLoad = 1, kSave = 2, kPrint = 3, kQuit = 4 };
+enum EditCommand : int { kAddReference = 0, kEditReference = 1, kDeleteReference = 2, kReduce = 3 };
+enum SearchCommand : int { kSearchAll = 0, kSearchAnd = 1, kSearchOr = 2, kSearchNot = 3, kViewAll = 4,
+                           kCaseSensitive = 5 };
+
+inline constexpr const char* kWindowTitle = "Refloom Manager, Ver. 1.7";
+inline constexpr std::size_t kDataCommandCount = 12;
+
+extern XtAppContext app_context;
+extern Widget toplevel;  // the application shell
+extern Widget main_w;
+extern Widget reflist;
+extern Widget message;
+// The twelve menu entries usable only while the database holds references,
+// in menu order.
+extern std::array<Widget, kDataCommandCount> DataCommands;
+
+// The path of the file last loaded or saved; names the LaTeX bibliography.
+extern std::string CurrentFileName;
+extern ListedReferences listed_references;
+extern bool case_sensitive;
+
+// The one database; New replaces its contents with a fresh, empty one.
+ReferenceDatabase& database();
+
+// Where messages for the user go (standard output in the program).
+std::ostream& messages();
+void set_messages(std::ostream& stream);
+
+// "number of references: %u" in the message line.
+void update_count(std::size_t count);
+void set_data_commands(bool sensitive);
+void set_window_title(const std::string& title);
+
+// Starts the toolkit (application class Refloom) and returns the shell.
+Widget initialize_toolkit(int& argc, char** argv);
+// Builds the main window in `shell` and resets the shared state; the shell
+// is realized by the caller.
+void build_main_window(Widget shell);
+
+// Callbacks of the menus; client data selects the command.
+void file_cb(Widget widget, XtPointer client_data, XtPointer call_data);
+void edit_cb(Widget widget, XtPointer client_data, XtPointer call_data);
+void search_cb(Widget widget, XtPointer client_data, XtPointer call_data);
+
+}  // namespace refloom::ui

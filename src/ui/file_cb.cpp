@@ -1,0 +1,222 @@
+// The File menu: New, Load with its format list, Save with the overwrite
+// question, Print (the LaTeX dialog) and Quit.
+
+#include <Xm/FileSB.h>
+#include <Xm/List.h>
+#include <Xm/MessageB.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/bibtex_writer.h"
+#include "core/latex.h"
+#include "import/load.h"
+#include "ui/app.h"
+#include "ui/file_dialogs.h"
+#include "ui/reference_list.h"
+#include "ui/xm_util.h"
+
+namespace refloom::ui {
+
+Widget load_dialog = nullptr;
+Widget save_dialog = nullptr;
+Widget latex_dialog = nullptr;
+
+namespace {
+
+constexpr int kFileTypeCount = 5;
+
+// The path a dialog offers, or nothing after telling the user why.
+std::optional<std::string> chosen_path(XmString value) {
+  const auto path = xmstring_text(value);
+  if (!path) {
+    messages() << "Internal error pasting filename! \n";
+    return std::nullopt;
+  }
+  if (path->empty()) {
+    messages() << "No file selected! \n";
+    return std::nullopt;
+  }
+  return path;
+}
+
+Widget create_file_dialog(const char* title, XtCallbackProc ok_callback) {
+  Widget dialog = XmCreateFileSelectionDialog(toplevel, const_cast<char*>("filesb"), nullptr, 0);
+  XtAddCallback(dialog, XmNokCallback, ok_callback, nullptr);
+  XtAddCallback(dialog, XmNcancelCallback, cancel_cb, nullptr);
+  if (title != nullptr) XtVaSetValues(XtParent(dialog), XmNtitle, title, nullptr);
+  return dialog;
+}
+
+void new_database() {
+  XmListDeleteAllItems(reflist);
+  listed_references = ListedReferences();
+  database() = ReferenceDatabase();
+  set_window_title(kWindowTitle);
+  update_count(0);
+  set_data_commands(false);
+}
+
+void show_load_dialog() {
+  if (load_dialog == nullptr) {
+    load_dialog = create_file_dialog(nullptr, load_cb);
+    Arg args[2];
+    XtSetArg(args[0], XmNselectionPolicy, XmSINGLE_SELECT);
+    XtSetArg(args[1], XmNvisibleItemCount, 3);
+    Widget filetype = XmCreateScrolledList(load_dialog, const_cast<char*>("filetype"), args, 2);
+    for (int type = 1; type <= kFileTypeCount; ++type) {
+      XmStringOwner item{std::string(file_type_label(type))};
+      XmListAddItem(filetype, item.get(), 0);
+    }
+    XtAddCallback(filetype, XmNsingleSelectionCallback, filetype_cb, nullptr);
+    XmListSelectPos(filetype, 1, True);
+    XtManageChild(filetype);
+  }
+  XtManageChild(load_dialog);
+  XtPopup(XtParent(load_dialog), XtGrabNone);
+}
+
+void show_dialog(Widget& dialog, const char* title, XtCallbackProc ok_callback) {
+  if (dialog == nullptr) dialog = create_file_dialog(title, ok_callback);
+  XtManageChild(dialog);
+}
+
+// Writes the database; the current file and the title change only when
+// the file was written completely.
+void save_to(Widget dialog, const std::string& path) {
+  int result;
+  {
+    BusyCursor busy(dialog);
+    result = write_bibtex(database(), path, messages());
+  }
+  if (result != 0) return;  // the writer told why; the dialog stays open
+  CurrentFileName = path;
+  set_window_title(path);
+  XtUnmanageChild(dialog);
+}
+
+void ask_overwrite(Widget dialog) {
+  Widget question = XmCreateQuestionDialog(XtParent(dialog), const_cast<char*>("fexist"), nullptr, 0);
+  XmString text = XmStringCreateLtoR(const_cast<char*>("File already exists.\n     Overwrite?"),
+                                     const_cast<char*>(XmFONTLIST_DEFAULT_TAG));
+  XmStringOwner message_text(text);
+  XmStringOwner yes{std::string(" Yes ")};
+  XmStringOwner no{std::string(" No ")};
+  XtVaSetValues(question, XmNmessageString, message_text.get(), XmNokLabelString, yes.get(),
+                XmNcancelLabelString, no.get(), nullptr);
+  XtVaSetValues(XtParent(question), XtNtitle, "Save Database", nullptr);
+  XtAddCallback(question, XmNokCallback, overwrite_cb, dialog);
+  // Each question is made anew; it goes once it has been answered.
+  XtAddCallback(
+      question, XmNunmapCallback,
+      [](Widget widget, XtPointer, XtPointer) { XtDestroyWidget(XtParent(widget)); }, nullptr);
+  XtUnmanageChild(XmMessageBoxGetChild(question, XmDIALOG_HELP_BUTTON));
+  XtManageChild(question);
+  XtPopup(XtParent(question), XtGrabNone);
+}
+
+std::optional<std::string> dir_spec_path(Widget dialog) {
+  XmString spec = nullptr;
+  XtVaGetValues(dialog, XmNdirSpec, &spec, nullptr);
+  XmStringOwner owner(spec);  // XtGetValues hands out a copy of a compound string
+  return chosen_path(spec);
+}
+
+}  // namespace
+
+void file_cb(Widget, XtPointer client_data, XtPointer) {
+  switch (static_cast<int>(reinterpret_cast<std::intptr_t>(client_data))) {
+    case kNew:
+      new_database();
+      break;
+    case kLoad:
+      show_load_dialog();
+      break;
+    case kSave:
+      show_dialog(save_dialog, "Save Database", save_cb);
+      break;
+    case kPrint:
+      show_dialog(latex_dialog, "Save LaTeX", latex_cb);
+      break;
+    case kQuit:
+      CurrentFileName.clear();
+      listed_references = ListedReferences();
+      XtDestroyWidget(toplevel);
+      std::exit(0);
+    default:
+      break;
+  }
+}
+
+void filetype_cb(Widget list, XtPointer, XtPointer call_data) {
+  auto* selection = static_cast<XmListCallbackStruct*>(call_data);
+  const auto text = xmstring_text(selection->item);
+  Widget dialog = XtParent(XtParent(list));  // list, scrolled window, dialog
+  XtVaSetValues(dialog, XmNuserData, reinterpret_cast<XtPointer>(static_cast<std::intptr_t>(selection->item_position)),
+                nullptr);
+  const std::string title = "Load " + text.value_or("");
+  XtVaSetValues(XtParent(dialog), XmNtitle, title.c_str(), nullptr);
+}
+
+void load_cb(Widget dialog, XtPointer, XtPointer call_data) {
+  XtPointer user_data = nullptr;
+  XtVaGetValues(dialog, XmNuserData, &user_data, nullptr);
+  const int file_type = static_cast<int>(reinterpret_cast<std::intptr_t>(user_data));
+  const auto path = chosen_path(static_cast<XmFileSelectionBoxCallbackStruct*>(call_data)->value);
+  if (!path) return;
+
+  int result;
+  {
+    BusyCursor busy(dialog);
+    result = load_file(database(), *path, file_type, messages());
+    if (result >= 0) {
+      CurrentFileName = *path;
+      set_window_title(*path);
+      list_all_references();
+      if (!database().empty()) set_data_commands(true);
+    }
+  }
+  // A file that cannot be opened leaves everything as it was: the dialog
+  // stays open for another name.
+  if (result >= 0) XtUnmanageChild(dialog);
+}
+
+void save_cb(Widget dialog, XtPointer, XtPointer) {
+  const auto path = dir_spec_path(dialog);
+  if (!path) return;
+  // A file that exists but cannot be read counts as absent.
+  if (std::FILE* existing = std::fopen(path->c_str(), "r")) {
+    std::fclose(existing);
+    ask_overwrite(dialog);
+    return;
+  }
+  save_to(dialog, *path);
+}
+
+void overwrite_cb(Widget, XtPointer client_data, XtPointer) {
+  Widget dialog = static_cast<Widget>(client_data);
+  const auto path = dir_spec_path(dialog);
+  if (!path) return;
+  // The writer replaces the old file only once the new one is complete, so
+  // the old file is not removed first.
+  save_to(dialog, *path);
+}
+
+void latex_cb(Widget dialog, XtPointer, XtPointer call_data) {
+  const auto path = chosen_path(static_cast<XmFileSelectionBoxCallbackStruct*>(call_data)->value);
+  if (!path) return;
+  int result;
+  {
+    BusyCursor busy(dialog);
+    std::vector<RefId> cited;
+    cited.reserve(listed_references.count());
+    for (std::size_t index : listed_references.indices()) cited.push_back(database().reference(index).ref_id());
+    result = write_latex(*path, cited, bibliography_name(CurrentFileName), messages());
+  }
+  if (result == 0) XtUnmanageChild(dialog);
+}
+
+void cancel_cb(Widget dialog, XtPointer, XtPointer) { XtUnmanageChild(dialog); }
+
+}  // namespace refloom::ui

@@ -1,0 +1,177 @@
+// Start-up: the toolkit, the main window with its list, message line and
+// menus, and the state the commands share.
+
+#include <X11/Intrinsic.h>
+// Editres.h needs the Xt types first.
+#include <X11/Xmu/Editres.h>
+#include <Xm/CascadeB.h>
+#include <Xm/Label.h>
+#include <Xm/List.h>
+#include <Xm/MainW.h>
+#include <Xm/PushBG.h>
+#include <Xm/RowColumn.h>
+#include <Xm/SeparatoG.h>
+#include <Xm/ToggleBG.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <iostream>
+
+#include "ui/app.h"
+#include "ui/file_dialogs.h"
+#include "ui/xm_util.h"
+
+namespace refloom::ui {
+
+XtAppContext app_context = nullptr;
+Widget toplevel = nullptr;
+Widget main_w = nullptr;
+Widget reflist = nullptr;
+Widget message = nullptr;
+std::array<Widget, kDataCommandCount> DataCommands{};
+std::string CurrentFileName;
+ListedReferences listed_references;
+bool case_sensitive = false;
+
+namespace {
+
+// A static object: empty before main runs, destroyed at normal exit.
+ReferenceDatabase the_database;
+std::ostream* message_stream = &std::cout;
+
+struct MenuEntry {
+  const char* name;  // also the label
+  char mnemonic;
+  XtCallbackProc callback;
+  int client_data;
+  bool data_command;
+  bool toggle = false;
+};
+
+constexpr const char* kSeparator = nullptr;
+
+Widget add_entry(Widget menu, const MenuEntry& entry) {
+  const WidgetClass widget_class = entry.toggle ? xmToggleButtonGadgetClass : xmPushButtonGadgetClass;
+  Widget widget = XtVaCreateManagedWidget(entry.name, widget_class, menu, XmNmnemonic,
+                                          static_cast<KeySym>(entry.mnemonic), nullptr);
+  XtAddCallback(widget, entry.toggle ? XmNvalueChangedCallback : XmNactivateCallback, entry.callback,
+                reinterpret_cast<XtPointer>(static_cast<std::intptr_t>(entry.client_data)));
+  return widget;
+}
+
+void add_separator(Widget menu) { XtVaCreateManagedWidget("separator", xmSeparatorGadgetClass, menu, nullptr); }
+
+Widget add_menu(Widget menubar, const char* pulldown_name, const char* cascade_name, char mnemonic) {
+  Widget pulldown = XmCreatePulldownMenu(menubar, const_cast<char*>(pulldown_name), nullptr, 0);
+  XmStringOwner label{std::string(cascade_name)};
+  XtVaCreateManagedWidget(cascade_name, xmCascadeButtonWidgetClass, menubar, XmNlabelString, label.get(),
+                          XmNmnemonic, static_cast<KeySym>(mnemonic), XmNsubMenuId, pulldown, nullptr);
+  return pulldown;
+}
+
+void build_menus(Widget menubar) {
+  std::size_t next_data_command = 0;
+  auto add = [&next_data_command](Widget menu, const MenuEntry& entry) {
+    if (entry.name == kSeparator) {
+      add_separator(menu);
+      return;
+    }
+    Widget widget = add_entry(menu, entry);
+    if (entry.data_command) DataCommands[next_data_command++] = widget;
+  };
+
+  Widget file = add_menu(menubar, "FilePullDown", "File", 'F');
+  for (const MenuEntry& entry : {
+           MenuEntry{"New", 'N', file_cb, kNew, true},
+           MenuEntry{"Load", 'L', file_cb, kLoad, false},
+           MenuEntry{"Save", 'S', file_cb, kSave, true},
+           MenuEntry{kSeparator, 0, nullptr, 0, false},
+           MenuEntry{"Print", 'P', file_cb, kPrint, true},
+           MenuEntry{kSeparator, 0, nullptr, 0, false},
+           MenuEntry{"Quit", 'Q', file_cb, kQuit, false},
+       }) {
+    add(file, entry);
+  }
+
+  Widget edit = add_menu(menubar, "EditPullDown", "Edit", 'E');
+  for (const MenuEntry& entry : {
+           MenuEntry{"Add reference", 'A', edit_cb, kAddReference, false},
+           MenuEntry{"Edit reference", 'E', edit_cb, kEditReference, true},
+           MenuEntry{"Delete reference", 'D', edit_cb, kDeleteReference, true},
+           MenuEntry{kSeparator, 0, nullptr, 0, false},
+           MenuEntry{"Reduce to listed references", 'R', edit_cb, kReduce, true},
+       }) {
+    add(edit, entry);
+  }
+
+  Widget search = add_menu(menubar, "SearchPullDown", "Search", 'S');
+  for (const MenuEntry& entry : {
+           MenuEntry{"Search in all fields", 'S', search_cb, kSearchAll, true},
+           MenuEntry{kSeparator, 0, nullptr, 0, false},
+           MenuEntry{"AND", 'A', search_cb, kSearchAnd, true},
+           MenuEntry{"OR", 'O', search_cb, kSearchOr, true},
+           MenuEntry{"NOT", 'N', search_cb, kSearchNot, true},
+           MenuEntry{kSeparator, 0, nullptr, 0, false},
+           MenuEntry{"View all references", 'V', search_cb, kViewAll, true},
+           MenuEntry{kSeparator, 0, nullptr, 0, false},
+           MenuEntry{"Case sensitive", 'C', search_cb, kCaseSensitive, true, true},
+       }) {
+    add(search, entry);
+  }
+}
+
+}  // namespace
+
+ReferenceDatabase& database() { return the_database; }
+
+std::ostream& messages() { return *message_stream; }
+void set_messages(std::ostream& stream) { message_stream = &stream; }
+
+void update_count(std::size_t count) {
+  char text[64];
+  std::snprintf(text, sizeof text, "number of references: %zu", count);
+  XmStringOwner label{std::string(text)};
+  XtVaSetValues(message, XmNlabelString, label.get(), nullptr);
+}
+
+void set_data_commands(bool sensitive) {
+  for (Widget widget : DataCommands) XtSetSensitive(widget, sensitive ? True : False);
+}
+
+void set_window_title(const std::string& title) {
+  XtVaSetValues(toplevel, XtNtitle, title.c_str(), nullptr);
+}
+
+Widget initialize_toolkit(int& argc, char** argv) {
+  Widget shell = XtVaAppInitialize(&app_context, "Refloom", nullptr, 0, &argc, argv, nullptr, nullptr);
+  return shell;
+}
+
+void build_main_window(Widget shell) {
+  toplevel = shell;
+  XtVaSetValues(toplevel, XtNtitle, kWindowTitle, nullptr);
+  // Lets widget inspectors (editres) query the running program.
+  XtAddEventHandler(toplevel, 0, True, _XEditResCheckMessages, nullptr);
+
+  main_w = XtVaCreateManagedWidget("main_w", xmMainWindowWidgetClass, toplevel, XtNheight, 400, XtNwidth, 600,
+                                   nullptr);
+  reflist = XtVaCreateManagedWidget("reflist", xmListWidgetClass, main_w, XmNvisibleItemCount, 10, nullptr);
+  XmStringOwner blank{std::string(" ")};
+  message = XtVaCreateManagedWidget("message", xmLabelWidgetClass, main_w, XmNalignment, XmALIGNMENT_BEGINNING,
+                                    XmNlabelString, blank.get(), nullptr);
+  XtVaSetValues(main_w, XmNmessageWindow, message, nullptr);
+  update_count(0);
+
+  Widget menubar = XmCreateMenuBar(main_w, const_cast<char*>("menubar"), nullptr, 0);
+  build_menus(menubar);
+  set_data_commands(false);
+  XtManageChild(menubar);
+  XmMainWindowSetAreas(main_w, menubar, nullptr, nullptr, nullptr, reflist);
+
+  load_dialog = save_dialog = latex_dialog = nullptr;
+  CurrentFileName.clear();
+  listed_references = ListedReferences();
+  case_sensitive = false;
+}
+
+}  // namespace refloom::ui

@@ -1,0 +1,7 @@
+#include "ui/app.h"
+
+namespace refloom::ui {
+
+void search_cb(Widget, XtPointer, XtPointer) {}
+
+}  // namespace refloom::ui

@@ -1,0 +1,32 @@
+#include "ui/xm_util.h"
+
+namespace refloom::ui {
+
+std::optional<std::string> xmstring_text(XmString string) {
+  if (string == nullptr) return std::nullopt;
+  char* raw = nullptr;
+  if (!XmStringGetLtoR(string, const_cast<char*>(XmFONTLIST_DEFAULT_TAG), &raw) || raw == nullptr) {
+    // An empty compound string has no segment at all: that is an empty text.
+    if (XmStringEmpty(string)) return std::string();
+    return std::nullopt;
+  }
+  XtText text(raw);
+  return std::string(text.get());
+}
+
+BusyCursor::BusyCursor(Widget widget)
+    : display_(XtDisplay(widget)),
+      window_(XtWindow(widget)),
+      watch_(XCreateFontCursor(display_, XC_watch)),
+      arrow_(XCreateFontCursor(display_, XC_arrow)) {
+  if (window_ != 0) XDefineCursor(display_, window_, watch_);
+  XFlush(display_);
+}
+
+BusyCursor::~BusyCursor() {
+  if (window_ != 0) XDefineCursor(display_, window_, arrow_);
+  XFreeCursor(display_, watch_);
+  XFreeCursor(display_, arrow_);
+}
+
+}  // namespace refloom::ui

@@ -1,0 +1,67 @@
+#pragma once
+
+// Owners for toolkit resources, so no path leaks or frees twice.
+
+#include <X11/Intrinsic.h>
+#include <X11/cursorfont.h>
+#include <Xm/Xm.h>
+
+#include <optional>
+#include <string>
+
+namespace refloom::ui {
+
+class XmStringOwner {
+ public:
+  explicit XmStringOwner(XmString string) : string_(string) {}
+  // A compound string of a text, made as the program makes all its texts.
+  explicit XmStringOwner(const std::string& text)
+      : string_(XmStringCreateLocalized(const_cast<char*>(text.c_str()))) {}
+  ~XmStringOwner() {
+    if (string_) XmStringFree(string_);
+  }
+  XmStringOwner(const XmStringOwner&) = delete;
+  XmStringOwner& operator=(const XmStringOwner&) = delete;
+  XmString get() const { return string_; }
+
+ private:
+  XmString string_;
+};
+
+// A text the toolkit allocated (XmTextGetString, XmStringGetLtoR), released
+// with XtFree.
+class XtText {
+ public:
+  explicit XtText(char* text) : text_(text) {}
+  ~XtText() {
+    if (text_) XtFree(text_);
+  }
+  XtText(const XtText&) = delete;
+  XtText& operator=(const XtText&) = delete;
+  char* get() const { return text_; }
+  explicit operator bool() const { return text_ != nullptr; }
+
+ private:
+  char* text_;
+};
+
+// The text of a compound string, if the toolkit can give it.
+std::optional<std::string> xmstring_text(XmString string);
+
+// Shows the watch cursor on a widget's window (flushed, so that it appears
+// before the work starts) and the arrow cursor again when it goes.
+class BusyCursor {
+ public:
+  explicit BusyCursor(Widget widget);
+  ~BusyCursor();
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+
+ private:
+  Display* display_;
+  Window window_;
+  Cursor watch_;
+  Cursor arrow_;
+};
+
+}  // namespace refloom::ui

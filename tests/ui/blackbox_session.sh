@@ -1,0 +1,107 @@
+#!/bin/sh
+# Drives the built program from outside with xdotool, as a user would with
+# the keyboard: load a file through File > Load, save it under a new name,
+# quit; then compares the saved file and the exit status.
+#   blackbox_session.sh REFLOOM_BINARY
+set -u
+refloom=$1
+work=$(mktemp -d)
+trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  echo "--- program output:" >&2
+  cat "$work/output" >&2
+  exit 1
+}
+
+# Waits until a window with exactly this title exists; prints its id.
+wait_window() {
+  tries=0
+  while :; do
+    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    tries=$((tries + 1))
+    [ $tries -gt 100 ] && return 1
+    sleep 0.1
+  done
+}
+
+# Alt and a letter: posts a menu of the menu bar by its mnemonic.
+menu() {
+  xdotool keydown Alt_L
+  sleep 0.1
+  xdotool key "$1"
+  sleep 0.1
+  xdotool keyup Alt_L
+  sleep 0.3
+  xdotool key "$2"
+}
+
+# In a file dialog: select the whole selection text, type the path, Return.
+enter_path() {
+  sleep 0.3
+  xdotool key ctrl+slash
+  xdotool type --delay 10 "$1"
+  sleep 0.1
+  xdotool key Return
+}
+
+cat >"$work/in.bib" <<'BIB'
+Some text before the first entry.
+@article{3,
+  author = {Doe, J. and M{\"u}ller, K.},
+  title = "A study of {"}quotes{"}",
+  journal = {J. Things},
+  year = {1999},
+}
+@Book{5, title = {Braces {inside}}, year = {2001}
+}
+BIB
+
+"$refloom" >"$work/output" 2>&1 &
+pid=$!
+
+main=$(wait_window "Refloom Manager, Ver. 1.7") || fail "main window did not appear"
+sleep 0.5
+xdotool mousemove --window "$main" 200 150 click 1
+sleep 0.3
+
+menu f l
+wait_window "Load BibTeX" >/dev/null || fail "Load dialog did not appear"
+enter_path "$work/in.bib"
+wait_window "$work/in.bib" >/dev/null || fail "title did not become the loaded file"
+
+menu f s
+wait_window "Save Database" >/dev/null || fail "Save dialog did not appear"
+enter_path "$work/out.bib"
+wait_window "$work/out.bib" >/dev/null || fail "title did not become the saved file"
+
+menu f q
+tries=0
+while kill -0 $pid 2>/dev/null; do
+  tries=$((tries + 1))
+  [ $tries -gt 50 ] && fail "Quit did not end the program"
+  sleep 0.1
+done
+wait $pid
+status=$?
+[ $status -eq 0 ] || fail "exit status $status"
+
+cat >"$work/expected.bib" <<'BIB'
+@article{3,
+author     = "Doe, J. and M{\"u}ller, K.",
+journal    = "J. Things",
+title      = "A study of {"}quotes{"}",
+year       = "1999",
+}
+
+@Book{5,
+title      = "Braces {inside}",
+year       = "2001",
+}
+
+BIB
+cmp "$work/expected.bib" "$work/out.bib" || { diff "$work/expected.bib" "$work/out.bib" >&2; fail "saved file differs"; }
+[ -s "$work/output" ] && fail "unexpected messages"
+echo "load, save and quit by keyboard: ok"

@@ -1,0 +1,319 @@
+#include "gui_test.h"
+
+#include <X11/keysym.h>
+#include <Xm/FileSB.h>
+#include <Xm/List.h>
+#include <Xm/MessageB.h>
+#include <sys/stat.h>
+
+#include "ui/app.h"
+#include "ui/file_dialogs.h"
+#include "ui/xm_util.h"
+
+namespace refloom::testing {
+namespace {
+
+const char* const kTwoEntries =
+    "@article{12,\n"
+    "  author = {Doe, Jane},\n"
+    "  title = {A first title},\n"
+    "  journal = {Nature},\n"
+    "  year = {1995}\n"
+    "}\n"
+    "@book{7,\n"
+    "  title = {Second},\n"
+    "  year = {2001}\n"
+    "}\n";
+
+class FileCommands : public GuiTest {
+ protected:
+  std::string sample(std::string_view name = "refs.bib", std::string_view content = kTwoEntries) {
+    const std::string path = dir_.file(name);
+    write_file(path, content);
+    return path;
+  }
+
+  Widget open_load_dialog() {
+    choose("File", "Load");
+    EXPECT_TRUE(pump_until([] { return ui::load_dialog != nullptr; }));
+    EXPECT_TRUE(pump_until([this] { return is_shown(ui::load_dialog); }));
+    return ui::load_dialog;
+  }
+
+  // File > Load, the path typed into the selection field, OK clicked.
+  void load(const std::string& path) {
+    Widget dialog = open_load_dialog();
+    type_into(XmFileSelectionBoxGetChild(dialog, XmDIALOG_TEXT), path);
+    click(XmFileSelectionBoxGetChild(dialog, XmDIALOG_OK_BUTTON));
+    pump();
+  }
+
+  void save(Widget dialog, const std::string& path) {
+    type_into(XmFileSelectionBoxGetChild(dialog, XmDIALOG_TEXT), path);
+    click(XmFileSelectionBoxGetChild(dialog, XmDIALOG_OK_BUTTON));
+    pump();
+  }
+
+  Widget open_save_dialog() {
+    choose("File", "Save");
+    EXPECT_TRUE(pump_until([this] { return ui::save_dialog != nullptr && is_shown(ui::save_dialog); }));
+    return ui::save_dialog;
+  }
+
+  Widget overwrite_question() {
+    Widget question = nullptr;
+    pump_until([&] {
+      question = XtNameToWidget(shell_, "*fexist");
+      return question != nullptr && is_shown(question);
+    });
+    return question;
+  }
+
+  void click_format(Widget filetype, int position) {
+    XmListSetBottomPos(filetype, position);
+    pump();
+    Position x = 0;
+    Position y = 0;
+    Dimension width = 0;
+    Dimension height = 0;
+    ASSERT_TRUE(XmListPosToBounds(filetype, position, &x, &y, &width, &height));
+    click_at(filetype, x + width / 2, y + height / 2);
+  }
+
+  std::string count_line() { return label_of(find("main_w.message")); }
+  Widget reflist() { return find("main_w.reflist"); }
+  bool data_commands_on() {
+    for (Widget widget : ui::DataCommands) {
+      if (!XtIsSensitive(widget)) return false;
+    }
+    return true;
+  }
+  bool data_commands_off() {
+    for (Widget widget : ui::DataCommands) {
+      if (XtIsSensitive(widget)) return false;
+    }
+    return true;
+  }
+};
+
+TEST_F(FileCommands, LoadDialogStartsWithBibtexAndRemembersTheFormat) {
+  Widget dialog = open_load_dialog();
+  EXPECT_EQ(title_of(XtParent(dialog)), "Load BibTeX");
+  Widget filetype = find_in(dialog, "*filetype");
+  EXPECT_EQ(list_items(filetype),
+            (std::vector<std::string>{"BibTeX", "Medline Ovid", "Medline Spirs", "Medline PubMed", "Inspec"}));
+  int* positions = nullptr;
+  int selected = 0;
+  ASSERT_TRUE(XmListGetSelectedPos(filetype, &positions, &selected));
+  EXPECT_EQ(selected, 1);
+  EXPECT_EQ(positions[0], 1);
+  XtFree(reinterpret_cast<char*>(positions));
+
+  click_format(filetype, 5);
+  EXPECT_EQ(title_of(XtParent(dialog)), "Load Inspec");
+  XtPointer user_data = nullptr;
+  XtVaGetValues(dialog, XmNuserData, &user_data, nullptr);
+  EXPECT_EQ(reinterpret_cast<std::intptr_t>(user_data), 5);
+
+  click(XmFileSelectionBoxGetChild(dialog, XmDIALOG_CANCEL_BUTTON));
+  EXPECT_FALSE(is_shown(dialog));
+  Widget again = open_load_dialog();
+  EXPECT_EQ(again, dialog);
+  EXPECT_EQ(title_of(XtParent(dialog)), "Load Inspec");
+}
+
+TEST_F(FileCommands, LoadListsEveryReferenceAndSwitchesTheDataCommandsOn) {
+  const std::string path = sample();
+  load(path);
+  EXPECT_FALSE(is_shown(ui::load_dialog));
+  EXPECT_EQ(list_items(reflist()), (std::vector<std::string>{"12 Doe, Jane A first title Nature 1995",
+                                                             "7  Second  2001"}));
+  EXPECT_EQ(count_line(), "number of references: 2");
+  EXPECT_EQ(title_of(shell_), path);
+  EXPECT_EQ(ui::CurrentFileName, path);
+  EXPECT_TRUE(data_commands_on());
+  EXPECT_EQ(messages(), "");
+}
+
+TEST_F(FileCommands, LoadingTheSameFileTwiceRenumbersTheSecondCopies) {
+  const std::string path = sample();
+  load(path);
+  load(path);
+  EXPECT_EQ(list_items(reflist()),
+            (std::vector<std::string>{"12 Doe, Jane A first title Nature 1995", "7  Second  2001",
+                                      "8 Doe, Jane A first title Nature 1995", "9  Second  2001"}));
+  EXPECT_EQ(count_line(), "number of references: 4");
+}
+
+TEST_F(FileCommands, ReaderMessagesGoToTheMessageStream) {
+  const std::string path = sample("bad.bib", "@article{3,\nyear = 1999,\n}\n");
+  load(path);
+  EXPECT_EQ(messages(), "BibTeX file corrupted in reference 1 ! \nyear must start with either >> { << or >> \" << \n");
+  EXPECT_EQ(count_line(), "number of references: 1");
+}
+
+TEST_F(FileCommands, LoadWithoutReferencesLeavesTheMenusButShowsThePath) {
+  const std::string path = sample("empty.bib", "no entries here\n");
+  load(path);
+  EXPECT_EQ(count_line(), "number of references: 0");
+  EXPECT_TRUE(data_commands_off());
+  EXPECT_EQ(title_of(shell_), path);
+}
+
+TEST_F(FileCommands, UnopenableFileIsReportedAndTheDialogStaysOpen) {
+  const std::string path = dir_.file("missing.bib");
+  load(path);
+  EXPECT_EQ(messages(), "Cannot open file: " + path + "\n");
+  EXPECT_TRUE(is_shown(ui::load_dialog));
+  EXPECT_EQ(title_of(shell_), "Refloom Manager, Ver. 1.7");
+  EXPECT_EQ(ui::CurrentFileName, "");
+}
+
+TEST_F(FileCommands, EmptySelectionIsReported) {
+  Widget dialog = open_load_dialog();
+  type_into(XmFileSelectionBoxGetChild(dialog, XmDIALOG_TEXT), "");
+  click(XmFileSelectionBoxGetChild(dialog, XmDIALOG_OK_BUTTON));
+  EXPECT_EQ(messages(), "No file selected! \n");
+  EXPECT_TRUE(is_shown(dialog));
+}
+
+TEST_F(FileCommands, NewEmptiesEverythingButKeepsTheCurrentFile) {
+  const std::string path = sample();
+  load(path);
+  choose("File", "New");
+  EXPECT_EQ(list_items(reflist()).size(), 0U);
+  EXPECT_EQ(count_line(), "number of references: 0");
+  EXPECT_EQ(title_of(shell_), "Refloom Manager, Ver. 1.7");
+  EXPECT_TRUE(data_commands_off());
+  EXPECT_EQ(ui::database().ref_count(), 0U);
+  EXPECT_EQ(ui::CurrentFileName, path);
+  // A load after New starts from an empty database again: keys are kept.
+  load(path);
+  EXPECT_EQ(list_items(reflist()).front(), "12 Doe, Jane A first title Nature 1995");
+  EXPECT_EQ(list_items(reflist()).size(), 2U);
+}
+
+TEST_F(FileCommands, SaveToANewName) {
+  load(sample());
+  Widget dialog = open_save_dialog();
+  EXPECT_EQ(title_of(XtParent(dialog)), "Save Database");
+  const std::string out = dir_.file("saved.bib");
+  save(dialog, out);
+  EXPECT_FALSE(is_shown(dialog));
+  EXPECT_EQ(read_file(out),
+            "@article{12,\n"
+            "author     = \"Doe, Jane\",\n"
+            "journal    = \"Nature\",\n"
+            "title      = \"A first title\",\n"
+            "year       = \"1995\",\n"
+            "}\n\n"
+            "@book{7,\n"
+            "title      = \"Second\",\n"
+            "year       = \"2001\",\n"
+            "}\n\n");
+  EXPECT_EQ(title_of(shell_), out);
+  EXPECT_EQ(ui::CurrentFileName, out);
+}
+
+TEST_F(FileCommands, SaveOverAnExistingFileAsksAndNoKeepsIt) {
+  load(sample());
+  const std::string out = sample("existing.bib", "keep me\n");
+  Widget dialog = open_save_dialog();
+  save(dialog, out);
+  Widget question = overwrite_question();
+  ASSERT_NE(question, nullptr);
+  EXPECT_EQ(title_of(XtParent(question)), "Save Database");
+  XmString text = nullptr;
+  XtVaGetValues(question, XmNmessageString, &text, nullptr);
+  ui::XmStringOwner owner(text);
+  char* raw = nullptr;
+  // The question breaks into two lines.
+  XmStringContext context;
+  ASSERT_TRUE(XmStringInitContext(&context, text));
+  std::vector<std::string> lines;
+  XmStringCharSet charset;
+  XmStringDirection direction;
+  Boolean separator;
+  while (XmStringGetNextSegment(context, &raw, &charset, &direction, &separator)) {
+    lines.emplace_back(raw);
+    XtFree(raw);
+    XtFree(charset);
+  }
+  XmStringFreeContext(context);
+  EXPECT_EQ(lines, (std::vector<std::string>{"File already exists.", "     Overwrite?"}));
+  EXPECT_EQ(label_of(XmMessageBoxGetChild(question, XmDIALOG_OK_BUTTON)), " Yes ");
+  EXPECT_EQ(label_of(XmMessageBoxGetChild(question, XmDIALOG_CANCEL_BUTTON)), " No ");
+  EXPECT_FALSE(XtIsManaged(XmMessageBoxGetChild(question, XmDIALOG_HELP_BUTTON)));
+
+  click(XmMessageBoxGetChild(question, XmDIALOG_CANCEL_BUTTON));
+  EXPECT_EQ(read_file(out), "keep me\n");
+  EXPECT_TRUE(is_shown(dialog));
+  EXPECT_EQ(title_of(shell_), dir_.file("refs.bib"));
+}
+
+TEST_F(FileCommands, SaveOverAnExistingFileYesReplacesIt) {
+  load(sample());
+  const std::string out = sample("existing.bib", "old\n");
+  chmod(out.c_str(), 0600);
+  Widget dialog = open_save_dialog();
+  save(dialog, out);
+  Widget question = overwrite_question();
+  ASSERT_NE(question, nullptr);
+  click(XmMessageBoxGetChild(question, XmDIALOG_OK_BUTTON));
+  pump();
+  EXPECT_TRUE(read_file(out).starts_with("@article{12,\n"));
+  EXPECT_FALSE(is_shown(dialog));
+  EXPECT_EQ(title_of(shell_), out);
+  struct stat status;
+  ASSERT_EQ(stat(out.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600U);
+  // The question is made anew for every save and does not linger.
+  EXPECT_EQ(XtNameToWidget(shell_, "*fexist"), nullptr);
+}
+
+TEST_F(FileCommands, FailedSaveKeepsTheDialogAndTheTitle) {
+  load(sample());
+  Widget dialog = open_save_dialog();
+  const std::string out = dir_.file("no/such/dir.bib");
+  save(dialog, out);
+  EXPECT_EQ(messages(), "Cannot open file: " + out + "\n");
+  EXPECT_TRUE(is_shown(dialog));
+  EXPECT_EQ(ui::CurrentFileName, dir_.file("refs.bib"));
+}
+
+TEST_F(FileCommands, PrintWritesTheListedReferencesAndNamesTheCurrentFile) {
+  const std::string path = sample();
+  load(path);
+  choose("File", "Print");
+  ASSERT_TRUE(pump_until([this] { return ui::latex_dialog != nullptr && is_shown(ui::latex_dialog); }));
+  EXPECT_EQ(title_of(XtParent(ui::latex_dialog)), "Save LaTeX");
+  const std::string tex = dir_.file("list.tex");
+  save(ui::latex_dialog, tex);
+  EXPECT_FALSE(is_shown(ui::latex_dialog));
+  EXPECT_EQ(read_file(tex),
+            "\\documentclass[12pt]{article} \n\\begin{document} \n\\nocite{12} \n\\nocite{7} \n"
+            "\\bibliography{" + dir_.file("refs") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
+  EXPECT_EQ(title_of(shell_), path);
+}
+
+TEST_F(FileCommands, PrintToAnUnopenableFileKeepsTheDialogOpen) {
+  load(sample());
+  choose("File", "Print");
+  ASSERT_TRUE(pump_until([this] { return ui::latex_dialog != nullptr && is_shown(ui::latex_dialog); }));
+  save(ui::latex_dialog, dir_.file("no/dir/x.tex"));
+  EXPECT_EQ(messages(), "Cannot open LaTeX file for output! \n");
+  EXPECT_TRUE(is_shown(ui::latex_dialog));
+}
+
+TEST_F(FileCommands, QuitEndsWithStatusZero) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        choose("File", "Quit");
+        pump();
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace refloom::testing

@@ -1,0 +1,60 @@
+#pragma once
+
+// GoogleTest comes before any X header: Xlib's None, Bool and Status
+// macros break it otherwise.
+#include <gtest/gtest.h>
+
+#include <X11/Intrinsic.h>
+
+#include <functional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace refloom::testing {
+
+// A fixture that builds the real main window on the test display (under a
+// window manager) and drives it with real input through XTest. Any Xt or
+// Motif warning, or X error, fails the test.
+class GuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  Display* display() const;
+  // A widget by its name path below the application shell.
+  Widget find(const std::string& path) const;
+  Widget find_in(Widget parent, const std::string& path) const;
+
+  // Real input: pointer clicks at a widget's (or gadget's) middle, keys.
+  void click(Widget widget, int button = 1);
+  void click_at(Widget widget, int x, int y, int button = 1);
+  void key(KeySym keysym, unsigned modifiers = 0);
+  void type(std::string_view text);
+  // Chooses a menu entry with the pointer: the cascade, then the entry.
+  void choose(const std::string& cascade, const std::string& entry);
+  // Replaces the whole text of a text field by typing, as a user would.
+  void type_into(Widget text_field, std::string_view text);
+
+  // Processes events until nothing has happened for a short while.
+  void pump(int quiet_ms = 80);
+  bool pump_until(const std::function<bool()>& done, int timeout_ms = 5000);
+
+  bool is_shown(Widget widget) const;
+  std::string title_of(Widget shell) const;
+  std::string label_of(Widget widget) const;
+  std::vector<std::string> list_items(Widget list) const;
+  std::string messages() const { return messages_.str(); }
+  void clear_messages() { messages_.str(""); }
+
+  Widget shell_ = nullptr;
+  TempDir dir_;
+
+ private:
+  std::ostringstream messages_;
+};
+
+}  // namespace refloom::testing

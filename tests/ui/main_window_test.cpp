@@ -1,0 +1,119 @@
+#include "gui_test.h"
+
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <Xm/Label.h>
+#include <Xm/List.h>
+#include <Xm/MainW.h>
+#include <Xm/PushBG.h>
+#include <Xm/ToggleBG.h>
+
+#include "ui/app.h"
+
+namespace refloom::testing {
+namespace {
+
+using MainWindow = GuiTest;
+
+struct Entry {
+  const char* menu;
+  const char* name;
+  char mnemonic;
+  bool sensitive_at_start;
+};
+
+const Entry kEntries[] = {
+    {"FilePullDown", "New", 'N', false},
+    {"FilePullDown", "Load", 'L', true},
+    {"FilePullDown", "Save", 'S', false},
+    {"FilePullDown", "Print", 'P', false},
+    {"FilePullDown", "Quit", 'Q', true},
+    {"EditPullDown", "Add reference", 'A', true},
+    {"EditPullDown", "Edit reference", 'E', false},
+    {"EditPullDown", "Delete reference", 'D', false},
+    {"EditPullDown", "Reduce to listed references", 'R', false},
+    {"SearchPullDown", "Search in all fields", 'S', false},
+    {"SearchPullDown", "AND", 'A', false},
+    {"SearchPullDown", "OR", 'O', false},
+    {"SearchPullDown", "NOT", 'N', false},
+    {"SearchPullDown", "View all references", 'V', false},
+    {"SearchPullDown", "Case sensitive", 'C', false},
+};
+
+TEST_F(MainWindow, StartsWithTitleCountLineAndOnlyLoadQuitAndAddUsable) {
+  EXPECT_EQ(title_of(shell_), "Refloom Manager, Ver. 1.7");
+  EXPECT_EQ(label_of(find("main_w.message")), "number of references: 0");
+  for (const Entry& entry : kEntries) {
+    Widget widget = find(std::string("*") + entry.menu + "." + entry.name);
+    ASSERT_NE(widget, nullptr) << entry.name;
+    EXPECT_EQ(XtIsSensitive(widget) == True, entry.sensitive_at_start) << entry.name;
+    KeySym mnemonic = 0;
+    XtVaGetValues(widget, XmNmnemonic, &mnemonic, nullptr);
+    EXPECT_EQ(mnemonic, static_cast<KeySym>(entry.mnemonic)) << entry.name;
+    EXPECT_EQ(label_of(widget), entry.name);
+  }
+  for (const auto& [name, mnemonic] : {std::pair{"File", 'F'}, std::pair{"Edit", 'E'}, std::pair{"Search", 'S'}}) {
+    Widget cascade = find(std::string("main_w.menubar.") + name);
+    KeySym keysym = 0;
+    XtVaGetValues(cascade, XmNmnemonic, &keysym, nullptr);
+    EXPECT_EQ(keysym, static_cast<KeySym>(mnemonic));
+    EXPECT_EQ(label_of(cascade), name);
+  }
+}
+
+TEST_F(MainWindow, WidgetTreeHasItsNamesClassesAndResources) {
+  Widget main_window = find("main_w");
+  EXPECT_EQ(XtClass(main_window), xmMainWindowWidgetClass);
+  Widget list = find("main_w.reflist");
+  EXPECT_EQ(XtClass(list), xmListWidgetClass);
+  Widget message_line = find("main_w.message");
+  EXPECT_EQ(XtClass(message_line), xmLabelWidgetClass);
+  unsigned char alignment = 0;
+  XtVaGetValues(message_line, XmNalignment, &alignment, nullptr);
+  EXPECT_EQ(alignment, XmALIGNMENT_BEGINNING);
+  Widget message_window = nullptr;
+  Widget work_window = nullptr;
+  Widget menu_bar = nullptr;
+  XtVaGetValues(main_window, XmNmessageWindow, &message_window, XmNworkWindow, &work_window, XmNmenuBar, &menu_bar,
+                nullptr);
+  EXPECT_EQ(message_window, message_line);
+  EXPECT_EQ(work_window, list);
+  EXPECT_EQ(menu_bar, find("main_w.menubar"));
+  EXPECT_EQ(XtClass(find("*SearchPullDown.Case sensitive")), xmToggleButtonGadgetClass);
+  EXPECT_EQ(XtClass(find("*FilePullDown.Load")), xmPushButtonGadgetClass);
+  // Entries and separators in menu order.
+  WidgetList children = nullptr;
+  Cardinal count = 0;
+  XtVaGetValues(find("*FilePullDown"), XmNchildren, &children, XmNnumChildren, &count, nullptr);
+  std::vector<std::string> names;
+  for (Cardinal i = 0; i < count; ++i) names.push_back(XtName(children[i]));
+  EXPECT_EQ(names, (std::vector<std::string>{"New", "Load", "Save", "separator", "Print", "separator", "Quit"}));
+  XtVaGetValues(find("*SearchPullDown"), XmNchildren, &children, XmNnumChildren, &count, nullptr);
+  names.clear();
+  for (Cardinal i = 0; i < count; ++i) names.push_back(XtName(children[i]));
+  EXPECT_EQ(names, (std::vector<std::string>{"Search in all fields", "separator", "AND", "OR", "NOT", "separator",
+                                             "View all references", "separator", "Case sensitive"}));
+}
+
+TEST_F(MainWindow, DataCommandsAreTheTwelveEntriesInMenuOrder) {
+  std::vector<std::string> names;
+  for (Widget widget : ui::DataCommands) names.push_back(XtName(widget));
+  EXPECT_EQ(names, (std::vector<std::string>{"New", "Save", "Print", "Edit reference", "Delete reference",
+                                             "Reduce to listed references", "Search in all fields", "AND", "OR",
+                                             "NOT", "View all references", "Case sensitive"}));
+}
+
+TEST_F(MainWindow, MenusPostWithTheKeyboard) {
+  click(find("main_w.reflist"));
+  XTestFakeKeyEvent(display(), XKeysymToKeycode(display(), XK_Alt_L), True, CurrentTime);
+  pump(30);
+  key(XK_f);
+  XTestFakeKeyEvent(display(), XKeysymToKeycode(display(), XK_Alt_L), False, CurrentTime);
+  Widget file_menu = find("*FilePullDown");
+  EXPECT_TRUE(pump_until([&] { return is_shown(XtParent(file_menu)); }));
+  key(XK_Escape);
+  pump();
+}
+
+}  // namespace
+}  // namespace refloom::testing
