@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/bibtex_writer.h"
+#include "import/importers.h"
+#include "import/load.h"
+#include "support/run_command.h"
+#include "support/temp_dir.h"
+
+namespace refloom {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::read_file;
+using testing::run_command;
+using testing::TempDir;
+using testing::write_file;
+
+const std::string kConvert = REFLOOM_CONVERT_PATH;
+const fs::path kDataDir = IMPORT_DATA_DIR;
+
+using PathImport = int (*)(ReferenceDatabase&, const std::string&, std::string_view, std::ostream&);
+using StreamImport = void (*)(ReferenceDatabase&, std::FILE*, std::string_view, RecordStorage);
+
+struct Format {
+  std::string name;
+  PathImport from_path;
+  StreamImport from_stream;
+  // One complete record whose title is "Sentinel".
+  std::string sentinel;
+};
+
+const std::vector<Format>& formats() {
+  static const std::vector<Format> all = {
+      {"ovid", import_medline_ovid, import_medline_ovid, "1\nTI  - Sentinel\n"},
+      {"spirs", import_medline_spirs, import_medline_spirs, "Rec 1\nTI:    Sentinel\n"},
+      {"pubmed", import_medline_pubmed, import_medline_pubmed, "UI  - 1\nTI  - Sentinel\n"},
+      {"inspec", import_inspec, import_inspec, "AN   S\nTI   Sentinel\n"},
+  };
+  return all;
+}
+
+ReferenceDatabase import_text(const Format& format, const std::string& text, RecordStorage storage,
+                              std::string_view entry_type = "article") {
+  ReferenceDatabase db;
+  std::FILE* stream = fmemopen(const_cast<char*>(text.data()), text.size(), "rb");
+  if (stream == nullptr) throw std::runtime_error("fmemopen failed");
+  format.from_stream(db, stream, entry_type, storage);
+  std::fclose(stream);
+  return db;
+}
+
+std::string written(const ReferenceDatabase& db) {
+  std::string out;
+  for (const Reference& reference : db.references()) append_bibtex_entry(reference, out);
+  return out;
+}
+
+TEST(Importers, FileThatCannotBeOpenedIsReportedAndChangesNothing) {
+  TempDir dir;
+  for (const Format& format : formats()) {
+    SCOPED_TRACE(format.name);
+    ReferenceDatabase db;
+    db.add_reference();
+    db.set_title(1, "Before");
+    const ReferenceDatabase before = db;
+    std::ostringstream messages;
+    EXPECT_EQ(format.from_path(db, dir.file("missing.txt"), "article", messages), -1);
+    EXPECT_EQ(messages.str(), "Cannot open file: " + dir.file("missing.txt") + "\n");
+    EXPECT_EQ(format.from_path(db, dir.path(), "article", messages), -1);
+    EXPECT_EQ(db.ref_count(), 1U);
+    EXPECT_TRUE(db.reference(0) == before.reference(0));
+  }
+}
+
+TEST(Importers, RefloomConvertReportsAFileThatCannotBeOpened) {
+  TempDir dir;
+  for (const Format& format : formats()) {
+    const auto result = run_command(kConvert, {"-f", format.name, dir.file("missing.txt")});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "Cannot open file: " + dir.file("missing.txt") + "\n");
+  }
+}
+
+TEST(Importers, EmptyOrForeignFileGivesNothingAndSucceeds) {
+  TempDir dir;
+  write_file(dir.file("empty.txt"), "");
+  write_file(dir.file("prose.txt"), "Some prose\nwith no record in it\n");
+  for (const Format& format : formats()) {
+    SCOPED_TRACE(format.name);
+    for (const char* name : {"empty.txt", "prose.txt"}) {
+      ReferenceDatabase db;
+      std::ostringstream messages;
+      EXPECT_EQ(format.from_path(db, dir.file(name), "article", messages), 0);
+      EXPECT_EQ(messages.str(), "");
+      EXPECT_EQ(db.ref_count(), 0U);
+    }
+  }
+}
+
+TEST(Importers, NewReferencesAreNumberedByPositionWithTheGivenEntryType) {
+  for (const Format& format : formats()) {
+    SCOPED_TRACE(format.name);
+    for (RecordStorage storage : {RecordStorage::kBuffered, RecordStorage::kThroughSetters}) {
+      const ReferenceDatabase db = import_text(format, format.sentinel + format.sentinel, storage, "misc");
+      ASSERT_EQ(db.ref_count(), 2U);
+      for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(db.reference(i).ref_id(), i + 1);
+        EXPECT_EQ(db.reference(i).text(kEntryTypeSlot), "misc");
+        EXPECT_EQ(db.reference(i).text(kTitle), "Sentinel");
+      }
+    }
+  }
+}
+
+// Lines before the first record have no record of this import to go to:
+// they must not reach the references the database held before.
+TEST(Importers, LinesBeforeTheFirstRecordLeaveEarlierReferencesAlone) {
+  const std::vector<std::string> leading = {
+      "TI  - Orphan\n      orphan\nAU  - Smith J\nAB  - Orphan\n      more\nSO  - J 1990;1:2\n",
+      "TI:    Orphan\nAU:    Smith-J\nCM:    c\nAD:    a\nMESH:  k\nSO:    J. 1990; 1: 2\n",
+      "TI  - Orphan\n      orphan\nAD  - a\n      more\nMH  - k\n",
+      "TI   Orphan\n    orphan\nAU   Smith, J. (X)\nCM   xxc\nMESH k\nSO   J (May 1990) vol.1\n",
+  };
+  TempDir dir;
+  for (std::size_t f = 0; f < formats().size(); ++f) {
+    const Format& format = formats()[f];
+    SCOPED_TRACE(format.name);
+    const std::string path = dir.file(format.name + ".txt");
+    write_file(path, leading[f] + format.sentinel);
+    ReferenceDatabase db;
+    db.add_reference();
+    db.set_ref_id(1, 40);
+    db.set_entry_type(1, "book");
+    db.set_title(1, "Held before");
+    db.add_reference();
+    db.set_ref_id(2, 41);
+    const ReferenceDatabase before = db;
+
+    std::ostringstream messages;
+    EXPECT_EQ(format.from_path(db, path, "article", messages), 0);
+    ASSERT_EQ(db.ref_count(), 3U);
+    EXPECT_TRUE(db.reference(0) == before.reference(0));
+    EXPECT_TRUE(db.reference(1) == before.reference(1));
+    // The importer numbers by position; Load renumbers afterwards.
+    EXPECT_EQ(db.reference(2).ref_id(), 3U);
+    // Inspec keeps the accession number as a keyword.
+    const std::string keyword = format.name == "inspec" ? "keyword    = \"S\",\n" : "";
+    EXPECT_EQ(written(db).substr(written(before).size()),
+              "@article{3,\n" + keyword + "title      = \"Sentinel\",\n}\n\n");
+  }
+}
+
+TEST(Load, ImportFormatsAreWiredAndRenumberIntoAHeldDatabase) {
+  EXPECT_EQ(file_type_from_name("bibtex"), kBibtexFile);
+  EXPECT_EQ(file_type_from_name("ovid"), kMedlineOvidFile);
+  EXPECT_EQ(file_type_from_name("spirs"), kMedlineSpirsFile);
+  EXPECT_EQ(file_type_from_name("pubmed"), kMedlinePubmedFile);
+  EXPECT_EQ(file_type_from_name("inspec"), kInspecFile);
+  EXPECT_EQ(file_type_from_name("Ovid"), std::nullopt);
+  EXPECT_EQ(file_type_from_name("medline"), std::nullopt);
+
+  TempDir dir;
+  const std::string path = dir.file("pubmed.txt");
+  write_file(path, "UI  - 1\nTI  - One\nUI  - 2\nTI  - Two\n");
+  ReferenceDatabase db;
+  std::ostringstream messages;
+  EXPECT_EQ(load_file(db, path, kMedlinePubmedFile, messages), 0);
+  EXPECT_EQ(written(db), "@article{1,\ntitle      = \"One\",\n}\n\n@article{2,\ntitle      = \"Two\",\n}\n\n");
+  // Into a database that holds references, the new ones get free RefIds.
+  EXPECT_EQ(load_file(db, path, kMedlinePubmedFile, messages), 0);
+  ASSERT_EQ(db.ref_count(), 4U);
+  EXPECT_EQ(db.reference(2).ref_id(), 3U);
+  EXPECT_EQ(db.reference(3).ref_id(), 4U);
+  EXPECT_EQ(messages.str(), "");
+  EXPECT_EQ(load_file(db, dir.file("missing"), kInspecFile, messages), -1);
+  EXPECT_EQ(messages.str(), "Cannot open file: " + dir.file("missing") + "\n");
+}
+
+// Every importer reads every other format's files to their end: a record
+// of its own format put after one must come out last, whole.
+TEST(Importers, ReadOtherFormatsFilesToTheEnd) {
+  for (const Format& format : formats()) {
+    for (const Format& other : formats()) {
+      if (other.name == format.name) continue;
+      for (const auto& file : fs::directory_iterator(kDataDir / other.name)) {
+        if (file.path().extension() != ".txt") continue;
+        SCOPED_TRACE(format.name + " reading " + file.path().string());
+        const std::string text = read_file(file.path().string()) + "\n" + format.sentinel;
+        const ReferenceDatabase buffered = import_text(format, text, RecordStorage::kBuffered);
+        ASSERT_GE(buffered.ref_count(), 1U);
+        const Reference& last = buffered.reference(buffered.ref_count() - 1);
+        EXPECT_EQ(last.text(kTitle), "Sentinel");
+        for (std::size_t i = 0; i < buffered.ref_count(); ++i) {
+          EXPECT_EQ(buffered.reference(i).ref_id(), i + 1);
+          EXPECT_EQ(buffered.reference(i).text(kEntryTypeSlot), "article");
+        }
+        const ReferenceDatabase through_setters = import_text(format, text, RecordStorage::kThroughSetters);
+        EXPECT_EQ(written(buffered), written(through_setters));
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace refloom
