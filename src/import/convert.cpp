@@ -90,8 +90,9 @@ void convert_text(std::string_view line, std::string& converted) {
     // Plain bytes go over in runs; each adds one character, so a run may
     // go on until the limit is passed.
     const std::size_t room = kLastProducingSize + 1 - converted.size();
+    const std::size_t limit = line.size() - i < room ? line.size() : i + room;
     std::size_t end = i;
-    while (end < line.size() && end - i < room && kTable.kind[bytes[end]] == kPlain) ++end;
+    while (end < limit && kTable.kind[bytes[end]] == kPlain) ++end;
     converted.append(line.data() + i, end - i);
     i = end;
     if (i == line.size() || converted.size() > kLastProducingSize) break;

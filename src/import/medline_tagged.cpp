@@ -71,8 +71,14 @@ constexpr std::array<TagRule, 14> kPubmedRules = {{
     {"SO", TagAction::kSource},
 }};
 
+// All tags are two letters; compared by hand, as every line is tested
+// against every tag.
+bool starts_with_tag(std::string_view line, std::string_view tag) {
+  return line.size() >= 2 && line[0] == tag[0] && line[1] == tag[1];
+}
+
 bool ovid_starts_record(std::string_view line) { return !line.empty() && is_ascii_digit(line[0]); }
-bool pubmed_starts_record(std::string_view line) { return line.starts_with("UI"); }
+bool pubmed_starts_record(std::string_view line) { return starts_with_tag(line, "UI"); }
 
 constexpr TaggedFormat kOvid = {ovid_starts_record, false, kOvidRules};
 constexpr TaggedFormat kPubmed = {pubmed_starts_record, true, kPubmedRules};
@@ -122,13 +128,13 @@ class TaggedImport {
     if (!target_.has_record()) return;
 
     for (const TagRule& rule : format_.rules) {
-      if (!line.starts_with(rule.tag)) continue;
+      if (!starts_with_tag(line, rule.tag)) continue;
       current_ = rule.action;
       abstract_refused_ = false;
       if (const auto text = field_text(line, kTaggedTextOffset, converted_)) apply(rule.action, *text);
       return;
     }
-    if (line.starts_with("  ")) continuation(line);
+    if (starts_with_tag(line, "  ")) continuation(line);
   }
 
  private:
