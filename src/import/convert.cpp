@@ -38,7 +38,8 @@ constexpr ConversionTable make_table() {
 
 constexpr ConversionTable kTable = make_table();
 
-// Characters stand; one more may be produced while at most this many do.
+// Output grows only while at most this many characters stand, so that even
+// a five-character replacement keeps it within kConvertedLineMax.
 constexpr std::size_t kLastProducingSize = kConvertedLineMax - 5;
 
 bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }

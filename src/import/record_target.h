@@ -81,12 +81,17 @@ class BufferedTarget {
     record_.clear();
     record_.ref_id = number_;
     record_.set_text(kEntryTypeSlot, entry_type_);
+    authors_.clear();
+    editors_.clear();
     pending_ = true;
   }
   bool has_record() const { return number_ != 0; }
   // Packs the record into its reference; call once the input has ended.
   void finish() {
     if (!pending_) return;
+    for (NameList* names : {&authors_, &editors_}) {
+      if (names->present) record_.set_text(names->slot, names->text);
+    }
     record_.store_into(database_.reference(number_ - 1));
     pending_ = false;
   }
@@ -104,8 +109,8 @@ class BufferedTarget {
   void set_volume_before_colon(std::string_view text) { record_.set_text(kVolume, text.substr(0, text.find(':'))); }
   void append_keyword(std::string_view text) { record_.append_text(kKeyword, text); }
   void append_field(FieldSlot slot, std::string_view text) { record_.append_text(slot, text); }
-  void append_author(std::string_view name) { append_name(kAuthor, name); }
-  void append_editor(std::string_view name) { append_name(kEditor, name); }
+  void append_author(std::string_view name) { append_name(authors_, name); }
+  void append_editor(std::string_view name) { append_name(editors_, name); }
   void set_year_from_text(std::string_view text) { record_.set_text(kYear, leading_integer_text(text)); }
   void set_number_from_text(std::string_view text) { record_.set_text(kNumber, leading_integer_text(text)); }
 
@@ -115,14 +120,24 @@ class BufferedTarget {
   }
 
  private:
-  void append_name(FieldSlot slot, std::string_view name) {
-    convert_name(name, name_);
-    if (record_.has(slot)) {
-      joined_.assign(record_.text(slot)).append(" and ").append(name_);
-      record_.set_text(slot, joined_);
-    } else {
-      record_.set_text(slot, name_);
+  // Names are joined by " and ", which the record's own appending (by line
+  // feed) cannot do; they are collected here and put in place when the
+  // record is stored, so that many names cost no more than their length.
+  struct NameList {
+    FieldSlot slot;
+    bool present = false;
+    std::string text;
+    void clear() {
+      present = false;
+      text.clear();
     }
+  };
+
+  void append_name(NameList& names, std::string_view name) {
+    convert_name(name, name_);
+    if (names.present) names.text.append(" and ");
+    names.text.append(name_);
+    names.present = true;
   }
 
   ReferenceDatabase& database_;
@@ -130,8 +145,9 @@ class BufferedTarget {
   std::size_t number_ = 0;
   bool pending_ = false;
   ReferenceBuilder record_;
+  NameList authors_{kAuthor, false, {}};
+  NameList editors_{kEditor, false, {}};
   std::string name_;
-  std::string joined_;
 };
 
 }  // namespace refloom

@@ -88,6 +88,14 @@ TEST(Importers, RefloomConvertReportsAFileThatCannotBeOpened) {
   }
 }
 
+TEST(Importers, RefloomConvertNamesTheFormatsInItsUsage) {
+  const auto result = run_command(kConvert, {"--help"});
+  EXPECT_NE(result.out.find("  -f FORMAT      format of the inputs that follow: bibtex (the default),\n"
+                            "                 ovid, spirs, pubmed or inspec\n"),
+            std::string::npos)
+      << result.out;
+}
+
 TEST(Importers, EmptyOrForeignFileGivesNothingAndSucceeds) {
   TempDir dir;
   write_file(dir.file("empty.txt"), "");
