@@ -36,8 +36,15 @@ sleep 0.5
 "$@"
 status=$?
 
-kill $mwm_pid 2>/dev/null
+# Stopping the server first makes mwm end on its own; a window manager
+# told to stop while its server runs may linger restoring windows.
 kill $xvfb_pid 2>/dev/null
-wait $mwm_pid 2>/dev/null
 wait $xvfb_pid 2>/dev/null
+tries=0
+while kill -0 $mwm_pid 2>/dev/null && [ $tries -lt 20 ]; do
+  sleep 0.1
+  tries=$((tries + 1))
+done
+kill -9 $mwm_pid 2>/dev/null
+wait $mwm_pid 2>/dev/null
 exit $status

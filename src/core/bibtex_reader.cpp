@@ -1,5 +1,6 @@
 #include "core/bibtex_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -193,12 +194,16 @@ std::size_t BibtexReader::find_value_end(std::size_t from, char opening, int& de
   const char* data = line_.data();
   const std::size_t size = line_.size();
   if (opening == '{') {
-    for (std::size_t i = from; i < size; ++i) {
-      if (data[i] == '{') {
-        ++depth;
-      } else if (data[i] == '}' && --depth == 0) {
-        return i;
-      }
+    // Jump from closing brace to closing brace, counting the opening ones
+    // in between.
+    std::size_t i = from;
+    while (i < size) {
+      const void* found = std::memchr(data + i, '}', size - i);
+      const std::size_t close = found ? static_cast<std::size_t>(static_cast<const char*>(found) - data) : size;
+      depth += static_cast<int>(std::count(data + i, data + close, '{'));
+      if (close == size) break;
+      if (--depth == 0) return close;
+      i = close + 1;
     }
     return std::string_view::npos;
   }

@@ -11,6 +11,18 @@ namespace {
 
 bool valid_text_slot(int slot) { return slot >= 1 && slot < kSlotCount; }
 
+// Bits set in a byte; std::popcount is a library call on baseline x86-64.
+constexpr std::array<std::uint8_t, 256> kBitCount = [] {
+  std::array<std::uint8_t, 256> counts{};
+  for (int i = 0; i < 256; ++i) counts[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(std::popcount(static_cast<unsigned>(i)));
+  return counts;
+}();
+
+int bit_count(std::uint32_t bits) {
+  return kBitCount[bits & 0xFF] + kBitCount[(bits >> 8) & 0xFF] + kBitCount[(bits >> 16) & 0xFF] +
+         kBitCount[bits >> 24];
+}
+
 }  // namespace
 
 Reference::Reference(const Reference& other)
@@ -29,7 +41,7 @@ Reference& Reference::operator=(const Reference& other) {
   return *this;
 }
 
-int Reference::present_count() const { return std::popcount(present_); }
+int Reference::present_count() const { return bit_count(present_); }
 
 std::uint32_t Reference::offset(int index) const {
   std::uint32_t value;
@@ -47,7 +59,7 @@ bool Reference::has(int slot) const {
 
 std::optional<std::string_view> Reference::text(int slot) const {
   if (!has(slot)) return std::nullopt;
-  const int index = std::popcount(present_ & ((1U << slot) - 1U));
+  const int index = bit_count(present_ & ((1U << slot) - 1U));
   const std::uint32_t begin = offset(index);
   const std::uint32_t end = offset(index + 1) - 1;  // the NUL after the text
   return std::string_view(text_area() + begin, end - begin);

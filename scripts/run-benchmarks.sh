@@ -1,0 +1,50 @@
+#!/bin/sh
+# Measures file speed, memory and merging of refloom-convert against a
+# plain line-by-line copy, and the GUI load, on generated data.
+#   run-benchmarks.sh BUILD_DIR
+set -eu
+build=$1
+data="$build/bench-data"
+mkdir -p "$data"
+convert="$build/tools/refloom-convert"
+
+gen() {  # entries seed first_key file
+  [ -s "$4" ] || "$build/bench/gen_bibtex" "$1" "$2" "$3" >"$4"
+}
+gen 50000 1 1 "$data/big50k.bib"
+gen 50000 2 1 "$data/other50k.bib"
+gen 200000 3 1 "$data/big200k.bib"
+gen 100000 5 1 "$data/big100k.bib"
+
+# Median wall-clock time of five runs, in seconds; the peak memory of the
+# runs is left in $data/peak_kb.
+best() {
+  : >"$data/times"
+  for run in 1 2 3 4 5; do
+    /usr/bin/time -f "%e %M" -o "$data/time" "$@" >/dev/null 2>&1
+    cat "$data/time" >>"$data/times"
+  done
+  sort -n -k2 "$data/times" | tail -n 1 | cut -d' ' -f2 >"$data/peak_kb"
+  sort -n "$data/times" | sed -n 3p | cut -d' ' -f1
+}
+peak_mb() { echo $(($(cat "$data/peak_kb") / 1024)); }
+
+size_mb() { echo "scale=1; $(stat -c %s "$1") / 1048576" | bc; }
+
+echo "file sizes: 50,000 entries $(size_mb "$data/big50k.bib") MB, 200,000 entries $(size_mb "$data/big200k.bib") MB"
+t_copy=$(best "$build/bench/getline_copy" "$data/big50k.bib" "$data/copy.bib")
+echo "getline copy, 50,000 entries:          ${t_copy} s"
+t_50=$(best "$convert" "$data/big50k.bib" -o "$data/out.bib")
+echo "refloom-convert, 50,000 entries:       ${t_50} s ($(echo "scale=2; $t_50 / $t_copy" | bc)x the copy), peak memory $(peak_mb) MB"
+t_200=$(best "$convert" "$data/big200k.bib" -o "$data/out.bib")
+echo "refloom-convert, 200,000 entries:      ${t_200} s ($(echo "scale=2; $t_200 / $t_50" | bc)x the 50,000 time), peak memory $(peak_mb) MB"
+t_merge=$(best "$convert" "$data/big50k.bib" "$data/other50k.bib" -o "$data/out.bib")
+echo "merge of 2 x 50,000 (renumbering):     ${t_merge} s"
+
+if [ -x "$build/bench/gui_load_bench" ]; then
+  echo "GUI load of 100,000 entries through the Load dialog:"
+  sh "$(dirname "$0")/with-display.sh" "$build/bench/gui_load_bench" "$data/big100k.bib" | sed 's/^/  /'
+fi
+if [ -x "$(dirname "$0")/bench-import.sh" ]; then
+  sh "$(dirname "$0")/bench-import.sh" "$build"
+fi
