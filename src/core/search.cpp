@@ -1,0 +1,118 @@
+#include "core/search.h"
+
+#include <cstring>
+
+namespace refloom {
+
+namespace {
+
+constexpr unsigned char fold_byte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+TextPattern::TextPattern(std::string_view pattern, bool fold) : pattern_(pattern), fold_(fold) {
+  if (!fold_) return;
+  for (char& c : pattern_) c = static_cast<char>(fold_byte(static_cast<unsigned char>(c)));
+  // Horspool's shift for every text byte, by its folded value.
+  const std::size_t m = pattern_.size();
+  std::array<std::size_t, 256> folded_skip;
+  folded_skip.fill(m);
+  for (std::size_t i = 0; i + 1 < m; ++i) folded_skip[static_cast<unsigned char>(pattern_[i])] = m - 1 - i;
+  for (std::size_t c = 0; c < skip_.size(); ++c) skip_[c] = folded_skip[fold_byte(static_cast<unsigned char>(c))];
+}
+
+bool TextPattern::found_in(std::string_view text) const {
+  const std::size_t m = pattern_.size();
+  if (m == 0) return true;
+  if (text.size() < m) return false;
+  if (!fold_) return memmem(text.data(), text.size(), pattern_.data(), m) != nullptr;
+
+  const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* p = reinterpret_cast<const unsigned char*>(pattern_.data());
+  const std::size_t last = m - 1;
+  for (std::size_t pos = 0; pos + m <= text.size(); pos += skip_[t[pos + last]]) {
+    if (fold_byte(t[pos + last]) != p[last]) continue;
+    std::size_t j = last;
+    while (j > 0 && fold_byte(t[pos + j - 1]) == p[j - 1]) --j;
+    if (j == 0) return true;
+  }
+  return false;
+}
+
+bool contains_text(std::string_view field, std::string_view pattern, bool fold) {
+  return TextPattern(pattern, fold).found_in(field);
+}
+
+bool all_fields_match(const Reference& reference, const TextPattern& pattern) {
+  for (int slot = 1; slot < kSlotCount; ++slot) {
+    const auto text = reference.text(slot);
+    if (text && pattern.found_in(*text)) return true;
+  }
+  return false;
+}
+
+FormCriteria::FormCriteria(const EditBuffer& buffer, bool fold) : ref_id_(buffer.ref_id) {
+  for (int slot = 1; slot < kSlotCount; ++slot) {
+    const std::string& text = buffer.text(slot);
+    if (text.empty()) continue;
+    fields_.push_back({slot, slot == kReprint ? text : std::string(), TextPattern(text, fold)});
+  }
+}
+
+bool FormCriteria::met(const FieldCriterion& criterion, const Reference& reference) const {
+  const auto text = reference.text(criterion.slot);
+  if (!text) return false;
+  if (criterion.slot == kReprint) return *text == criterion.exact;
+  return criterion.pattern.found_in(*text);
+}
+
+bool FormCriteria::matches(const Reference& reference) const {
+  if (ref_id_ != 0 && reference.ref_id() != ref_id_) return false;
+  for (const FieldCriterion& criterion : fields_) {
+    if (!met(criterion, reference)) return false;
+  }
+  return true;
+}
+
+bool FormCriteria::hits(const Reference& reference) const {
+  if (ref_id_ != 0 && reference.ref_id() == ref_id_) return true;
+  for (const FieldCriterion& criterion : fields_) {
+    if (met(criterion, reference)) return true;
+  }
+  return false;
+}
+
+std::vector<std::size_t> combine_search(int mode, const ReferenceDatabase& database,
+                                        const std::vector<std::size_t>& listed,
+                                        const std::function<bool(const Reference&)>& test) {
+  std::vector<std::size_t> result;
+  switch (mode) {
+    case kSearchAnd:
+    case kSearchNot: {
+      const bool keep_matches = mode == kSearchAnd;
+      for (std::size_t index : listed) {
+        if (test(database.reference(index)) == keep_matches) result.push_back(index);
+      }
+      break;
+    }
+    case kSearchOr: {
+      // Membership by a table, not by scanning the listed set for every index.
+      std::vector<bool> is_listed(database.ref_count(), false);
+      for (std::size_t index : listed) {
+        if (index < is_listed.size()) is_listed[index] = true;
+      }
+      for (std::size_t index = 0; index < database.ref_count(); ++index) {
+        if (is_listed[index] || test(database.reference(index))) result.push_back(index);
+      }
+      break;
+    }
+    default:
+      result = listed;
+      break;
+  }
+  return result;
+}
+
+}  // namespace refloom

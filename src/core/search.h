@@ -1,0 +1,72 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/reference_database.h"
+
+namespace refloom {
+
+// How a search result combines with the listed references.
+enum SearchMode : int {
+  kSearchAnd = 1,  // keep the listed references that match
+  kSearchOr = 2,   // add the matching references of the whole database
+  kSearchNot = 3,  // drop the listed references that match
+};
+
+// A search text prepared once for many fields. Folding makes only the
+// letters a to z equal to A to Z; every other byte matches only itself.
+class TextPattern {
+ public:
+  TextPattern(std::string_view pattern, bool fold);
+  // Whether the pattern occurs in the text as a contiguous substring; the
+  // empty pattern occurs in every text, the empty one included.
+  bool found_in(std::string_view text) const;
+
+ private:
+  std::string pattern_;  // folded to upper case when folding
+  bool fold_;
+  std::array<std::size_t, 256> skip_{};
+};
+
+bool contains_text(std::string_view field, std::string_view pattern, bool fold);
+
+// Some text slot (entry type, keyword and all fields, reprint included;
+// not the RefId) holds the pattern.
+bool all_fields_match(const Reference& reference, const TextPattern& pattern);
+
+// The criteria typed into the search form: the RefId when it is not 0, and
+// every non-empty text slot (the reprint compared exactly, never folded).
+// A criterion on a field the reference lacks is not met.
+class FormCriteria {
+ public:
+  FormCriteria(const EditBuffer& buffer, bool fold);
+  // Every criterion is met (AND, OR); true without criteria.
+  bool matches(const Reference& reference) const;
+  // Some criterion is met (NOT); false without criteria.
+  bool hits(const Reference& reference) const;
+
+ private:
+  struct FieldCriterion {
+    int slot;
+    std::string exact;  // the reprint
+    TextPattern pattern;
+  };
+  bool met(const FieldCriterion& criterion, const Reference& reference) const;
+
+  RefId ref_id_;
+  std::vector<FieldCriterion> fields_;
+};
+
+// Combines the listed indices (ascending) with a test by the mode: AND and
+// NOT keep the order of the listed set, OR gives database order. Any other
+// mode gives the listed set unchanged.
+std::vector<std::size_t> combine_search(int mode, const ReferenceDatabase& database,
+                                        const std::vector<std::size_t>& listed,
+                                        const std::function<bool(const Reference&)>& test);
+
+}  // namespace refloom
