@@ -9,6 +9,12 @@ bool ListedReferences::contains(std::size_t index) const {
   return std::binary_search(indices_.begin(), indices_.end(), index);
 }
 
+std::optional<std::size_t> ListedReferences::position_of(std::size_t index) const {
+  const auto found = std::lower_bound(indices_.begin(), indices_.end(), index);
+  if (found == indices_.end() || *found != index) return std::nullopt;
+  return static_cast<std::size_t>(found - indices_.begin()) + 1;
+}
+
 void ListedReferences::assign(std::vector<std::size_t> ascending_indices) {
   indices_ = std::move(ascending_indices);
   indices_.shrink_to_fit();

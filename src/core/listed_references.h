@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ class ListedReferences {
   std::size_t at_position(std::size_t position) const { return indices_[position - 1]; }
   const std::vector<std::size_t>& indices() const { return indices_; }
   bool contains(std::size_t index) const;
+  // The list position that shows a database index, if it is listed.
+  std::optional<std::size_t> position_of(std::size_t index) const;
 
   // Makes the given ascending indices the listed set.
   void assign(std::vector<std::size_t> ascending_indices);

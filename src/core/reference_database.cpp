@@ -27,6 +27,11 @@ void ReferenceDatabase::retain(const std::vector<std::size_t>& ascending_indices
   refs_.shrink_to_fit();
 }
 
+void ReferenceDatabase::remove_all_references() {
+  refs_.clear();
+  refs_.shrink_to_fit();
+}
+
 Reference* ReferenceDatabase::by_number(std::size_t number) {
   if (number == 0 || number > refs_.size()) return nullptr;
   return &refs_[number - 1];

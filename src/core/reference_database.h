@@ -49,6 +49,8 @@ class ReferenceDatabase {
   // their order; the same as deleting every other reference one by one.
   void retain(const std::vector<std::size_t>& ascending_indices);
   void reserve(std::size_t count) { refs_.reserve(count); }
+  // Deletes every reference; the edit buffer stays as it is.
+  void remove_all_references();
 
   // Setters by 1-based reference number.
   void set_ref_id(std::size_t number, RefId value);

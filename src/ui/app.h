@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 
+#include "core/edit_target.h"
 #include "core/listed_references.h"
 #include "core/reference_database.h"
 
@@ -37,6 +38,8 @@ extern std::array<Widget, kDataCommandCount> DataCommands;
 extern std::string CurrentFileName;
 extern ListedReferences listed_references;
 extern bool case_sensitive;
+// The reference an open edit form belongs to, followed through deletions.
+extern EditTarget edit_target;
 
 // The one database; New replaces its contents with a fresh, empty one.
 ReferenceDatabase& database();
@@ -55,6 +58,11 @@ Widget initialize_toolkit(int& argc, char** argv);
 // Builds the main window in `shell` and resets the shared state; the shell
 // is realized by the caller.
 void build_main_window(Widget shell);
+
+// Runs a command that waits for the reference form once the menu that
+// chose it has closed: a menu keeps its pointer grab until its callback
+// returns, and a window manager cannot map the form meanwhile.
+void run_after_menu(void (*command)());
 
 // Callbacks of the menus; client data selects the command.
 void file_cb(Widget widget, XtPointer client_data, XtPointer call_data);

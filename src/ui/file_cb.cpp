@@ -52,7 +52,9 @@ Widget create_file_dialog(const char* title, XtCallbackProc ok_callback) {
 void new_database() {
   XmListDeleteAllItems(reflist);
   listed_references = ListedReferences();
-  database() = ReferenceDatabase();
+  // The edit buffer stays: a form that is open keeps what was typed in it.
+  database().remove_all_references();
+  edit_target.cleared();
   set_window_title(kWindowTitle);
   update_count(0);
   set_data_commands(false);

@@ -124,6 +124,12 @@ void build_menus(Widget menubar) {
 
 ReferenceDatabase& database() { return the_database; }
 
+void run_after_menu(void (*command)()) {
+  XtAppAddTimeOut(
+      app_context, 0, [](XtPointer data, XtIntervalId*) { reinterpret_cast<void (*)()>(data)(); },
+      reinterpret_cast<XtPointer>(command));
+}
+
 std::ostream& messages() { return *message_stream; }
 void set_messages(std::ostream& stream) { message_stream = &stream; }
 

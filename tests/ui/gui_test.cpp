@@ -6,6 +6,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <Xm/List.h>
+#include <Xm/RowColumn.h>
 #include <Xm/Text.h>
 #include <Xm/Xm.h>
 #include <unistd.h>
@@ -15,6 +16,9 @@
 #include <cstdlib>
 
 #include "ui/app.h"
+#include "import/load.h"
+#include "ui/form.h"
+#include "ui/reference_list.h"
 #include "ui/xm_util.h"
 
 namespace refloom::testing {
@@ -195,6 +199,154 @@ void GuiTest::choose(const std::string& cascade, const std::string& entry) {
   click(find_in(menu, entry));
 }
 
+namespace {
+
+struct FormSteps {
+  GuiTest* test;
+  const std::function<void(Widget)>* steps;
+  std::function<bool(Widget)> shown;
+  bool ran = false;
+  int tries = 0;
+  XtIntervalId timer = 0;
+};
+
+void form_steps_timer(XtPointer data, XtIntervalId*) {
+  auto* pending = static_cast<FormSteps*>(data);
+  pending->timer = 0;
+  Widget shell = ui::open_form_shell();
+  if (shell == nullptr || !pending->shown(shell)) {
+    if (++pending->tries < 500) pending->timer = XtAppAddTimeOut(ui::app_context, 20, form_steps_timer, pending);
+    return;
+  }
+  pending->ran = true;
+  (*pending->steps)(shell);
+  if (Widget still_open = ui::open_form_shell()) {
+    ADD_FAILURE() << "the steps left the form open; cancelling it";
+    XtCallCallbacks(XtNameToWidget(still_open, "*cancel"), XmNactivateCallback, nullptr);
+  }
+}
+
+}  // namespace
+
+bool GuiTest::while_form_open(const std::function<void()>& trigger, const std::function<void(Widget)>& steps) {
+  FormSteps pending{this, &steps, [this](Widget shell) { return is_shown(shell); }};
+  pending.timer = XtAppAddTimeOut(ui::app_context, 20, form_steps_timer, &pending);
+  trigger();
+  pump();
+  if (pending.timer != 0) XtRemoveTimeOut(pending.timer);
+  return pending.ran;
+}
+
+Widget GuiTest::form_field(Widget form_shell, const std::string& label) const {
+  for (const char* container : {"form.rowcol", "form"}) {
+    Widget parent = XtNameToWidget(form_shell, container);
+    if (parent == nullptr) continue;
+    WidgetList children = nullptr;
+    Cardinal count = 0;
+    XtVaGetValues(parent, XmNchildren, &children, XmNnumChildren, &count, nullptr);
+    for (Cardinal i = 0; i + 1 < count; ++i) {
+      if (std::string_view(XtName(children[i])) == "label" && label_of(children[i]) == label) return children[i + 1];
+    }
+  }
+  ADD_FAILURE() << "no field " << label;
+  return nullptr;
+}
+
+std::vector<std::string> GuiTest::form_labels(Widget form_shell) const {
+  std::vector<std::string> labels;
+  Widget form = XtNameToWidget(form_shell, "form");
+  WidgetList children = nullptr;
+  Cardinal count = 0;
+  XtVaGetValues(form, XmNchildren, &children, XmNnumChildren, &count, nullptr);
+  for (Cardinal i = 0; i < count; ++i) {
+    if (std::string_view(XtName(children[i])) == "label" && XtIsManaged(children[i])) {
+      labels.push_back(label_of(children[i]));
+    }
+  }
+  return labels;
+}
+
+void GuiTest::choose_option(Widget form_shell, int menu, int button) {
+  Widget rowcol = XtNameToWidget(form_shell, "form.rowcol");
+  WidgetList children = nullptr;
+  Cardinal count = 0;
+  XtVaGetValues(rowcol, XmNchildren, &children, XmNnumChildren, &count, nullptr);
+  std::vector<Widget> options;
+  for (Cardinal i = 0; i < count; ++i) {
+    if (std::string_view(XtName(children[i])) == "option") options.push_back(children[i]);
+  }
+  ASSERT_EQ(options.size(), 2U);
+  Widget option = options[static_cast<std::size_t>(menu)];
+  Widget pulldown = nullptr;
+  XtVaGetValues(option, XmNsubMenuId, &pulldown, nullptr);
+  // As a user does: press on the option button, drag to the choice, release.
+  Widget option_button = XmOptionButtonGadget(option);
+  Dimension width = 0;
+  Dimension height = 0;
+  XtVaGetValues(option_button, XtNwidth, &width, XtNheight, &height, nullptr);
+  int x = 0;
+  int y = 0;
+  widget_center(option_button, width / 2, height / 2, x, y, test_display);
+  XTestFakeMotionEvent(test_display, -1, x, y, CurrentTime);
+  XTestFakeButtonEvent(test_display, 1, True, CurrentTime);
+  XFlush(test_display);
+  const bool posted = pump_until([&] { return is_shown(XtParent(pulldown)); });
+  if (posted) {
+    pump(250);  // the menu settles where it shows the current choice
+    Widget choice = find_in(pulldown, "button_" + std::to_string(button));
+    XtVaGetValues(choice, XtNwidth, &width, XtNheight, &height, nullptr);
+    widget_center(choice, width / 2, height / 2, x, y, test_display);
+    XTestFakeMotionEvent(test_display, -1, x, y - 1, CurrentTime);
+    XFlush(test_display);
+    pump(30);
+    XTestFakeMotionEvent(test_display, -1, x, y, CurrentTime);
+    XFlush(test_display);
+    pump(30);
+  }
+  XTestFakeButtonEvent(test_display, 1, False, CurrentTime);
+  XFlush(test_display);
+  pump();
+  ASSERT_TRUE(posted) << "option menu not posted";
+}
+
+void GuiTest::bring_to_front(Widget shell) {
+  // Through the window manager, as a click on the window's frame would.
+  XWindowChanges changes{};
+  changes.stack_mode = Above;
+  XReconfigureWMWindow(test_display, XtWindow(shell), DefaultScreen(test_display), CWStackMode, &changes);
+  XFlush(test_display);
+  pump(200);
+}
+
+
+void GuiTest::load_directly(std::string_view bibtex) {
+  const std::string path = dir_.file("direct.bib");
+  write_file(path, bibtex);
+  load_file(ui::database(), path, kBibtexFile, messages_);
+  ui::list_all_references();
+  if (!ui::database().empty()) ui::set_data_commands(true);
+  pump();
+}
+
+void GuiTest::select_line(int position) {
+  Widget list = find("main_w.reflist");
+  XmListSetPos(list, position);
+  pump();
+  Position x = 0;
+  Position y = 0;
+  Dimension width = 0;
+  Dimension height = 0;
+  ASSERT_TRUE(XmListPosToBounds(list, position, &x, &y, &width, &height)) << "line " << position;
+  click_at(list, x + width / 2, y + height / 2);
+}
+
+std::string GuiTest::count_line() const { return label_of(XtNameToWidget(shell_, "main_w.message")); }
+
+std::string GuiTest::text_of(Widget text_field) const {
+  ui::XtText text(XmTextGetString(text_field));
+  return text ? text.get() : "<no text>";
+}
+
 void GuiTest::pump(int quiet_ms) {
   using Clock = std::chrono::steady_clock;
   const auto start = Clock::now();
@@ -202,13 +354,17 @@ void GuiTest::pump(int quiet_ms) {
   while (Clock::now() - last_event < std::chrono::milliseconds(quiet_ms) &&
          Clock::now() - start < std::chrono::seconds(10)) {
     XSync(test_display, False);
-    if (XtAppPending(ui::app_context) != 0) {
+    const XtInputMask pending = XtAppPending(ui::app_context);
+    if (pending != 0) {
+      // Only X events count as activity: timers (a blinking cursor, a
+      // polling test) would never let the display look quiet.
+      if (pending & XtIMXEvent) last_event = Clock::now();
       XtAppProcessEvent(ui::app_context, XtIMAll);
-      last_event = Clock::now();
     } else {
       usleep(2000);
     }
   }
+  if (Clock::now() - start >= std::chrono::seconds(10)) std::fprintf(stderr, "pump: never quiet\n");
 }
 
 bool GuiTest::pump_until(const std::function<bool()>& done, int timeout_ms) {

@@ -39,6 +39,22 @@ class GuiTest : public ::testing::Test {
   // Replaces the whole text of a text field by typing, as a user would.
   void type_into(Widget text_field, std::string_view text);
 
+  // Runs `steps` while a command waits for the reference form: `trigger`
+  // starts the command (a menu choice, say), and the steps run inside the
+  // form's wait once the form is shown. A form the steps leave open is
+  // cancelled. Returns whether the steps ran.
+  bool while_form_open(const std::function<void()>& trigger, const std::function<void(Widget)>& steps);
+  // A text field of the open form, by the label before it.
+  Widget form_field(Widget form_shell, const std::string& label) const;
+  // The labels of the form below the top row, in the order they were made.
+  std::vector<std::string> form_labels(Widget form_shell) const;
+  // Chooses a button of one of the form's option menus (0 entry type,
+  // 1 reprint) with the pointer.
+  void choose_option(Widget form_shell, int menu, int button);
+  std::string text_of(Widget text_field) const;
+  // Raises a top-level window above the others.
+  void bring_to_front(Widget shell);
+
   // Processes events until nothing has happened for a short while.
   void pump(int quiet_ms = 80);
   bool pump_until(const std::function<bool()>& done, int timeout_ms = 5000);
@@ -47,6 +63,12 @@ class GuiTest : public ::testing::Test {
   std::string title_of(Widget shell) const;
   std::string label_of(Widget widget) const;
   std::vector<std::string> list_items(Widget list) const;
+  // Puts references into the database as a load would, without the dialog.
+  void load_directly(std::string_view bibtex);
+  // Selects a line of the reference list with a click (positions from 1).
+  void select_line(int position);
+  std::string count_line() const;
+
   std::string messages() const { return messages_.str(); }
   void clear_messages() { messages_.str(""); }
 

@@ -1,0 +1,296 @@
+// The reference form: one reference (or the criteria of a search) shown
+// and typed in through the edit buffer, laid out for its entry type.
+
+#include "ui/form.h"
+
+#include <Xm/Form.h>
+#include <Xm/LabelG.h>
+#include <Xm/Protocols.h>
+#include <Xm/PushB.h>
+#include <Xm/RowColumn.h>
+#include <Xm/Text.h>
+
+#include <array>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "core/form_layout.h"
+#include "ui/app.h"
+#include "ui/xm_util.h"
+
+namespace refloom::ui {
+
+namespace {
+
+constexpr const char* kReprintValues[] = {"IN FILE", "NOT IN FILE"};
+
+FormMode saved_mode = kAddMode;
+int* answer_target = nullptr;
+Widget form_shell = nullptr;
+
+const char* title_of(FormMode mode) {
+  switch (mode) {
+    case kEditMode:
+      return "Edit reference";
+    case kSearchMode:
+      return "Search references";
+    default:
+      return "Add new reference";
+  }
+}
+
+Widget shell_of(Widget widget) {
+  while (widget != nullptr && !XtIsWMShell(widget)) widget = XtParent(widget);
+  return widget;
+}
+
+XtPointer as_client_data(long value) { return reinterpret_cast<XtPointer>(static_cast<std::intptr_t>(value)); }
+int from_client_data(XtPointer data) { return static_cast<int>(reinterpret_cast<std::intptr_t>(data)); }
+
+Widget make_label(Widget parent, std::string_view text) {
+  XmStringOwner label{std::string(text)};
+  return XtVaCreateManagedWidget("label", xmLabelGadgetClass, parent, XmNlabelString, label.get(), nullptr);
+}
+
+// A label 100 wide with its text at the right end, as the long rows have.
+Widget make_wide_label(Widget parent, std::string_view text) {
+  XmStringOwner label{std::string(text)};
+  return XtVaCreateManagedWidget("label", xmLabelGadgetClass, parent, XmNlabelString, label.get(), XmNwidth, 100,
+                                 XmNrecomputeSize, False, XmNalignment, XmALIGNMENT_END, nullptr);
+}
+
+// A label of the long rows and the bottom block.
+Widget make_row_label(Widget parent, std::string_view text, Widget above, Widget left_of) {
+  Widget label = make_wide_label(parent, text);
+  XtVaSetValues(label, XmNtopAttachment, above ? XmATTACH_WIDGET : XmATTACH_FORM, XmNtopWidget, above,
+                XmNleftAttachment, left_of ? XmATTACH_WIDGET : XmATTACH_FORM, XmNleftWidget, left_of, nullptr);
+  return label;
+}
+
+// A text field showing an edit buffer slot, taken over when it loses the
+// keyboard focus.
+Widget make_text(Widget parent, int slot) {
+  Widget text = XtVaCreateManagedWidget("text", xmTextWidgetClass, parent, XmNvalue,
+                                        database().edit_buffer().text(slot).c_str(), XmNuserData,
+                                        as_client_data(slot), nullptr);
+  XtAddCallback(text, XmNlosingFocusCallback, field_cb, as_client_data(slot));
+  return text;
+}
+
+Widget make_multiline_text(Widget parent, const FormField& field) {
+  Widget text = make_text(parent, field.slot);
+  XtVaSetValues(text, XmNeditMode, XmMULTI_LINE_EDIT, XmNrows, field.rows, nullptr);
+  if (field.word_wrap) XtVaSetValues(text, XmNwordWrap, True, nullptr);
+  return text;
+}
+
+Widget make_option_menu(Widget parent, const char* const* names, int count, int initial, XtCallbackProc callback) {
+  std::vector<XmString> buttons;
+  std::vector<XmButtonType> types(static_cast<std::size_t>(count), XmPUSHBUTTON);
+  for (int i = 0; i < count; ++i) buttons.push_back(XmStringCreateLocalized(const_cast<char*>(names[i])));
+  XmStringOwner empty{std::string()};
+  Arg args[7];
+  Cardinal n = 0;
+  XtSetArg(args[n], XmNoptionLabel, empty.get()), ++n;
+  XtSetArg(args[n], XmNbuttons, buttons.data()), ++n;
+  XtSetArg(args[n], XmNbuttonCount, count), ++n;
+  XtSetArg(args[n], XmNbuttonType, types.data()), ++n;
+  XtSetArg(args[n], XmNbuttonSet, initial), ++n;
+  XtSetArg(args[n], XmNsimpleCallback, callback), ++n;
+  XtSetArg(args[n], XmNoptionMnemonic, 0), ++n;
+  Widget menu = XmCreateSimpleOptionMenu(parent, const_cast<char*>("option"), args, n);
+  for (XmString button : buttons) XmStringFree(button);
+  XtManageChild(menu);
+  return menu;
+}
+
+void build_top_row(Widget rowcol, EntryType type, int* target) {
+  EditBuffer& buffer = database().edit_buffer();
+  for (const FormField& field : top_fields()) {
+    Widget text;
+    if (field.slot == kRefIdSlot) {
+      make_wide_label(rowcol, field.label);
+      char number[24];
+      std::snprintf(number, sizeof number, "%" PRIu64, buffer.ref_id);
+      text = XtVaCreateManagedWidget("text", xmTextWidgetClass, rowcol, XmNvalue, number, nullptr);
+      XtAddCallback(text, XmNlosingFocusCallback, refid_cb, &saved_mode);
+    } else {
+      make_label(rowcol, field.label);
+      text = make_text(rowcol, field.slot);
+    }
+    XtVaSetValues(text, XmNcolumns, field.columns, nullptr);
+  }
+
+  std::array<const char*, kEntryTypeNames.size()> names;
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = kEntryTypeNames[i].data();
+  const int initial = type >= 0 && type < static_cast<int>(names.size()) ? type : 0;
+  make_option_menu(rowcol, names.data(), static_cast<int>(names.size()), initial, entrytype_cb);
+  const int reprint = buffer.text(kReprint) == kReprintValues[0] ? 0 : 1;
+  make_option_menu(rowcol, kReprintValues, 2, reprint, reprint_cb);
+
+  XmStringOwner ok{std::string("Ok")};
+  Widget ok_button = XtVaCreateManagedWidget("ok", xmPushButtonWidgetClass, rowcol, XmNlabelString, ok.get(), nullptr);
+  XtAddCallback(ok_button, XmNactivateCallback, form_ok_cb, target);
+  XmStringOwner cancel{std::string("Cancel")};
+  Widget cancel_button =
+      XtVaCreateManagedWidget("cancel", xmPushButtonWidgetClass, rowcol, XmNlabelString, cancel.get(), nullptr);
+  XtAddCallback(cancel_button, XmNactivateCallback, form_cancel_cb, target);
+}
+
+// The band of short fields: columns of label over text, left to right.
+// Returns the last text (always the year).
+Widget build_band(Widget form, Widget rowcol, EntryType type) {
+  Widget previous_text = nullptr;
+  for (const FormField& field : band_fields(type)) {
+    const unsigned char left = previous_text ? XmATTACH_WIDGET : XmATTACH_FORM;
+    Widget label = make_label(form, field.label);
+    XtVaSetValues(label, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, rowcol, XmNleftAttachment, left,
+                  XmNleftWidget, previous_text, nullptr);
+    Widget text = make_text(form, field.slot);
+    XtVaSetValues(text, XmNcolumns, field.columns, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, label,
+                  XmNleftAttachment, left, XmNleftWidget, previous_text, nullptr);
+    previous_text = text;
+  }
+  return previous_text;
+}
+
+// The rows of long fields, one below the other; returns the abstract text.
+Widget build_rows(Widget form, Widget above, EntryType type) {
+  for (const FormField& field : row_fields(type)) {
+    Widget label = make_row_label(form, field.label, above, nullptr);
+    Widget text = make_multiline_text(form, field);
+    XtVaSetValues(text, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, above, XmNleftAttachment, XmATTACH_WIDGET,
+                  XmNleftWidget, label, XmNrightAttachment, XmATTACH_FORM, nullptr);
+    above = text;
+  }
+  return above;
+}
+
+// Keyword and note side by side below the abstract, annote and comment
+// below the note.
+void build_bottom(Widget form, Widget above) {
+  const auto& fields = bottom_fields();
+  for (std::size_t pair = 0; pair < fields.size(); pair += 2) {
+    const FormField& left = fields[pair];
+    const FormField& right = fields[pair + 1];
+    Widget left_label = make_row_label(form, left.label, above, nullptr);
+    Widget left_text = make_multiline_text(form, left);
+    XtVaSetValues(left_text, XmNcolumns, left.columns, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, above,
+                  XmNleftAttachment, XmATTACH_WIDGET, XmNleftWidget, left_label, nullptr);
+    Widget right_label = make_row_label(form, right.label, above, left_text);
+    Widget right_text = make_multiline_text(form, right);
+    XtVaSetValues(right_text, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, above, XmNleftAttachment,
+                  XmATTACH_WIDGET, XmNleftWidget, right_label, XmNrightAttachment, XmATTACH_FORM, nullptr);
+    above = right_text;
+  }
+}
+
+// Takes over the text field that has the keyboard focus, for the changes
+// that replace the form before the field could lose its focus.
+void take_over_focused_field(Widget shell) {
+  Widget focus = XmGetFocusWidget(shell);
+  if (focus == nullptr || !XmIsText(focus)) return;
+  XtCallCallbacks(focus, XmNlosingFocusCallback, nullptr);
+}
+
+void close_form(Widget widget, int* target, int answer) {
+  Widget shell = shell_of(widget);
+  XtPopdown(shell);
+  XtDestroyWidget(shell);
+  if (shell == form_shell) form_shell = nullptr;
+  if (target != nullptr) *target = answer;
+}
+
+void window_closed_cb(Widget shell, XtPointer, XtPointer) { close_form(shell, answer_target, 0); }
+
+}  // namespace
+
+void build_form(EntryType type, FormMode mode, int* target) {
+  if (mode >= 0) saved_mode = mode;
+  if (*target < 0) answer_target = target;
+
+  form_shell = XtVaCreatePopupShell("ReferenceForm", topLevelShellWidgetClass, toplevel, XmNtitle,
+                                    title_of(saved_mode), XmNdeleteResponse, XmDO_NOTHING, nullptr);
+  // Closing the window through the window manager answers like Cancel, so
+  // the waiting command is never left without an answer.
+  Atom delete_window = XmInternAtom(XtDisplay(form_shell), const_cast<char*>("WM_DELETE_WINDOW"), False);
+  XmAddWMProtocolCallback(form_shell, delete_window, window_closed_cb, nullptr);
+
+  Widget form = XtVaCreateWidget("form", xmFormWidgetClass, form_shell, nullptr);
+  Widget rowcol = XtVaCreateWidget("rowcol", xmRowColumnWidgetClass, form, XmNtopAttachment, XmATTACH_FORM,
+                                   XmNleftAttachment, XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM,
+                                   XmNorientation, XmHORIZONTAL, nullptr);
+  build_top_row(rowcol, type, answer_target);
+  XtManageChild(rowcol);
+  Widget year = build_band(form, rowcol, type);
+  Widget abstract = build_rows(form, year, type);
+  build_bottom(form, abstract);
+  XtManageChild(form);
+  XtPopup(form_shell, XtGrabNone);
+}
+
+int run_form(EntryType type, FormMode mode) {
+  int answer = -1;
+  build_form(type, mode, &answer);
+  while (answer < 0) XtAppProcessEvent(app_context, XtIMAll);
+  answer_target = nullptr;
+  return answer;
+}
+
+bool form_is_open() { return form_shell != nullptr; }
+
+Widget open_form_shell() { return form_shell; }
+
+void raise_form() {
+  if (form_shell == nullptr) return;
+  XtPopup(form_shell, XtGrabNone);
+  // Restacking a managed window goes through the window manager.
+  XWindowChanges changes{};
+  changes.stack_mode = Above;
+  Display* display = XtDisplay(form_shell);
+  XReconfigureWMWindow(display, XtWindow(form_shell), DefaultScreen(display), CWStackMode, &changes);
+}
+
+void refid_cb(Widget widget, XtPointer client_data, XtPointer) {
+  // Only a search takes the identifier from the form; an added reference
+  // keeps the proposed one and an edited one its own.
+  if (*static_cast<FormMode*>(client_data) != kSearchMode) return;
+  XtText text(XmTextGetString(widget));
+  if (!text) return;
+  database().edit_buffer().ref_id = std::strtoull(text.get(), nullptr, 10);
+}
+
+void field_cb(Widget widget, XtPointer client_data, XtPointer) {
+  XtText text(XmTextGetString(widget));
+  if (!text) return;
+  database().edit_buffer().text(from_client_data(client_data)) = text.get();
+}
+
+void entrytype_cb(Widget widget, XtPointer client_data, XtPointer) {
+  const int button = from_client_data(client_data);
+  Widget shell = shell_of(widget);
+  take_over_focused_field(shell);
+  XtPopdown(shell);
+  XtDestroyWidget(shell);
+  database().edit_buffer().text(kEntryTypeSlot) = entry_type_for_button(button);
+  // A target holding 0 keeps the waiting caller's target.
+  int keep_target = 0;
+  build_form(static_cast<EntryType>(button), -1, &keep_target);
+}
+
+void reprint_cb(Widget, XtPointer client_data, XtPointer) {
+  database().edit_buffer().text(kReprint) = kReprintValues[from_client_data(client_data) == 0 ? 0 : 1];
+}
+
+void form_ok_cb(Widget widget, XtPointer client_data, XtPointer) {
+  take_over_focused_field(shell_of(widget));
+  close_form(widget, static_cast<int*>(client_data), 1);
+}
+
+void form_cancel_cb(Widget widget, XtPointer client_data, XtPointer) {
+  close_form(widget, static_cast<int*>(client_data), 0);
+}
+
+}  // namespace refloom::ui

@@ -1,0 +1,60 @@
+// The all-fields search: one text looked for in every field.
+
+// The flag check below is meant to hold in every build.
+#undef NDEBUG
+#include <Xm/Text.h>
+#include <Xm/ToggleBG.h>
+
+#include <cassert>
+#include <cstdint>
+
+#include "ui/app.h"
+#include "ui/reference_list.h"
+#include "ui/search_all.h"
+#include "ui/xm_util.h"
+
+namespace refloom::ui {
+
+namespace {
+
+// The dialog's own input, found from any widget inside it.
+SearchAllInput* input_of(Widget widget) {
+  for (; widget != nullptr; widget = XtParent(widget)) {
+    if (std::string_view(XtName(widget)) == "mbox") {
+      XtPointer data = nullptr;
+      XtVaGetValues(widget, XmNuserData, &data, nullptr);
+      return static_cast<SearchAllInput*>(data);
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void searchall_cb(Widget mbox, XtPointer client_data, XtPointer) {
+  BusyCursor busy(XtParent(mbox));
+  assert(((intptr_t)client_data >> 16) == 0);
+  const auto fold = static_cast<std::int16_t>(reinterpret_cast<std::intptr_t>(client_data));
+  const SearchAllInput* input = input_of(mbox);
+  if (input != nullptr && input->mode >= kSearchAnd && input->mode <= kSearchNot) {
+    const TextPattern pattern(input->text, fold != 0);
+    fill_list(combine_search(input->mode, database(), listed_references.indices(),
+                             [&pattern](const Reference& r) { return all_fields_match(r, pattern); }));
+  }
+  XtUnmanageChild(mbox);
+}
+
+void searchtext_cb(Widget text, XtPointer, XtPointer) {
+  SearchAllInput* input = input_of(text);
+  XtText value(XmTextGetString(text));
+  if (input == nullptr || !value) return;
+  input->text = value.get();
+}
+
+void searchmode_cb(Widget toggle, XtPointer client_data, XtPointer) {
+  SearchAllInput* input = input_of(toggle);
+  if (input == nullptr || !XmToggleButtonGadgetGetState(toggle)) return;
+  input->mode = static_cast<int>(reinterpret_cast<std::intptr_t>(client_data));
+}
+
+}  // namespace refloom::ui

@@ -1,0 +1,267 @@
+#include "gui_test.h"
+
+#include <X11/Xatom.h>
+#include <X11/keysym.h>
+#include <Xm/List.h>
+#include <Xm/RowColumn.h>
+#include <Xm/Text.h>
+
+#include "core/fields.h"
+#include "ui/app.h"
+#include "ui/form.h"
+
+namespace refloom::testing {
+namespace {
+
+using Labels = std::vector<std::string>;
+
+class ReferenceForm : public GuiTest {
+ protected:
+  bool add(const std::function<void(Widget)>& steps) {
+    return while_form_open([this] { choose("Edit", "Add reference"); }, steps);
+  }
+  const EditBuffer& buffer() const { return ui::database().edit_buffer(); }
+};
+
+const Labels kBottom = {"Abstract:", "Keyword:", "Note:", "Annote:", "Comment:"};
+
+Labels with_bottom(Labels labels) {
+  labels.insert(labels.end(), kBottom.begin(), kBottom.end());
+  return labels;
+}
+
+TEST_F(ReferenceForm, EveryEntryTypeShowsExactlyItsFieldsInOrder) {
+  const std::vector<Labels> expected = {
+      {"Journal:", "Volume:", "Number:", "Month:", "Pages:", "Year:", "Title:", "Author:"},
+      {"Volume:", "Number:", "Edition:", "Month:", "Year:", "Title:", "Series:", "Author:", "Editor:", "Publisher:",
+       "Address:"},
+      {"Howpublished:", "Month:", "Year:", "Title:", "Author:", "Address:"},
+      {"Volume:", "Number:", "Edition:", "Month:", "Chapter:", "Pages:", "Year:", "Title:", "Series:", "Type:",
+       "Author:", "Editor:", "Publisher:", "Address:"},
+      {"Volume:", "Number:", "Edition:", "Month:", "Chapter:", "Pages:", "Year:", "Title:", "Booktitle:", "Series:",
+       "Type:", "Author:", "Editor:", "Publisher:", "Address:"},
+      {"Volume:", "Number:", "Month:", "Pages:", "Year:", "Title:", "Booktitle:", "Series:", "Author:",
+       "Organization:", "Editor:", "Publisher:", "Address:"},
+      {"Edition:", "Month:", "Year:", "Title:", "Author:", "Organization:", "Address:"},
+      {"Month:", "Year:", "Title:", "Type:", "Author:", "School:", "Address:"},
+      {"Howpublished:", "Month:", "Year:", "Title:", "Author:"},
+      {"Month:", "Year:", "Title:", "Type:", "Author:", "School:", "Address:"},
+      {"Volume:", "Number:", "Month:", "Year:", "Title:", "Series:", "Author:", "Editor:", "Publisher:",
+       "Address:"},
+      {"Number:", "Month:", "Year:", "Title:", "Type:", "Author:", "Institution:", "Address:"},
+      {"Month:", "Year:", "Title:", "Author:"},
+  };
+  const bool ran = add([&](Widget shell) {
+    EXPECT_EQ(form_labels(shell), with_bottom(expected[0])) << "article";
+    for (int type = 1; type < 13; ++type) {
+      choose_option(ui::open_form_shell(), 0, type);
+      Widget rebuilt = ui::open_form_shell();
+      ASSERT_TRUE(pump_until([&] { return is_shown(rebuilt); }));
+      EXPECT_EQ(form_labels(rebuilt), with_bottom(expected[static_cast<std::size_t>(type)]))
+          << kEntryTypeNames[static_cast<std::size_t>(type)];
+      EXPECT_EQ(title_of(rebuilt), "Add new reference");
+      EXPECT_EQ(buffer().text(kEntryTypeSlot), kEntryTypeNames[static_cast<std::size_t>(type)]);
+    }
+    // Twelve rebuilds later, Ok still answers the waiting command.
+    click(find_in(ui::open_form_shell(), "form.rowcol.ok"));
+  });
+  EXPECT_TRUE(ran);
+  ASSERT_EQ(ui::database().ref_count(), 1U);
+  EXPECT_EQ(ui::database().reference(0).text(kEntryTypeSlot), "unpublished");
+}
+
+TEST_F(ReferenceForm, TopRowAndLayoutFollowTheirTables) {
+  add([&](Widget shell) {
+    EXPECT_EQ(title_of(shell), "Add new reference");
+    Widget rowcol = find_in(shell, "form.rowcol");
+    WidgetList children = nullptr;
+    Cardinal count = 0;
+    XtVaGetValues(rowcol, XmNchildren, &children, XmNnumChildren, &count, nullptr);
+    Labels names;
+    for (Cardinal i = 0; i < count; ++i) names.emplace_back(XtName(children[i]));
+    EXPECT_EQ(names, (Labels{"label", "text", "label", "text", "label", "text", "option", "option", "ok", "cancel"}));
+    EXPECT_EQ(label_of(children[0]), "Ref. ID:");
+    Dimension width = 0;
+    XtVaGetValues(children[0], XmNwidth, &width, nullptr);
+    EXPECT_EQ(width, 100);
+    EXPECT_EQ(text_of(children[1]), "1");
+    EXPECT_EQ(label_of(children[2]), "Key:");
+    EXPECT_EQ(label_of(children[4]), "Crossref:");
+    EXPECT_EQ(label_of(children[8]), "Ok");
+    EXPECT_EQ(label_of(children[9]), "Cancel");
+    short columns = 0;
+    XtVaGetValues(children[1], XmNcolumns, &columns, nullptr);
+    EXPECT_EQ(columns, 8);
+    // The entry type menu starts on article, the reprint menu on NOT IN FILE.
+    Widget shown = nullptr;
+    XtVaGetValues(children[6], XmNmenuHistory, &shown, nullptr);
+    EXPECT_EQ(XtName(shown), std::string("button_0"));
+    XtVaGetValues(children[7], XmNmenuHistory, &shown, nullptr);
+    EXPECT_EQ(XtName(shown), std::string("button_1"));
+    EXPECT_EQ(label_of(shown), "NOT IN FILE");
+
+    // Band columns left to right under the top row; rows one below another.
+    Widget journal = form_field(shell, "Journal:");
+    Widget volume = form_field(shell, "Volume:");
+    Widget year = form_field(shell, "Year:");
+    Widget title = form_field(shell, "Title:");
+    Widget author = form_field(shell, "Author:");
+    Widget abstract = form_field(shell, "Abstract:");
+    Widget keyword = form_field(shell, "Keyword:");
+    Widget note = form_field(shell, "Note:");
+    Widget annote = form_field(shell, "Annote:");
+    Widget comment = form_field(shell, "Comment:");
+    Widget left = nullptr;
+    Widget top = nullptr;
+    XtVaGetValues(volume, XmNleftWidget, &left, XmNtopWidget, &top, nullptr);
+    EXPECT_EQ(left, journal);
+    EXPECT_EQ(label_of(top), "Volume:");
+    XtVaGetValues(title, XmNtopWidget, &top, nullptr);
+    EXPECT_EQ(top, year);
+    XtVaGetValues(author, XmNtopWidget, &top, nullptr);
+    EXPECT_EQ(top, title);
+    XtVaGetValues(abstract, XmNtopWidget, &top, nullptr);
+    EXPECT_EQ(top, author);
+    XtVaGetValues(keyword, XmNtopWidget, &top, nullptr);
+    EXPECT_EQ(top, abstract);
+    XtVaGetValues(note, XmNtopWidget, &top, nullptr);
+    EXPECT_EQ(top, abstract);
+    XtVaGetValues(annote, XmNtopWidget, &top, nullptr);
+    EXPECT_EQ(top, note);
+    XtVaGetValues(comment, XmNtopWidget, &top, nullptr);
+    EXPECT_EQ(top, note);
+    short rows = 0;
+    Boolean wrap = False;
+    unsigned char mode = 0;
+    XtVaGetValues(title, XmNrows, &rows, XmNwordWrap, &wrap, XmNeditMode, &mode, nullptr);
+    EXPECT_EQ(rows, 3);
+    EXPECT_TRUE(wrap);
+    EXPECT_EQ(mode, XmMULTI_LINE_EDIT);
+    XtVaGetValues(abstract, XmNrows, &rows, nullptr);
+    EXPECT_EQ(rows, 8);
+    XtVaGetValues(keyword, XmNcolumns, &columns, XmNrows, &rows, nullptr);
+    EXPECT_EQ(columns, 45);
+    EXPECT_EQ(rows, 4);
+    XtVaGetValues(journal, XmNcolumns, &columns, XmNeditMode, &mode, nullptr);
+    EXPECT_EQ(columns, 35);
+    EXPECT_EQ(mode, XmSINGLE_LINE_EDIT);
+    click(find_in(shell, "form.rowcol.cancel"));
+  });
+}
+
+TEST_F(ReferenceForm, TypedTextIsStoredWhenOkIsClicked) {
+  const bool ran = add([&](Widget shell) {
+    click(form_field(shell, "Journal:"));
+    type("J. Tests");
+    click(form_field(shell, "Title:"));
+    type("A title");
+    // No other field is clicked: Ok itself takes the title over.
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  ASSERT_TRUE(ran);
+  ASSERT_EQ(ui::database().ref_count(), 1U);
+  const Reference& r = ui::database().reference(0);
+  EXPECT_EQ(r.ref_id(), 1U);
+  EXPECT_EQ(r.text(kEntryTypeSlot), "article");
+  EXPECT_EQ(r.text(kJournal), "J. Tests");
+  EXPECT_EQ(r.text(kTitle), "A title");
+  EXPECT_FALSE(r.has(kYear));
+  EXPECT_EQ(list_items(find("main_w.reflist")), (Labels{"1  A title J. Tests "}));
+  EXPECT_EQ(count_line(), "number of references: 1");
+  for (Widget widget : ui::DataCommands) EXPECT_TRUE(XtIsSensitive(widget)) << XtName(widget);
+}
+
+TEST_F(ReferenceForm, JournalSurvivesSwitchingTheTypeAway_AndBack) {
+  add([&](Widget shell) {
+    click(form_field(shell, "Journal:"));
+    type("Nature");
+    choose_option(shell, 0, 1);  // book: no journal field
+    Widget book = ui::open_form_shell();
+    ASSERT_TRUE(pump_until([&] { return is_shown(book); }));
+    EXPECT_EQ(buffer().text(kJournal), "Nature");
+    choose_option(book, 0, 0);
+    Widget article = ui::open_form_shell();
+    ASSERT_TRUE(pump_until([&] { return is_shown(article); }));
+    EXPECT_EQ(text_of(form_field(article, "Journal:")), "Nature");
+    choose_option(article, 0, 1);
+    click(find_in(ui::open_form_shell(), "form.rowcol.ok"));
+  });
+  ASSERT_EQ(ui::database().ref_count(), 1U);
+  EXPECT_EQ(ui::database().reference(0).text(kEntryTypeSlot), "book");
+  EXPECT_EQ(ui::database().reference(0).text(kJournal), "Nature");
+}
+
+TEST_F(ReferenceForm, CancelChangesNothing) {
+  add([&](Widget shell) {
+    click(form_field(shell, "Title:"));
+    type("Never stored");
+    click(find_in(shell, "form.rowcol.cancel"));
+  });
+  EXPECT_EQ(ui::database().ref_count(), 0U);
+  EXPECT_EQ(list_items(find("main_w.reflist")).size(), 0U);
+  EXPECT_EQ(count_line(), "number of references: 0");
+  for (Widget widget : ui::DataCommands) EXPECT_FALSE(XtIsSensitive(widget));
+}
+
+TEST_F(ReferenceForm, ClosingTheWindowAnswersLikeCancel) {
+  const bool ran = add([&](Widget shell) {
+    // What the window manager sends when the user closes the window.
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = XtWindow(shell);
+    event.xclient.message_type = XInternAtom(display(), "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display(), "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display(), XtWindow(shell), False, NoEventMask, &event);
+    pump();
+    EXPECT_FALSE(ui::form_is_open());
+  });
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(ui::database().ref_count(), 0U);
+}
+
+TEST_F(ReferenceForm, RefIdTypedIsIgnoredWhenAdding) {
+  load_directly("@misc{1,\n}\n@misc{2,\n}\n@misc{4,\n}\n");
+  add([&](Widget shell) {
+    Widget ref_id = form_field(shell, "Ref. ID:");
+    EXPECT_EQ(text_of(ref_id), "3");
+    type_into(ref_id, "42");
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  ASSERT_EQ(ui::database().ref_count(), 4U);
+  EXPECT_EQ(ui::database().reference(3).ref_id(), 3U);
+}
+
+TEST_F(ReferenceForm, ReprintStaysEmptyUntilChosen) {
+  add([&](Widget shell) {
+    EXPECT_EQ(buffer().text(kReprint), "");
+    choose_option(shell, 1, 1);
+    EXPECT_EQ(buffer().text(kReprint), "NOT IN FILE");
+    choose_option(shell, 1, 0);
+    EXPECT_EQ(buffer().text(kReprint), "IN FILE");
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  EXPECT_EQ(ui::database().reference(0).text(kReprint), "IN FILE");
+}
+
+TEST_F(ReferenceForm, ASecondFormIsNotOpenedWhileOneIsOpen) {
+  const bool ran = add([&](Widget shell) {
+    bring_to_front(shell_);
+    choose("Edit", "Add reference");
+    bring_to_front(shell_);
+    choose("Search", "AND");
+    EXPECT_EQ(ui::open_form_shell(), shell);
+    EXPECT_EQ(title_of(shell), "Add new reference");
+    bring_to_front(shell);
+    click(form_field(shell, "Title:"));
+    type("Only one");
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  EXPECT_TRUE(ran);
+  ASSERT_EQ(ui::database().ref_count(), 1U);
+  EXPECT_EQ(ui::database().reference(0).text(kTitle), "Only one");
+}
+
+}  // namespace
+}  // namespace refloom::testing
