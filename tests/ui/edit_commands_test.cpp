@@ -1,0 +1,166 @@
+#include "gui_test.h"
+
+#include <Xm/List.h>
+#include <Xm/MessageB.h>
+
+#include "core/fields.h"
+#include "ui/app.h"
+#include "ui/form.h"
+#include "ui/reference_list.h"
+
+namespace refloom::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const char* const kThree =
+    "@article{12,\n author = {Doe, J.},\n title = {First},\n journal = {Nature},\n year = {1995},\n}\n"
+    "@book{7,\n title = {Second},\n year = {2001},\n}\n"
+    "@misc{9,\n title = {Third},\n}\n";
+
+class EditCommands : public GuiTest {
+ protected:
+  Widget reflist() { return find("main_w.reflist"); }
+  bool edit(const std::function<void(Widget)>& steps) {
+    return while_form_open([this] { choose("Edit", "Edit reference"); }, steps);
+  }
+};
+
+TEST_F(EditCommands, EditChangesTheSelectedReferenceAndItsLine) {
+  load_directly(kThree);
+  select_line(2);
+  const bool ran = edit([&](Widget shell) {
+    EXPECT_EQ(title_of(shell), "Edit reference");
+    EXPECT_EQ(text_of(form_field(shell, "Ref. ID:")), "7");
+    EXPECT_EQ(text_of(form_field(shell, "Title:")), "Second");
+    EXPECT_EQ(text_of(form_field(shell, "Year:")), "2001");
+    type_into(form_field(shell, "Ref. ID:"), "99");  // not taken over when editing
+    type_into(form_field(shell, "Title:"), "Changed");
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(list_items(reflist()), (Lines{"12 Doe, J. First Nature 1995", "7  Changed  2001", "9  Third  "}));
+  EXPECT_EQ(ui::database().reference(1).text(kTitle), "Changed");
+  EXPECT_EQ(ui::database().reference(1).ref_id(), 7U);
+  EXPECT_EQ(ui::database().reference(1).text(kEntryTypeSlot), "book");
+  EXPECT_EQ(count_line(), "number of references: 3");
+}
+
+TEST_F(EditCommands, CancelledEditLeavesTheReference) {
+  load_directly(kThree);
+  select_line(1);
+  edit([&](Widget shell) {
+    type_into(form_field(shell, "Title:"), "Not this");
+    click(find_in(shell, "form.rowcol.cancel"));
+  });
+  EXPECT_EQ(ui::database().reference(0).text(kTitle), "First");
+  EXPECT_EQ(list_items(reflist())[0], "12 Doe, J. First Nature 1995");
+}
+
+TEST_F(EditCommands, EditAndDeleteWithoutASelectionDoNothing) {
+  load_directly(kThree);
+  choose("Edit", "Edit reference");
+  pump(200);
+  EXPECT_FALSE(ui::form_is_open());
+  choose("Edit", "Delete reference");
+  EXPECT_EQ(ui::database().ref_count(), 3U);
+  EXPECT_EQ(list_items(reflist()).size(), 3U);
+  EXPECT_EQ(messages(), "");
+}
+
+TEST_F(EditCommands, DeleteShowsTheListedCountAndEmptyingSwitchesTheMenusOff) {
+  load_directly(kThree);
+  select_line(2);
+  choose("Edit", "Delete reference");
+  EXPECT_EQ(list_items(reflist()), (Lines{"12 Doe, J. First Nature 1995", "9  Third  "}));
+  EXPECT_EQ(count_line(), "number of references: 2");
+  EXPECT_EQ(ui::listed_references.indices(), (std::vector<std::size_t>{0, 1}));
+  select_line(1);
+  choose("Edit", "Delete reference");
+  select_line(1);
+  choose("Edit", "Delete reference");
+  EXPECT_EQ(ui::database().ref_count(), 0U);
+  EXPECT_EQ(count_line(), "number of references: 0");
+  for (Widget widget : ui::DataCommands) EXPECT_FALSE(XtIsSensitive(widget)) << XtName(widget);
+}
+
+TEST_F(EditCommands, DeleteAfterASearchCountsTheListedReferences) {
+  std::string ten;
+  for (int i = 1; i <= 10; ++i) ten += "@misc{" + std::to_string(i) + ",\n}\n";
+  load_directly(ten);
+  ui::fill_list({2, 5, 9});
+  pump();
+  select_line(2);
+  choose("Edit", "Delete reference");
+  EXPECT_EQ(ui::database().ref_count(), 9U);
+  EXPECT_EQ(count_line(), "number of references: 2");
+  EXPECT_EQ(ui::listed_references.indices(), (std::vector<std::size_t>{2, 8}));
+  EXPECT_EQ(list_items(reflist()), (Lines{"3    ", "10    "}));
+}
+
+TEST_F(EditCommands, ReduceKeepsTheListedReferencesAndTheList) {
+  std::string ten;
+  for (int i = 1; i <= 10; ++i) ten += "@misc{" + std::to_string(i) + ",\n}\n";
+  load_directly(ten);
+  ui::fill_list({2, 5, 9});
+  pump();
+  choose("Edit", "Reduce to listed references");
+  ASSERT_EQ(ui::database().ref_count(), 3U);
+  EXPECT_EQ(ui::database().reference(0).ref_id(), 3U);
+  EXPECT_EQ(ui::database().reference(2).ref_id(), 10U);
+  EXPECT_EQ(list_items(reflist()), (Lines{"3    ", "6    ", "10    "}));
+  EXPECT_EQ(count_line(), "number of references: 3");
+  EXPECT_EQ(ui::listed_references.indices(), (std::vector<std::size_t>{0, 1, 2}));
+}
+
+TEST_F(EditCommands, AddAfterASearchListsTheNewReferenceToo) {
+  load_directly(kThree);
+  ui::fill_list({0});
+  pump();
+  while_form_open([this] { choose("Edit", "Add reference"); },
+                  [&](Widget shell) {
+                    EXPECT_EQ(text_of(form_field(shell, "Ref. ID:")), "8");  // 7, 9, 12: the gap above 7
+                    click(find_in(shell, "form.rowcol.ok"));
+                  });
+  EXPECT_EQ(list_items(reflist()), (Lines{"12 Doe, J. First Nature 1995", "8    "}));
+  EXPECT_EQ(count_line(), "number of references: 4");
+}
+
+TEST_F(EditCommands, AnEditWhoseReferenceWasDeletedMeanwhileIsNotStored) {
+  load_directly(kThree);
+  select_line(2);
+  edit([&](Widget shell) {
+    type_into(form_field(shell, "Title:"), "Lost");
+    bring_to_front(shell_);
+    select_line(2);
+    choose("Edit", "Delete reference");
+    bring_to_front(shell);
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  EXPECT_EQ(messages(), "Reference deleted while being edited, changes not stored! \n");
+  ASSERT_EQ(ui::database().ref_count(), 2U);
+  EXPECT_EQ(ui::database().reference(0).text(kTitle), "First");
+  EXPECT_EQ(ui::database().reference(1).text(kTitle), "Third");
+}
+
+TEST_F(EditCommands, AnEditFollowsItsReferenceWhenTheListingChanges) {
+  load_directly(kThree);
+  select_line(3);
+  edit([&](Widget shell) {
+    type_into(form_field(shell, "Title:"), "Third, edited");
+    bring_to_front(shell_);
+    // Delete the first line: the edited reference moves to index 1.
+    select_line(1);
+    choose("Edit", "Delete reference");
+    bring_to_front(shell);
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  ASSERT_EQ(ui::database().ref_count(), 2U);
+  EXPECT_EQ(ui::database().reference(0).text(kTitle), "Second");
+  EXPECT_EQ(ui::database().reference(1).text(kTitle), "Third, edited");
+  EXPECT_EQ(list_items(reflist()), (Lines{"7  Second  2001", "9  Third, edited  "}));
+  EXPECT_EQ(messages(), "");
+}
+
+}  // namespace
+}  // namespace refloom::testing
