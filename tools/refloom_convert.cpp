@@ -11,18 +11,22 @@
 
 #include "core/bibtex_writer.h"
 #include "core/latex.h"
+#include "core/listed_references.h"
+#include "core/search.h"
 #include "core/reference_database.h"
 #include "import/load.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: refloom-convert [-f FORMAT] [-o OUTPUT.bib] [-l OUTPUT.tex] INPUT...\n"
+    "usage: refloom-convert [-f FORMAT] [-o OUTPUT.bib] [-l OUTPUT.tex] [-s TEXT] [-c] INPUT...\n"
     "  -f FORMAT      format of the inputs that follow: bibtex (the default),\n"
     "                 ovid, spirs, pubmed or inspec\n"
     "  -o OUTPUT.bib  write the database there instead of to standard output\n"
     "  -l OUTPUT.tex  also write a LaTeX document citing every reference,\n"
     "                 naming OUTPUT.bib (without its extension) as bibliography\n"
+    "  -s TEXT        keep only the references with TEXT in some field\n"
+    "  -c             make -s case sensitive (it folds a-z to A-Z otherwise)\n"
     "  --help         show this text\n";
 
 struct Input {
@@ -34,6 +38,8 @@ struct Options {
   std::vector<Input> inputs;
   std::optional<std::string> output;
   std::optional<std::string> latex;
+  std::optional<std::string> search;
+  bool case_sensitive = false;
 };
 
 int usage_error(const std::string& reason) {
@@ -56,7 +62,9 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
-    } else if (arg == "-f" || arg == "-o" || arg == "-l") {
+    } else if (arg == "-c") {
+      options.case_sensitive = true;
+    } else if (arg == "-f" || arg == "-o" || arg == "-l" || arg == "-s") {
       if (i + 1 >= argc) return usage_error("option " + std::string(arg) + " needs a value");
       const std::string value = argv[++i];
       if (arg == "-f") {
@@ -65,6 +73,8 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         file_type = *type;
       } else if (arg == "-o") {
         options.output = value;
+      } else if (arg == "-s") {
+        options.search = value;
       } else {
         options.latex = value;
       }
@@ -86,6 +96,18 @@ int main(int argc, char** argv) {
   refloom::ReferenceDatabase database;
   for (const Input& input : options.inputs) {
     if (refloom::load_file(database, input.path, input.file_type, std::cerr) < 0) status = 1;
+  }
+
+  if (options.search) {
+    // As "Search in all fields" with AND over the whole database, then
+    // "Reduce to listed references".
+    const refloom::TextPattern pattern(*options.search, !options.case_sensitive);
+    refloom::ListedReferences listed;
+    listed.list_all(database.ref_count());
+    listed.assign(refloom::combine_search(
+        refloom::kSearchAnd, database, listed.indices(),
+        [&pattern](const refloom::Reference& r) { return refloom::all_fields_match(r, pattern); }));
+    refloom::reduce_to_listed(database, listed);
   }
 
   if (options.output) {

@@ -127,5 +127,21 @@ TEST_F(RefloomConvert, LatexDocumentCitesEveryReferenceAndNamesTheOutput) {
   EXPECT_EQ(result.err, "Cannot open LaTeX file for output! \n");
 }
 
+TEST_F(RefloomConvert, SearchKeepsTheMatchingReferences) {
+  const auto a = input("a.bib",
+                       "@article{1,\n author = {Smith},\n}\n@book{2,\n author = {Jones},\n}\n"
+                       "@misc{3,\n title = {SMITHERY},\n}\n@inbook{4,\n}\n");
+  auto result = run_command(kConvert, {"-s", "smith", a});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.out,
+            "@article{1,\nauthor     = \"Smith\",\n}\n\n@misc{3,\ntitle      = \"SMITHERY\",\n}\n\n");
+  result = run_command(kConvert, {"-c", "-s", "smith", a});
+  EXPECT_EQ(result.out, "");
+  result = run_command(kConvert, {"-s", "book", "-c", a});  // the entry type is searched too
+  EXPECT_EQ(result.out, "@book{2,\nauthor     = \"Jones\",\n}\n\n@inbook{4,\n}\n\n");
+  result = run_command(kConvert, {"-s", "", a});  // every reference with some field
+  EXPECT_NE(result.out.find("@inbook{4,"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace refloom
