@@ -57,6 +57,9 @@ void open_search_all_dialog() {
   Widget not_toggle = XtVaCreateManagedWidget("not", xmToggleButtonGadgetClass, rowcol, nullptr);
   XtAddCallback(not_toggle, XmNvalueChangedCallback, searchmode_cb, as_client_data(kSearchNot));
   input->text.clear();
+  // The dialog opens ready for typing; Return then searches.
+  XtVaSetValues(mbox, XmNinitialFocus, rowcol, nullptr);
+  XtVaSetValues(rowcol, XmNinitialFocus, text, nullptr);
   XtManageChild(rowcol);
   XtManageChild(mbox);
 }

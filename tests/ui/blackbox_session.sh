@@ -1,7 +1,8 @@
 #!/bin/sh
 # Drives the built program from outside with xdotool, as a user would with
-# the keyboard: load a file through File > Load, save it under a new name,
-# quit; then compares the saved file and the exit status.
+# the keyboard: load a file through File > Load, add a reference through the
+# form, search for it, print the search result, save under a new name,
+# quit; then compares the files written and the exit status.
 #   blackbox_session.sh REFLOOM_BINARY
 set -u
 refloom=$1
@@ -72,6 +73,54 @@ wait_window "Load BibTeX" >/dev/null || fail "Load dialog did not appear"
 enter_path "$work/in.bib"
 wait_window "$work/in.bib" >/dev/null || fail "title did not become the loaded file"
 
+# Edit > Add reference: the form opens with the focus on its entry type
+# menu; Tab goes through Ref. ID, Key, Crossref and the short fields, Ctrl+Tab
+# leaves a multi-line field; back in the top row, Right moves to Ok.
+menu e a
+form=$(wait_window "Add new reference") || fail "the form did not appear"
+xdotool windowfocus "$form"
+sleep 0.3
+xdotool key Tab Tab Tab Tab
+xdotool type --delay 10 "J. Black Box"
+xdotool key Tab Tab Tab Tab Tab
+xdotool type --delay 10 "2024"
+xdotool key Tab
+xdotool type --delay 10 "Added by keyboard"
+xdotool key ctrl+Tab
+xdotool type --delay 10 "Keys, K."
+xdotool key ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab
+sleep 0.2
+xdotool key Right
+sleep 0.1
+xdotool key Right
+sleep 0.1
+xdotool key space
+tries=0
+while xdotool search --name "^Add new reference\$" >/dev/null 2>&1; do
+  tries=$((tries + 1))
+  [ $tries -gt 50 ] && fail "the form did not close on Ok"
+  sleep 0.1
+done
+
+# Search > Search in all fields, for a word of the new title.
+menu s s
+wait_window "Search all fields" >/dev/null || fail "the search dialog did not appear"
+sleep 0.3
+xdotool type --delay 10 "KEYBOARD"
+xdotool key Return
+sleep 0.5
+
+# File > Print cites what the search listed.
+menu f p
+wait_window "Save LaTeX" >/dev/null || fail "the LaTeX dialog did not appear"
+enter_path "$work/found.tex"
+tries=0
+while [ ! -s "$work/found.tex" ]; do
+  tries=$((tries + 1))
+  [ $tries -gt 50 ] && fail "no LaTeX document was written"
+  sleep 0.1
+done
+
 menu f s
 wait_window "Save Database" >/dev/null || fail "Save dialog did not appear"
 enter_path "$work/out.bib"
@@ -101,7 +150,17 @@ title      = "Braces {inside}",
 year       = "2001",
 }
 
+@article{4,
+author     = "Keys, K.",
+journal    = "J. Black Box",
+title      = "Added by keyboard",
+year       = "2024",
+}
+
 BIB
 cmp "$work/expected.bib" "$work/out.bib" || { diff "$work/expected.bib" "$work/out.bib" >&2; fail "saved file differs"; }
+printf '%s\n' '\documentclass[12pt]{article} ' '\begin{document} ' '\nocite{4} ' \
+  "\\bibliography{$work/in} " '\bibliographystyle{plain} ' '\end{document} ' >"$work/expected.tex"
+cmp "$work/expected.tex" "$work/found.tex" || { diff "$work/expected.tex" "$work/found.tex" >&2; fail "LaTeX document differs"; }
 [ -s "$work/output" ] && fail "unexpected messages"
-echo "load, save and quit by keyboard: ok"
+echo "load, add, search, print, save and quit by keyboard: ok"
