@@ -263,5 +263,25 @@ TEST_F(ReferenceForm, ASecondFormIsNotOpenedWhileOneIsOpen) {
   EXPECT_EQ(ui::database().reference(0).text(kTitle), "Only one");
 }
 
+TEST_F(ReferenceForm, EditShowsLargeIdentifiersWholeAndOtherTypesWithTheCommonFields) {
+  load_directly("@Article{18446744073709551615,\n title = {T},\n journal = {J},\n}\n");
+  select_line(1);
+  const bool ran = while_form_open([this] { choose("Edit", "Edit reference"); },
+                                   [&](Widget shell) {
+                                     EXPECT_EQ(text_of(form_field(shell, "Ref. ID:")), "18446744073709551615");
+                                     EXPECT_EQ(form_labels(shell),
+                                               with_bottom({"Month:", "Year:", "Title:", "Author:"}));
+                                     click(form_field(shell, "Year:"));
+                                     type("1999");
+                                     click(find_in(shell, "form.rowcol.ok"));
+                                   });
+  ASSERT_TRUE(ran);
+  const Reference& r = ui::database().reference(0);
+  EXPECT_EQ(r.ref_id(), 18446744073709551615ULL);
+  EXPECT_EQ(r.text(kEntryTypeSlot), "Article");  // unchanged: no type was picked
+  EXPECT_EQ(r.text(kJournal), "J");              // kept, though not shown
+  EXPECT_EQ(r.text(kYear), "1999");
+}
+
 }  // namespace
 }  // namespace refloom::testing
