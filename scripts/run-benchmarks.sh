@@ -45,6 +45,10 @@ if [ -x "$build/bench/gui_load_bench" ]; then
   echo "GUI load of 100,000 entries through the Load dialog:"
   sh "$(dirname "$0")/with-display.sh" "$build/bench/gui_load_bench" "$data/big100k.bib" | sed 's/^/  /'
 fi
+if [ -x "$build/bench/search_bench" ]; then
+  echo "Searches on 200,000 references:"
+  sh "$(dirname "$0")/with-display.sh" "$build/bench/search_bench" "$data/big200k.bib" | sed 's/^/  /'
+fi
 if [ -x "$(dirname "$0")/bench-import.sh" ]; then
   sh "$(dirname "$0")/bench-import.sh" "$build"
 fi
