@@ -132,7 +132,7 @@ TEST_F(ReferenceForm, TopRowAndLayoutFollowTheirTables) {
     EXPECT_EQ(top, note);
     short rows = 0;
     Boolean wrap = False;
-    unsigned char mode = 0;
+    int mode = 0;
     XtVaGetValues(title, XmNrows, &rows, XmNwordWrap, &wrap, XmNeditMode, &mode, nullptr);
     EXPECT_EQ(rows, 3);
     EXPECT_TRUE(wrap);
