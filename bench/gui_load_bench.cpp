@@ -12,26 +12,16 @@
 #include <sstream>
 
 #include "import/load.h"
+#include "gui_bench.h"
 #include "ui/app.h"
 #include "ui/file_dialogs.h"
 #include "ui/reference_list.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double seconds_since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Handles everything pending, including the list's redraw.
-void settle() {
-  XSync(XtDisplay(refloom::ui::toplevel), False);
-  while (XtAppPending(refloom::ui::app_context) != 0) {
-    XtAppProcessEvent(refloom::ui::app_context, XtIMAll);
-    XSync(XtDisplay(refloom::ui::toplevel), False);
-  }
-}
+using refloom::bench::Clock;
+using refloom::bench::seconds_since;
+using refloom::bench::settle;
 
 }  // namespace
 
@@ -41,11 +31,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string path = argv[1];
-  int toolkit_argc = 1;
-  Widget shell = refloom::ui::initialize_toolkit(toolkit_argc, argv);
-  refloom::ui::build_main_window(shell);
-  XtRealizeWidget(shell);
-  for (int i = 0; i < 50; ++i) settle();
+  refloom::bench::start_main_window(argv);
   std::ostringstream messages;
   refloom::ui::set_messages(messages);
 

@@ -12,24 +12,15 @@
 
 #include "core/search.h"
 #include "import/load.h"
+#include "gui_bench.h"
 #include "ui/app.h"
 #include "ui/reference_list.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double seconds_since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-void settle() {
-  XSync(XtDisplay(refloom::ui::toplevel), False);
-  while (XtAppPending(refloom::ui::app_context) != 0) {
-    XtAppProcessEvent(refloom::ui::app_context, XtIMAll);
-    XSync(XtDisplay(refloom::ui::toplevel), False);
-  }
-}
+using refloom::bench::Clock;
+using refloom::bench::seconds_since;
+using refloom::bench::settle;
 
 void report(const char* what, const std::vector<std::size_t>& listed,
             const std::function<std::vector<std::size_t>(const std::vector<std::size_t>&)>& search) {
@@ -57,11 +48,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: search_bench FILE.bib\n");
     return 2;
   }
-  int toolkit_argc = 1;
-  Widget shell = refloom::ui::initialize_toolkit(toolkit_argc, argv);
-  refloom::ui::build_main_window(shell);
-  XtRealizeWidget(shell);
-  for (int i = 0; i < 50; ++i) settle();
+  refloom::bench::start_main_window(argv);
   std::ostringstream messages;
   refloom::ReferenceDatabase& db = refloom::ui::database();
   refloom::load_file(db, argv[1], refloom::kBibtexFile, messages);
