@@ -165,6 +165,9 @@ void read_inspec(Target& target, std::FILE* stream) {
   for (;;) {
     bool more = lines.next(physical);
     while (more && !physical.empty() && physical[0] == ' ') {
+      // The carriage return that ends a line of a CRLF file would cut the
+      // logical line at the join: drop it there.
+      if (!logical.empty() && logical.back() == '\r') logical.pop_back();
       if (physical.size() > kContinuationIndent) logical.append(physical.substr(kContinuationIndent));
       more = lines.next(physical);
     }
