@@ -119,10 +119,10 @@ void ask_overwrite(Widget dialog) {
 }
 
 std::optional<std::string> dir_spec_path(Widget dialog) {
-  XmString spec = nullptr;
-  XtVaGetValues(dialog, XmNdirSpec, &spec, nullptr);
-  XmStringOwner owner(spec);  // XtGetValues hands out a copy of a compound string
-  return chosen_path(spec);
+  XmString selection = nullptr;
+  XtVaGetValues(dialog, XmNdirSpec, &selection, nullptr);
+  XmStringOwner owner(selection);  // XtGetValues hands out a copy of a compound string
+  return chosen_path(selection);
 }
 
 }  // namespace
