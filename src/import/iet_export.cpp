@@ -1,6 +1,7 @@
-// The Inspec export format (the IET's database, hence the file name): a record starts at an "AN" line; a field runs
-// on over lines that begin with a blank, which are joined to it before
-// anything else; markers of three asterisks are removed.
+// The Inspec export format (the IET's database, hence the file name): a
+// record starts at an "AN" line; a field runs on over lines that begin with
+// a blank, which are joined to it before anything else; markers of three
+// asterisks are removed.
 
 #include <cstring>
 
