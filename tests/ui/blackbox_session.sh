@@ -28,6 +28,18 @@ wait_window() {
   done
 }
 
+# Waits up to five seconds for a command to succeed.
+wait_until() {
+  tries=0
+  until "$@"; do
+    tries=$((tries + 1))
+    [ $tries -gt 50 ] && return 1
+    sleep 0.1
+  done
+}
+no_window() { ! xdotool search --name "^$1\$" >/dev/null 2>&1; }
+program_ended() { ! kill -0 $pid 2>/dev/null; }
+
 # Alt and a letter: posts a menu of the menu bar by its mnemonic.
 menu() {
   xdotool keydown Alt_L
@@ -95,12 +107,7 @@ sleep 0.1
 xdotool key Right
 sleep 0.1
 xdotool key space
-tries=0
-while xdotool search --name "^Add new reference\$" >/dev/null 2>&1; do
-  tries=$((tries + 1))
-  [ $tries -gt 50 ] && fail "the form did not close on Ok"
-  sleep 0.1
-done
+wait_until no_window "Add new reference" || fail "the form did not close on Ok"
 
 # Search > Search in all fields, for a word of the new title.
 menu s s
@@ -114,12 +121,7 @@ sleep 0.5
 menu f p
 wait_window "Save LaTeX" >/dev/null || fail "the LaTeX dialog did not appear"
 enter_path "$work/found.tex"
-tries=0
-while [ ! -s "$work/found.tex" ]; do
-  tries=$((tries + 1))
-  [ $tries -gt 50 ] && fail "no LaTeX document was written"
-  sleep 0.1
-done
+wait_until test -s "$work/found.tex" || fail "no LaTeX document was written"
 
 menu f s
 wait_window "Save Database" >/dev/null || fail "Save dialog did not appear"
@@ -127,12 +129,7 @@ enter_path "$work/out.bib"
 wait_window "$work/out.bib" >/dev/null || fail "title did not become the saved file"
 
 menu f q
-tries=0
-while kill -0 $pid 2>/dev/null; do
-  tries=$((tries + 1))
-  [ $tries -gt 50 ] && fail "Quit did not end the program"
-  sleep 0.1
-done
+wait_until program_ended || fail "Quit did not end the program"
 wait $pid
 status=$?
 [ $status -eq 0 ] || fail "exit status $status"
