@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   refloom::load_file(fresh, path, refloom::kBibtexFile, messages);
   const double reader = seconds_since(part);
   part = Clock::now();
-  refloom::ui::list_all_references();
+  refloom::ui::show(refloom::ui::session().view_all());
   settle();
   const double list = seconds_since(part);
 

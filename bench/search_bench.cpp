@@ -24,18 +24,18 @@ using refloom::bench::settle;
 
 void report(const char* what, const std::vector<std::size_t>& listed,
             const std::function<std::vector<std::size_t>(const std::vector<std::size_t>&)>& search) {
-  refloom::ui::fill_list(listed);
+  refloom::ui::show(refloom::ui::session().list(listed));
   settle();
   // Best of three for the computation; the refill once.
   double best = 1e9;
   std::vector<std::size_t> result;
   for (int run = 0; run < 3; ++run) {
     const auto start = Clock::now();
-    result = search(refloom::ui::listed_references.indices());
+    result = search(refloom::ui::session().listed_references().indices());
     best = std::min(best, seconds_since(start));
   }
   const auto start = Clock::now();
-  refloom::ui::fill_list(result);
+  refloom::ui::show(refloom::ui::session().list(result));
   settle();
   std::printf("%-48s %8zu listed -> %8zu: search %.3f s, refill %.3f s\n", what, listed.size(), result.size(), best,
               seconds_since(start));

@@ -11,10 +11,8 @@
 
 #include "core/bibtex_writer.h"
 #include "core/latex.h"
-#include "core/listed_references.h"
-#include "core/search.h"
-#include "core/reference_database.h"
 #include "import/load.h"
+#include "session/session.h"
 
 namespace {
 
@@ -31,7 +29,7 @@ constexpr const char* kUsage =
 
 struct Input {
   std::string path;
-  int file_type;
+  refloom::FileType file_type;
 };
 
 struct Options {
@@ -49,7 +47,7 @@ int usage_error(const std::string& reason) {
 
 // Parses the command line; returns an exit status when the run ends here.
 std::optional<int> parse(int argc, char** argv, Options& options) {
-  int file_type = refloom::kBibtexFile;
+  refloom::FileType file_type = refloom::kBibtexFile;
   bool options_ended = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -92,37 +90,33 @@ int main(int argc, char** argv) {
   Options options;
   if (const auto status = parse(argc, argv, options)) return *status;
 
+  // The same commands as the window's, one session: each load lists every
+  // reference.
   int status = 0;
-  refloom::ReferenceDatabase database;
+  refloom::Session session;
   for (const Input& input : options.inputs) {
-    if (refloom::load_file(database, input.path, input.file_type, std::cerr) < 0) status = 1;
+    if (session.load(input.path, input.file_type, std::cerr).result < 0) status = 1;
   }
+  session.view_all();
 
   if (options.search) {
     // As "Search in all fields" with AND over the whole database, then
     // "Reduce to listed references".
-    const refloom::TextPattern pattern(*options.search, !options.case_sensitive);
-    refloom::ListedReferences listed;
-    listed.list_all(database.ref_count());
-    listed.assign(refloom::combine_search(
-        refloom::kSearchAnd, database, listed.indices(),
-        [&pattern](const refloom::Reference& r) { return refloom::all_fields_match(r, pattern); }));
-    refloom::reduce_to_listed(database, listed);
+    session.search_all_fields(refloom::kSearchAnd, *options.search, !options.case_sensitive);
+    session.reduce();
   }
 
   if (options.output) {
-    if (refloom::write_bibtex(database, *options.output, std::cerr) < 0) status = 1;
-  } else if (!refloom::write_bibtex(database, stdout) || std::fflush(stdout) != 0) {
+    if (session.save(*options.output, std::cerr).result < 0) status = 1;
+  } else if (!refloom::write_bibtex(session.database(), stdout) || std::fflush(stdout) != 0) {
     std::cerr << "refloom-convert: cannot write to standard output\n";
     status = 1;
   }
 
   if (options.latex) {
-    std::vector<refloom::RefId> cited;
-    cited.reserve(database.ref_count());
-    for (const refloom::Reference& reference : database.references()) cited.push_back(reference.ref_id());
+    // Cites the listed references, which are all of them after a reduce.
     const std::string bibliography = refloom::bibliography_name(options.output.value_or(""));
-    if (refloom::write_latex(*options.latex, cited, bibliography, std::cerr) < 0) status = 1;
+    if (refloom::write_latex(*options.latex, session.listed_ref_ids(), bibliography, std::cerr) < 0) status = 1;
   }
   return status;
 }

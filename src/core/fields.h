@@ -76,6 +76,9 @@ inline constexpr std::array<std::string_view, 13> kEntryTypeNames = {
     "inproceedings", "manual", "mastersthesis", "misc",      "phdthesis",
     "proceedings",   "techreport", "unpublished"};
 
+// The two values of the reprint field the form offers, by button index.
+inline constexpr std::array<std::string_view, 2> kReprintValues = {"IN FILE", "NOT IN FILE"};
+
 // The EntryType of a name: exact, case-sensitive; -1 for any other name.
 EntryType entry_type_of(std::string_view name);
 

@@ -122,4 +122,8 @@ std::string_view entry_type_for_button(int button) {
   return kEntryTypeNames[0];
 }
 
+std::string_view reprint_for_button(int button) { return kReprintValues[button == 0 ? 0 : 1]; }
+
+int reprint_button(std::string_view reprint) { return reprint == kReprintValues[0] ? 0 : 1; }
+
 }  // namespace refloom

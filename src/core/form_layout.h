@@ -33,4 +33,10 @@ const std::vector<FormField>& top_fields();
 // buttons 1..12 give their names, button 0 and anything else "article".
 std::string_view entry_type_for_button(int button);
 
+// The reprint value a button of the form's reprint menu stands for:
+// button 0 "IN FILE", any other "NOT IN FILE".
+std::string_view reprint_for_button(int button);
+// The reprint menu's button for a reprint text: 0 only for "IN FILE" exactly.
+int reprint_button(std::string_view reprint);
+
 }  // namespace refloom

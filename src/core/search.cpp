@@ -84,7 +84,7 @@ bool FormCriteria::hits(const Reference& reference) const {
   return false;
 }
 
-std::vector<std::size_t> combine_search(int mode, const ReferenceDatabase& database,
+std::vector<std::size_t> combine_search(SearchMode mode, const ReferenceDatabase& database,
                                         const std::vector<std::size_t>& listed,
                                         const std::function<bool(const Reference&)>& test) {
   std::vector<std::size_t> result;
@@ -113,6 +113,24 @@ std::vector<std::size_t> combine_search(int mode, const ReferenceDatabase& datab
       break;
   }
   return result;
+}
+
+std::vector<std::size_t> search_all_fields(SearchMode mode, const ReferenceDatabase& database,
+                                           const std::vector<std::size_t>& listed, std::string_view text,
+                                           bool fold) {
+  const TextPattern pattern(text, fold);
+  return combine_search(mode, database, listed,
+                        [&pattern](const Reference& r) { return all_fields_match(r, pattern); });
+}
+
+std::vector<std::size_t> search_by_form(SearchMode mode, const ReferenceDatabase& database,
+                                        const std::vector<std::size_t>& listed, const EditBuffer& criteria,
+                                        bool fold) {
+  const FormCriteria form(criteria, fold);
+  if (mode == kSearchNot) {
+    return combine_search(mode, database, listed, [&form](const Reference& r) { return form.hits(r); });
+  }
+  return combine_search(mode, database, listed, [&form](const Reference& r) { return form.matches(r); });
 }
 
 }  // namespace refloom

@@ -65,8 +65,20 @@ class FormCriteria {
 // Combines the listed indices (ascending) with a test by the mode: AND and
 // NOT keep the order of the listed set, OR gives database order. Any other
 // mode gives the listed set unchanged.
-std::vector<std::size_t> combine_search(int mode, const ReferenceDatabase& database,
+std::vector<std::size_t> combine_search(SearchMode mode, const ReferenceDatabase& database,
                                         const std::vector<std::size_t>& listed,
                                         const std::function<bool(const Reference&)>& test);
+
+// "Search in all fields": the listed indices combined with the references
+// that hold the text in some field.
+std::vector<std::size_t> search_all_fields(SearchMode mode, const ReferenceDatabase& database,
+                                           const std::vector<std::size_t>& listed, std::string_view text,
+                                           bool fold);
+
+// A search through the form: AND and OR take the references that meet
+// every criterion of the buffer, NOT drops those that meet any of them.
+std::vector<std::size_t> search_by_form(SearchMode mode, const ReferenceDatabase& database,
+                                        const std::vector<std::size_t>& listed, const EditBuffer& criteria,
+                                        bool fold);
 
 }  // namespace refloom

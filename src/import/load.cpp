@@ -11,7 +11,7 @@ namespace refloom {
 namespace {
 
 struct FormatInfo {
-  int file_type;
+  FileType file_type;
   std::string_view label;
   std::string_view name;
 };
@@ -27,7 +27,7 @@ constexpr std::array<FormatInfo, 5> kFormats = {{
 // Every imported record is an article: its source line names a journal.
 constexpr std::string_view kImportedEntryType = "article";
 
-int read_file(ReferenceDatabase& database, const std::string& path, int file_type, std::ostream& messages) {
+int read_file(ReferenceDatabase& database, const std::string& path, FileType file_type, std::ostream& messages) {
   switch (file_type) {
     case kBibtexFile:
       return read_bibtex(database, path, messages);
@@ -46,21 +46,27 @@ int read_file(ReferenceDatabase& database, const std::string& path, int file_typ
 
 }  // namespace
 
-std::string_view file_type_label(int file_type) {
+std::string_view file_type_label(FileType file_type) {
   for (const FormatInfo& format : kFormats) {
     if (format.file_type == file_type) return format.label;
   }
   return {};
 }
 
-std::optional<int> file_type_from_name(std::string_view name) {
+std::vector<FileType> file_types() {
+  std::vector<FileType> types;
+  for (const FormatInfo& format : kFormats) types.push_back(format.file_type);
+  return types;
+}
+
+std::optional<FileType> file_type_from_name(std::string_view name) {
   for (const FormatInfo& format : kFormats) {
     if (format.name == name) return format.file_type;
   }
   return std::nullopt;
 }
 
-int load_file(ReferenceDatabase& database, const std::string& path, int file_type, std::ostream& messages) {
+int load_file(ReferenceDatabase& database, const std::string& path, FileType file_type, std::ostream& messages) {
   const std::size_t before = database.ref_count();
   const int result = read_file(database, path, file_type, messages);
   if (before > 0 && database.ref_count() > before) renumber_loaded(database, before);

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/reference_database.h"
 
@@ -19,17 +20,20 @@ enum FileType : int {
 };
 
 // The label of a format in the Load dialog ("BibTeX", "Medline Ovid", ...).
-std::string_view file_type_label(int file_type);
+std::string_view file_type_label(FileType file_type);
+
+// Every format, in the order of the Load dialog's list.
+std::vector<FileType> file_types();
 
 // A format by its short command-line name (bibtex, ovid, spirs, pubmed,
 // inspec), if it is one that can be read.
-std::optional<int> file_type_from_name(std::string_view name);
+std::optional<FileType> file_type_from_name(std::string_view name);
 
 // Adds the references of one file to the database, as File > Load does:
 // the reader of the format appends them (reporting on `messages`), and when
 // the database held references before, every reference read in gets a new
 // RefId, numbered against all those before it. Returns the reader's result
 // (-1 when the file cannot be opened); unknown formats read nothing.
-int load_file(ReferenceDatabase& database, const std::string& path, int file_type, std::ostream& messages);
+int load_file(ReferenceDatabase& database, const std::string& path, FileType file_type, std::ostream& messages);
 
 }  // namespace refloom

@@ -10,17 +10,22 @@
 #include <ostream>
 #include <string>
 
-#include "core/edit_target.h"
-#include "core/listed_references.h"
-#include "core/reference_database.h"
+#include "session/session.h"
 
 namespace refloom::ui {
 
 // Client data of the File, Edit and Search menu entries.
 enum FileCommand : int { kNew = 0, kLoad = 1, kSave = 2, kPrint = 3, kQuit = 4 };
 enum EditCommand : int { kAddReference = 0, kEditReference = 1, kDeleteReference = 2, kReduce = 3 };
-enum SearchCommand : int { kSearchAll = 0, kSearchAnd = 1, kSearchOr = 2, kSearchNot = 3, kViewAll = 4,
-                           kCaseSensitive = 5 };
+// The three form searches have the numbers of their SearchMode.
+enum SearchCommand : int {
+  kSearchAllFields = 0,
+  kSearchFormAnd = kSearchAnd,
+  kSearchFormOr = kSearchOr,
+  kSearchFormNot = kSearchNot,
+  kViewAll = 4,
+  kCaseSensitive = 5,
+};
 
 inline constexpr const char* kWindowTitle = "Refloom Manager, Ver. 1.7";
 inline constexpr std::size_t kDataCommandCount = 12;
@@ -34,14 +39,10 @@ extern Widget message;
 // in menu order.
 extern std::array<Widget, kDataCommandCount> DataCommands;
 
-// The path of the file last loaded or saved; names the LaTeX bibliography.
-extern std::string CurrentFileName;
-extern ListedReferences listed_references;
-extern bool case_sensitive;
-// The reference an open edit form belongs to, followed through deletions.
-extern EditTarget edit_target;
-
-// The one database; New replaces its contents with a fresh, empty one.
+// The one session: the database, the listed references, the edit target,
+// the current file and the case setting.
+Session& session();
+// Its database, through whose edit buffer the form types in.
 ReferenceDatabase& database();
 
 // Where messages for the user go (standard output in the program).
@@ -52,6 +53,9 @@ void set_messages(std::ostream& stream);
 void update_count(std::size_t count);
 void set_data_commands(bool sensitive);
 void set_window_title(const std::string& title);
+// Shows what a command of the session changed: list lines, the count
+// line, the data commands and the window title.
+void show(const Shown& shown);
 
 // Starts the toolkit (application class Refloom) and returns the shell.
 Widget initialize_toolkit(int& argc, char** argv);

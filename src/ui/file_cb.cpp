@@ -5,16 +5,12 @@
 #include <Xm/List.h>
 #include <Xm/MessageB.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/bibtex_writer.h"
-#include "core/latex.h"
 #include "import/load.h"
 #include "ui/app.h"
 #include "ui/file_dialogs.h"
-#include "ui/reference_list.h"
 #include "ui/xm_util.h"
 
 namespace refloom::ui {
@@ -24,8 +20,6 @@ Widget save_dialog = nullptr;
 Widget latex_dialog = nullptr;
 
 namespace {
-
-constexpr int kFileTypeCount = 5;
 
 // The path a dialog offers, or nothing after telling the user why.
 std::optional<std::string> chosen_path(XmString value) {
@@ -49,17 +43,6 @@ Widget create_file_dialog(const char* title, XtCallbackProc ok_callback) {
   return dialog;
 }
 
-void new_database() {
-  XmListDeleteAllItems(reflist);
-  listed_references = ListedReferences();
-  // The edit buffer stays: a form that is open keeps what was typed in it.
-  database().remove_all_references();
-  edit_target.cleared();
-  set_window_title(kWindowTitle);
-  update_count(0);
-  set_data_commands(false);
-}
-
 void show_load_dialog() {
   if (load_dialog == nullptr) {
     load_dialog = create_file_dialog(nullptr, load_cb);
@@ -67,7 +50,8 @@ void show_load_dialog() {
     XtSetArg(args[0], XmNselectionPolicy, XmSINGLE_SELECT);
     XtSetArg(args[1], XmNvisibleItemCount, 3);
     Widget filetype = XmCreateScrolledList(load_dialog, const_cast<char*>("filetype"), args, 2);
-    for (int type = 1; type <= kFileTypeCount; ++type) {
+    // The list's positions are the formats' numbers, 1 to N.
+    for (FileType type : file_types()) {
       XmStringOwner item{std::string(file_type_label(type))};
       XmListAddItem(filetype, item.get(), 0);
     }
@@ -87,14 +71,13 @@ void show_dialog(Widget& dialog, const char* title, XtCallbackProc ok_callback) 
 // Writes the database; the current file and the title change only when
 // the file was written completely.
 void save_to(Widget dialog, const std::string& path) {
-  int result;
+  Shown shown;
   {
     BusyCursor busy(dialog);
-    result = write_bibtex(database(), path, messages());
+    shown = session().save(path, messages());
   }
-  if (result != 0) return;  // the writer told why; the dialog stays open
-  CurrentFileName = path;
-  set_window_title(path);
+  if (shown.result != 0) return;  // the writer told why; the dialog stays open
+  show(shown);
   XtUnmanageChild(dialog);
 }
 
@@ -128,9 +111,9 @@ std::optional<std::string> dir_spec_path(Widget dialog) {
 }  // namespace
 
 void file_cb(Widget, XtPointer client_data, XtPointer) {
-  switch (static_cast<int>(reinterpret_cast<std::intptr_t>(client_data))) {
+  switch (from_client_data<int>(client_data)) {
     case kNew:
-      new_database();
+      show(session().new_database());
       break;
     case kLoad:
       show_load_dialog();
@@ -142,8 +125,6 @@ void file_cb(Widget, XtPointer client_data, XtPointer) {
       show_dialog(latex_dialog, "Save LaTeX", latex_cb);
       break;
     case kQuit:
-      CurrentFileName.clear();
-      listed_references = ListedReferences();
       XtDestroyWidget(toplevel);
       std::exit(0);
     default:
@@ -155,8 +136,7 @@ void filetype_cb(Widget list, XtPointer, XtPointer call_data) {
   auto* selection = static_cast<XmListCallbackStruct*>(call_data);
   const auto text = xmstring_text(selection->item);
   Widget dialog = XtParent(XtParent(list));  // list, scrolled window, dialog
-  XtVaSetValues(dialog, XmNuserData, reinterpret_cast<XtPointer>(static_cast<std::intptr_t>(selection->item_position)),
-                nullptr);
+  XtVaSetValues(dialog, XmNuserData, to_client_data(selection->item_position), nullptr);
   const std::string title = "Load " + text.value_or("");
   XtVaSetValues(XtParent(dialog), XmNtitle, title.c_str(), nullptr);
 }
@@ -164,24 +144,19 @@ void filetype_cb(Widget list, XtPointer, XtPointer call_data) {
 void load_cb(Widget dialog, XtPointer, XtPointer call_data) {
   XtPointer user_data = nullptr;
   XtVaGetValues(dialog, XmNuserData, &user_data, nullptr);
-  const int file_type = static_cast<int>(reinterpret_cast<std::intptr_t>(user_data));
+  const auto file_type = from_client_data<FileType>(user_data);
   const auto path = chosen_path(static_cast<XmFileSelectionBoxCallbackStruct*>(call_data)->value);
   if (!path) return;
 
-  int result;
+  Shown shown;
   {
     BusyCursor busy(dialog);
-    result = load_file(database(), *path, file_type, messages());
-    if (result >= 0) {
-      CurrentFileName = *path;
-      set_window_title(*path);
-      list_all_references();
-      if (!database().empty()) set_data_commands(true);
-    }
+    shown = session().load(*path, file_type, messages());
+    show(shown);
   }
   // A file that cannot be opened leaves everything as it was: the dialog
   // stays open for another name.
-  if (result >= 0) XtUnmanageChild(dialog);
+  if (shown.result >= 0) XtUnmanageChild(dialog);
 }
 
 void save_cb(Widget dialog, XtPointer, XtPointer) {
@@ -208,15 +183,12 @@ void overwrite_cb(Widget, XtPointer client_data, XtPointer) {
 void latex_cb(Widget dialog, XtPointer, XtPointer call_data) {
   const auto path = chosen_path(static_cast<XmFileSelectionBoxCallbackStruct*>(call_data)->value);
   if (!path) return;
-  int result;
+  Shown shown;
   {
     BusyCursor busy(dialog);
-    std::vector<RefId> cited;
-    cited.reserve(listed_references.count());
-    for (std::size_t index : listed_references.indices()) cited.push_back(database().reference(index).ref_id());
-    result = write_latex(*path, cited, bibliography_name(CurrentFileName), messages());
+    shown = session().print(*path, messages());
   }
-  if (result == 0) XtUnmanageChild(dialog);
+  if (shown.result == 0) XtUnmanageChild(dialog);
 }
 
 void cancel_cb(Widget dialog, XtPointer, XtPointer) { XtUnmanageChild(dialog); }

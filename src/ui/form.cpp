@@ -3,6 +3,7 @@
 
 #include "ui/form.h"
 
+#include <X11/IntrinsicP.h>
 #include <Xm/Form.h>
 #include <Xm/LabelG.h>
 #include <Xm/Protocols.h>
@@ -24,11 +25,7 @@ namespace refloom::ui {
 
 namespace {
 
-constexpr const char* kReprintValues[] = {"IN FILE", "NOT IN FILE"};
-
-FormMode saved_mode = kAddMode;
-int* answer_target = nullptr;
-Widget form_shell = nullptr;
+constexpr const char* kFormShellName = "ReferenceForm";
 
 const char* title_of(FormMode mode) {
   switch (mode) {
@@ -46,8 +43,16 @@ Widget shell_of(Widget widget) {
   return widget;
 }
 
-XtPointer as_client_data(long value) { return reinterpret_cast<XtPointer>(static_cast<std::intptr_t>(value)); }
-int from_client_data(XtPointer data) { return static_cast<int>(reinterpret_cast<std::intptr_t>(data)); }
+// The state of the form a widget belongs to, kept as the user data of
+// the shell's "form".
+FormState* state_of(Widget widget) {
+  Widget shell = shell_of(widget);
+  Widget form = shell ? XtNameToWidget(shell, "form") : nullptr;
+  if (form == nullptr) return nullptr;
+  XtPointer data = nullptr;
+  XtVaGetValues(form, XmNuserData, &data, nullptr);
+  return static_cast<FormState*>(data);
+}
 
 Widget make_label(Widget parent, std::string_view text) {
   XmStringOwner label{std::string(text)};
@@ -74,8 +79,8 @@ Widget make_row_label(Widget parent, std::string_view text, Widget above, Widget
 Widget make_text(Widget parent, int slot) {
   Widget text = XtVaCreateManagedWidget("text", xmTextWidgetClass, parent, XmNvalue,
                                         database().edit_buffer().text(slot).c_str(), XmNuserData,
-                                        as_client_data(slot), nullptr);
-  XtAddCallback(text, XmNlosingFocusCallback, field_cb, as_client_data(slot));
+                                        to_client_data(slot), nullptr);
+  XtAddCallback(text, XmNlosingFocusCallback, field_cb, to_client_data(slot));
   return text;
 }
 
@@ -106,7 +111,7 @@ Widget make_option_menu(Widget parent, const char* const* names, int count, int 
   return menu;
 }
 
-void build_top_row(Widget rowcol, EntryType type, int* target) {
+void build_top_row(Widget rowcol, EntryType type, FormState& state) {
   EditBuffer& buffer = database().edit_buffer();
   for (const FormField& field : top_fields()) {
     Widget text;
@@ -115,7 +120,7 @@ void build_top_row(Widget rowcol, EntryType type, int* target) {
       char number[24];
       std::snprintf(number, sizeof number, "%" PRIu64, buffer.ref_id);
       text = XtVaCreateManagedWidget("text", xmTextWidgetClass, rowcol, XmNvalue, number, nullptr);
-      XtAddCallback(text, XmNlosingFocusCallback, refid_cb, &saved_mode);
+      XtAddCallback(text, XmNlosingFocusCallback, refid_cb, &state);
     } else {
       make_label(rowcol, field.label);
       text = make_text(rowcol, field.slot);
@@ -127,16 +132,18 @@ void build_top_row(Widget rowcol, EntryType type, int* target) {
   for (std::size_t i = 0; i < names.size(); ++i) names[i] = kEntryTypeNames[i].data();
   const int initial = type >= 0 && type < static_cast<int>(names.size()) ? type : 0;
   make_option_menu(rowcol, names.data(), static_cast<int>(names.size()), initial, entrytype_cb);
-  const int reprint = buffer.text(kReprint) == kReprintValues[0] ? 0 : 1;
-  make_option_menu(rowcol, kReprintValues, 2, reprint, reprint_cb);
+  std::array<const char*, kReprintValues.size()> reprints;
+  for (std::size_t i = 0; i < reprints.size(); ++i) reprints[i] = kReprintValues[i].data();
+  make_option_menu(rowcol, reprints.data(), static_cast<int>(reprints.size()), reprint_button(buffer.text(kReprint)),
+                   reprint_cb);
 
   XmStringOwner ok{std::string("Ok")};
   Widget ok_button = XtVaCreateManagedWidget("ok", xmPushButtonWidgetClass, rowcol, XmNlabelString, ok.get(), nullptr);
-  XtAddCallback(ok_button, XmNactivateCallback, form_ok_cb, target);
+  XtAddCallback(ok_button, XmNactivateCallback, form_ok_cb, &state);
   XmStringOwner cancel{std::string("Cancel")};
   Widget cancel_button =
       XtVaCreateManagedWidget("cancel", xmPushButtonWidgetClass, rowcol, XmNlabelString, cancel.get(), nullptr);
-  XtAddCallback(cancel_button, XmNactivateCallback, form_cancel_cb, target);
+  XtAddCallback(cancel_button, XmNactivateCallback, form_cancel_cb, &state);
 }
 
 // The band of short fields: columns of label over text, left to right.
@@ -195,55 +202,91 @@ void take_over_focused_field(Widget shell) {
   XtCallCallbacks(focus, XmNlosingFocusCallback, nullptr);
 }
 
-void close_form(Widget widget, int* target, int answer) {
-  Widget shell = shell_of(widget);
+void form_destroyed_cb(Widget, XtPointer client_data, XtPointer);
+
+// Takes a shell away from its state, so that destroying it answers nothing.
+void let_go(Widget shell, FormState& state) {
+  XtRemoveCallback(shell, XmNdestroyCallback, form_destroyed_cb, &state);
   XtPopdown(shell);
   XtDestroyWidget(shell);
-  if (shell == form_shell) form_shell = nullptr;
-  if (target != nullptr) *target = answer;
 }
 
-void window_closed_cb(Widget shell, XtPointer, XtPointer) { close_form(shell, answer_target, 0); }
+void close_form(FormState& state, FormAnswer answer) {
+  if (state.shell != nullptr) let_go(state.shell, state);
+  state.shell = nullptr;
+  state.answer = answer;
+}
 
-}  // namespace
+// Closing the window through the window manager answers like Cancel.
+void window_closed_cb(Widget, XtPointer client_data, XtPointer) {
+  close_form(*static_cast<FormState*>(client_data), kFormCancel);
+}
 
-void build_form(EntryType type, FormMode mode, int* target) {
-  if (mode >= 0) saved_mode = mode;
-  if (*target < 0) answer_target = target;
+// A shell destroyed by anyone else (its parent going, say) answers Cancel
+// too, so that no caller waits for a form that is gone.
+void form_destroyed_cb(Widget, XtPointer client_data, XtPointer) {
+  auto& state = *static_cast<FormState*>(client_data);
+  state.shell = nullptr;
+  if (state.answer == kFormWaiting) state.answer = kFormCancel;
+}
 
-  form_shell = XtVaCreatePopupShell("ReferenceForm", topLevelShellWidgetClass, toplevel, XmNtitle,
-                                    title_of(saved_mode), XmNdeleteResponse, XmDO_NOTHING, nullptr);
-  // Closing the window through the window manager answers like Cancel, so
-  // the waiting command is never left without an answer.
-  Atom delete_window = XmInternAtom(XtDisplay(form_shell), const_cast<char*>("WM_DELETE_WINDOW"), False);
-  XmAddWMProtocolCallback(form_shell, delete_window, window_closed_cb, nullptr);
+void build_shell(EntryType type, FormState& state) {
+  state.shell = XtVaCreatePopupShell(kFormShellName, topLevelShellWidgetClass, toplevel, XmNtitle,
+                                     title_of(state.mode), XmNdeleteResponse, XmDO_NOTHING, nullptr);
+  Atom delete_window = XmInternAtom(XtDisplay(state.shell), const_cast<char*>("WM_DELETE_WINDOW"), False);
+  XmAddWMProtocolCallback(state.shell, delete_window, window_closed_cb, &state);
+  XtAddCallback(state.shell, XmNdestroyCallback, form_destroyed_cb, &state);
 
-  Widget form = XtVaCreateWidget("form", xmFormWidgetClass, form_shell, nullptr);
+  Widget form = XtVaCreateWidget("form", xmFormWidgetClass, state.shell, XmNuserData, &state, nullptr);
   Widget rowcol = XtVaCreateWidget("rowcol", xmRowColumnWidgetClass, form, XmNtopAttachment, XmATTACH_FORM,
                                    XmNleftAttachment, XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM,
                                    XmNorientation, XmHORIZONTAL, nullptr);
-  build_top_row(rowcol, type, answer_target);
+  build_top_row(rowcol, type, state);
   XtManageChild(rowcol);
   Widget year = build_band(form, rowcol, type);
   Widget abstract = build_rows(form, year, type);
   build_bottom(form, abstract);
   XtManageChild(form);
-  XtPopup(form_shell, XtGrabNone);
+  XtPopup(state.shell, XtGrabNone);
 }
 
-int run_form(EntryType type, FormMode mode) {
-  int answer = -1;
-  build_form(type, mode, &answer);
-  while (answer < 0) XtAppProcessEvent(app_context, XtIMAll);
-  answer_target = nullptr;
-  return answer;
+}  // namespace
+
+void open_form(EntryType type, FormState& state) {
+  state.answer = kFormWaiting;
+  build_shell(type, state);
 }
 
-bool form_is_open() { return form_shell != nullptr; }
+void rebuild_form(EntryType type, FormState& state) {
+  Widget old_shell = state.shell;
+  build_shell(type, state);
+  if (old_shell != nullptr) let_go(old_shell, state);
+}
 
-Widget open_form_shell() { return form_shell; }
+FormAnswer run_form(EntryType type, FormMode mode) {
+  FormState state;
+  state.mode = mode;
+  open_form(type, state);
+  while (state.answer == kFormWaiting) XtAppProcessEvent(app_context, XtIMAll);
+  // The state dies here: no shell may still point at it.
+  if (state.shell != nullptr) let_go(state.shell, state);
+  return state.answer;
+}
+
+Widget open_form_shell() {
+  // The form's shell is the one popup child of that name not on its way out
+  // (a rebuild destroys the old shell after making the new one).
+  for (Cardinal i = 0; i < toplevel->core.num_popups; ++i) {
+    Widget popup = toplevel->core.popup_list[i];
+    if (!popup->core.being_destroyed && std::string_view(XtName(popup)) == kFormShellName) return popup;
+  }
+  return nullptr;
+}
+
+bool form_is_open() { return open_form_shell() != nullptr; }
 
 void raise_form() {
+  Widget form_shell = open_form_shell();
   if (form_shell == nullptr) return;
   XtPopup(form_shell, XtGrabNone);
   // Restacking a managed window goes through the window manager.
@@ -256,7 +299,7 @@ void raise_form() {
 void refid_cb(Widget widget, XtPointer client_data, XtPointer) {
   // Only a search takes the identifier from the form; an added reference
   // keeps the proposed one and an edited one its own.
-  if (*static_cast<FormMode*>(client_data) != kSearchMode) return;
+  if (static_cast<const FormState*>(client_data)->mode != kSearchMode) return;
   XtText text(XmTextGetString(widget));
   if (!text) return;
   database().edit_buffer().ref_id = std::strtoull(text.get(), nullptr, 10);
@@ -265,32 +308,30 @@ void refid_cb(Widget widget, XtPointer client_data, XtPointer) {
 void field_cb(Widget widget, XtPointer client_data, XtPointer) {
   XtText text(XmTextGetString(widget));
   if (!text) return;
-  database().edit_buffer().text(from_client_data(client_data)) = text.get();
+  database().edit_buffer().text(from_client_data<int>(client_data)) = text.get();
 }
 
 void entrytype_cb(Widget widget, XtPointer client_data, XtPointer) {
-  const int button = from_client_data(client_data);
-  Widget shell = shell_of(widget);
-  take_over_focused_field(shell);
-  XtPopdown(shell);
-  XtDestroyWidget(shell);
+  const int button = from_client_data<int>(client_data);
+  FormState* state = state_of(widget);
+  if (state == nullptr) return;
+  take_over_focused_field(state->shell);
   database().edit_buffer().text(kEntryTypeSlot) = entry_type_for_button(button);
-  // A target holding 0 keeps the waiting caller's target.
-  int keep_target = 0;
-  build_form(static_cast<EntryType>(button), -1, &keep_target);
+  rebuild_form(static_cast<EntryType>(button), *state);
 }
 
 void reprint_cb(Widget, XtPointer client_data, XtPointer) {
-  database().edit_buffer().text(kReprint) = kReprintValues[from_client_data(client_data) == 0 ? 0 : 1];
+  database().edit_buffer().text(kReprint) = reprint_for_button(from_client_data<int>(client_data));
 }
 
-void form_ok_cb(Widget widget, XtPointer client_data, XtPointer) {
-  take_over_focused_field(shell_of(widget));
-  close_form(widget, static_cast<int*>(client_data), 1);
+void form_ok_cb(Widget, XtPointer client_data, XtPointer) {
+  auto& state = *static_cast<FormState*>(client_data);
+  take_over_focused_field(state.shell);
+  close_form(state, kFormOk);
 }
 
-void form_cancel_cb(Widget widget, XtPointer client_data, XtPointer) {
-  close_form(widget, static_cast<int*>(client_data), 0);
+void form_cancel_cb(Widget, XtPointer client_data, XtPointer) {
+  close_form(*static_cast<FormState*>(client_data), kFormCancel);
 }
 
 }  // namespace refloom::ui

@@ -8,21 +8,31 @@
 
 namespace refloom::ui {
 
-// The form's modes: add, edit, search; a negative mode (the rebuild after
-// an entry type change) keeps the mode the form was built with.
-using FormMode = std::int16_t;
-inline constexpr FormMode kAddMode = 0;
-inline constexpr FormMode kEditMode = 1;
-inline constexpr FormMode kSearchMode = 2;
+// The form's modes: the title, and whether "Ref. ID:" is taken over.
+enum FormMode : std::int16_t { kAddMode = 0, kEditMode = 1, kSearchMode = 2 };
+
+// What the waiting caller learns: Ok or Cancel (closing the window, or the
+// form's shell going away, counts as Cancel).
+enum FormAnswer : int { kFormWaiting = -1, kFormCancel = 0, kFormOk = 1 };
+
+// One open form: passed to its callbacks as client data, and kept through
+// the rebuilds after an entry type change.
+struct FormState {
+  FormMode mode = kAddMode;
+  FormAnswer answer = kFormWaiting;
+  Widget shell = nullptr;
+};
 
 // Shows the form for the edit buffer and waits, processing events, until
-// the user answers: 1 for Ok, 0 for Cancel (or closing the window).
-int run_form(EntryType type, FormMode mode);
+// the user answers.
+FormAnswer run_form(EntryType type, FormMode mode);
 
-// Builds the form from the edit buffer and pops it up without a grab.
-// `answer_target` becomes the form's answer target when it holds a
-// negative value.
-void build_form(EntryType type, FormMode mode, int* answer_target);
+// Builds the form for `state` from the edit buffer and pops it up without
+// a grab.
+void open_form(EntryType type, FormState& state);
+// Replaces the form of `state` by one laid out for another entry type;
+// its mode and its waiting caller stay.
+void rebuild_form(EntryType type, FormState& state);
 
 // One form at a time: the edit buffer is shared.
 bool form_is_open();

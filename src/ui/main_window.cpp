@@ -19,6 +19,7 @@
 
 #include "ui/app.h"
 #include "ui/file_dialogs.h"
+#include "ui/reference_list.h"
 #include "ui/xm_util.h"
 
 namespace refloom::ui {
@@ -29,21 +30,18 @@ Widget main_w = nullptr;
 Widget reflist = nullptr;
 Widget message = nullptr;
 std::array<Widget, kDataCommandCount> DataCommands{};
-std::string CurrentFileName;
-ListedReferences listed_references;
-bool case_sensitive = false;
 
 namespace {
 
 // A static object: empty before main runs, destroyed at normal exit.
-ReferenceDatabase the_database;
+Session the_session;
 std::ostream* message_stream = &std::cout;
 
 struct MenuEntry {
   const char* name;  // also the label
   char mnemonic;
   XtCallbackProc callback;
-  int client_data;
+  int client_data;  // a FileCommand, EditCommand or SearchCommand
   bool data_command;
   bool toggle = false;
 };
@@ -55,7 +53,7 @@ Widget add_entry(Widget menu, const MenuEntry& entry) {
   Widget widget = XtVaCreateManagedWidget(entry.name, widget_class, menu, XmNmnemonic,
                                           static_cast<KeySym>(entry.mnemonic), nullptr);
   XtAddCallback(widget, entry.toggle ? XmNvalueChangedCallback : XmNactivateCallback, entry.callback,
-                reinterpret_cast<XtPointer>(static_cast<std::intptr_t>(entry.client_data)));
+                to_client_data(entry.client_data));
   return widget;
 }
 
@@ -106,11 +104,11 @@ void build_menus(Widget menubar) {
 
   Widget search = add_menu(menubar, "SearchPullDown", "Search", 'S');
   for (const MenuEntry& entry : {
-           MenuEntry{"Search in all fields", 'S', search_cb, kSearchAll, true},
+           MenuEntry{"Search in all fields", 'S', search_cb, kSearchAllFields, true},
            MenuEntry{kSeparator, 0, nullptr, 0, false},
-           MenuEntry{"AND", 'A', search_cb, kSearchAnd, true},
-           MenuEntry{"OR", 'O', search_cb, kSearchOr, true},
-           MenuEntry{"NOT", 'N', search_cb, kSearchNot, true},
+           MenuEntry{"AND", 'A', search_cb, kSearchFormAnd, true},
+           MenuEntry{"OR", 'O', search_cb, kSearchFormOr, true},
+           MenuEntry{"NOT", 'N', search_cb, kSearchFormNot, true},
            MenuEntry{kSeparator, 0, nullptr, 0, false},
            MenuEntry{"View all references", 'V', search_cb, kViewAll, true},
            MenuEntry{kSeparator, 0, nullptr, 0, false},
@@ -122,7 +120,8 @@ void build_menus(Widget menubar) {
 
 }  // namespace
 
-ReferenceDatabase& database() { return the_database; }
+Session& session() { return the_session; }
+ReferenceDatabase& database() { return the_session.database(); }
 
 void run_after_menu(void (*command)()) {
   XtAppAddTimeOut(
@@ -146,6 +145,39 @@ void set_data_commands(bool sensitive) {
 
 void set_window_title(const std::string& title) {
   XtVaSetValues(toplevel, XtNtitle, title.c_str(), nullptr);
+}
+
+void show(const Shown& shown) {
+  switch (shown.list) {
+    case ListChange::kNone:
+      break;
+    case ListChange::kRefill:
+      refill_list();
+      break;
+    case ListChange::kAppendLast:
+      append_list_line(the_session.listed_references().at_position(shown.position));
+      break;
+    case ListChange::kReplaceLine:
+      replace_list_line(shown.position, the_session.listed_references().at_position(shown.position));
+      break;
+    case ListChange::kDeleteLine:
+      delete_list_line(shown.position);
+      break;
+  }
+  if (shown.count) update_count(*shown.count);
+  if (shown.data_commands != DataCommandsSwitch::kUnchanged) {
+    set_data_commands(shown.data_commands == DataCommandsSwitch::kOn);
+  }
+  switch (shown.title) {
+    case TitleChange::kUnchanged:
+      break;
+    case TitleChange::kProgramTitle:
+      set_window_title(kWindowTitle);
+      break;
+    case TitleChange::kCurrentFile:
+      set_window_title(the_session.CurrentFileName());
+      break;
+  }
 }
 
 Widget initialize_toolkit(int& argc, char** argv) {
@@ -175,9 +207,7 @@ void build_main_window(Widget shell) {
   XmMainWindowSetAreas(main_w, menubar, nullptr, nullptr, nullptr, reflist);
 
   load_dialog = save_dialog = latex_dialog = nullptr;
-  CurrentFileName.clear();
-  listed_references = ListedReferences();
-  case_sensitive = false;
+  the_session.reset();
 }
 
 }  // namespace refloom::ui

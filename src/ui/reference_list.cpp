@@ -2,7 +2,7 @@
 
 #include <Xm/List.h>
 
-#include <numeric>
+#include <vector>
 
 #include "core/listed_references.h"
 #include "ui/app.h"
@@ -19,21 +19,13 @@ XmString line_string(std::size_t index) {
 
 }  // namespace
 
-void fill_list(std::vector<std::size_t> indices) {
-  listed_references.assign(std::move(indices));
-  const std::vector<std::size_t>& listed = listed_references.indices();
+void refill_list() {
+  const std::vector<std::size_t>& listed = session().listed_references().indices();
   std::vector<XmString> items(listed.size());
   for (std::size_t k = 0; k < listed.size(); ++k) items[k] = line_string(listed[k]);
   XmListDeleteAllItems(reflist);
   XtVaSetValues(reflist, XmNitems, items.data(), XmNitemCount, static_cast<int>(items.size()), nullptr);
   for (XmString item : items) XmStringFree(item);
-  update_count(listed.size());
-}
-
-void list_all_references() {
-  std::vector<std::size_t> all(database().ref_count());
-  std::iota(all.begin(), all.end(), std::size_t{0});
-  fill_list(std::move(all));
 }
 
 void append_list_line(std::size_t index) {

@@ -11,7 +11,7 @@ namespace refloom::ui {
 // What one "Search all fields" dialog searches for: its mode (AND, OR,
 // NOT) and its text.
 struct SearchAllInput {
-  int mode = kSearchAnd;
+  SearchMode mode = kSearchAnd;
   std::string text;
 };
 

@@ -9,7 +9,6 @@
 #include <cstdint>
 
 #include "ui/app.h"
-#include "ui/reference_list.h"
 #include "ui/search_all.h"
 #include "ui/xm_util.h"
 
@@ -33,13 +32,11 @@ SearchAllInput* input_of(Widget widget) {
 
 void searchall_cb(Widget mbox, XtPointer client_data, XtPointer) {
   BusyCursor busy(XtParent(mbox));
-  assert(((intptr_t)client_data >> 16) == 0);
-  const auto fold = static_cast<std::int16_t>(reinterpret_cast<std::intptr_t>(client_data));
+  assert((from_client_data<std::intptr_t>(client_data) >> 16) == 0);
+  const auto fold = from_client_data<std::int16_t>(client_data);
   const SearchAllInput* input = input_of(mbox);
   if (input != nullptr && input->mode >= kSearchAnd && input->mode <= kSearchNot) {
-    const TextPattern pattern(input->text, fold != 0);
-    fill_list(combine_search(input->mode, database(), listed_references.indices(),
-                             [&pattern](const Reference& r) { return all_fields_match(r, pattern); }));
+    show(session().search_all_fields(input->mode, input->text, fold != 0));
   }
   XtUnmanageChild(mbox);
 }
@@ -54,7 +51,7 @@ void searchtext_cb(Widget text, XtPointer, XtPointer) {
 void searchmode_cb(Widget toggle, XtPointer client_data, XtPointer) {
   SearchAllInput* input = input_of(toggle);
   if (input == nullptr || !XmToggleButtonGadgetGetState(toggle)) return;
-  input->mode = static_cast<int>(reinterpret_cast<std::intptr_t>(client_data));
+  input->mode = from_client_data<SearchMode>(client_data);
 }
 
 }  // namespace refloom::ui

@@ -6,10 +6,22 @@
 #include <X11/cursorfont.h>
 #include <Xm/Xm.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
 namespace refloom::ui {
+
+// Small numbers (menu commands, slots, modes, button indices) travel as
+// client data and user data in the pointer itself.
+template <typename Number>
+XtPointer to_client_data(Number value) {
+  return reinterpret_cast<XtPointer>(static_cast<std::intptr_t>(value));
+}
+template <typename Number>
+Number from_client_data(XtPointer data) {
+  return static_cast<Number>(reinterpret_cast<std::intptr_t>(data));
+}
 
 class XmStringOwner {
  public:

@@ -28,19 +28,14 @@ ReferenceDatabase make(const std::vector<Ref>& refs) {
   return db;
 }
 
-std::vector<std::size_t> all_fields(int mode, const ReferenceDatabase& db, const std::vector<std::size_t>& listed,
-                                    std::string_view text, bool fold = true) {
-  const TextPattern pattern(text, fold);
-  return combine_search(mode, db, listed, [&](const Reference& r) { return all_fields_match(r, pattern); });
+std::vector<std::size_t> all_fields(SearchMode mode, const ReferenceDatabase& db,
+                                    const std::vector<std::size_t>& listed, std::string_view text, bool fold = true) {
+  return search_all_fields(mode, db, listed, text, fold);
 }
 
-std::vector<std::size_t> by_form(int mode, const ReferenceDatabase& db, const std::vector<std::size_t>& listed,
+std::vector<std::size_t> by_form(SearchMode mode, const ReferenceDatabase& db, const std::vector<std::size_t>& listed,
                                  const EditBuffer& buffer, bool fold = true) {
-  const FormCriteria criteria(buffer, fold);
-  if (mode == kSearchNot) {
-    return combine_search(mode, db, listed, [&](const Reference& r) { return criteria.hits(r); });
-  }
-  return combine_search(mode, db, listed, [&](const Reference& r) { return criteria.matches(r); });
+  return search_by_form(mode, db, listed, buffer, fold);
 }
 
 using Indices = std::vector<std::size_t>;
@@ -114,7 +109,7 @@ TEST(AllFieldsSearch, CombinesWithTheListedSet) {
   EXPECT_EQ(all_fields(kSearchAnd, db, {1, 2, 3}, "smith", false), Indices{});
   EXPECT_EQ(all_fields(kSearchOr, db, {3}, "smith"), (Indices{0, 2, 3}));
   EXPECT_EQ(all_fields(kSearchNot, db, {0, 1, 2}, "smith"), (Indices{1}));
-  EXPECT_EQ(all_fields(0, db, {1, 3}, "smith"), (Indices{1, 3}));  // no mode: unchanged
+  EXPECT_EQ(all_fields(static_cast<SearchMode>(0), db, {1, 3}, "smith"), (Indices{1, 3}));  // no mode: unchanged
 }
 
 TEST(FormSearch, ReprintIsComparedExactly) {

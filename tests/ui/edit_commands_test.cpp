@@ -74,7 +74,7 @@ TEST_F(EditCommands, DeleteShowsTheListedCountAndEmptyingSwitchesTheMenusOff) {
   choose("Edit", "Delete reference");
   EXPECT_EQ(list_items(reflist()), (Lines{"12 Doe, J. First Nature 1995", "9  Third  "}));
   EXPECT_EQ(count_line(), "number of references: 2");
-  EXPECT_EQ(ui::listed_references.indices(), (std::vector<std::size_t>{0, 1}));
+  EXPECT_EQ(ui::session().listed_references().indices(), (std::vector<std::size_t>{0, 1}));
   select_line(1);
   choose("Edit", "Delete reference");
   select_line(1);
@@ -88,13 +88,13 @@ TEST_F(EditCommands, DeleteAfterASearchCountsTheListedReferences) {
   std::string ten;
   for (int i = 1; i <= 10; ++i) ten += "@misc{" + std::to_string(i) + ",\n}\n";
   load_directly(ten);
-  ui::fill_list({2, 5, 9});
+  ui::show(ui::session().list({2, 5, 9}));
   pump();
   select_line(2);
   choose("Edit", "Delete reference");
   EXPECT_EQ(ui::database().ref_count(), 9U);
   EXPECT_EQ(count_line(), "number of references: 2");
-  EXPECT_EQ(ui::listed_references.indices(), (std::vector<std::size_t>{2, 8}));
+  EXPECT_EQ(ui::session().listed_references().indices(), (std::vector<std::size_t>{2, 8}));
   EXPECT_EQ(list_items(reflist()), (Lines{"3    ", "10    "}));
 }
 
@@ -102,7 +102,7 @@ TEST_F(EditCommands, ReduceKeepsTheListedReferencesAndTheList) {
   std::string ten;
   for (int i = 1; i <= 10; ++i) ten += "@misc{" + std::to_string(i) + ",\n}\n";
   load_directly(ten);
-  ui::fill_list({2, 5, 9});
+  ui::show(ui::session().list({2, 5, 9}));
   pump();
   choose("Edit", "Reduce to listed references");
   ASSERT_EQ(ui::database().ref_count(), 3U);
@@ -110,12 +110,12 @@ TEST_F(EditCommands, ReduceKeepsTheListedReferencesAndTheList) {
   EXPECT_EQ(ui::database().reference(2).ref_id(), 10U);
   EXPECT_EQ(list_items(reflist()), (Lines{"3    ", "6    ", "10    "}));
   EXPECT_EQ(count_line(), "number of references: 3");
-  EXPECT_EQ(ui::listed_references.indices(), (std::vector<std::size_t>{0, 1, 2}));
+  EXPECT_EQ(ui::session().listed_references().indices(), (std::vector<std::size_t>{0, 1, 2}));
 }
 
 TEST_F(EditCommands, AddAfterASearchListsTheNewReferenceToo) {
   load_directly(kThree);
-  ui::fill_list({0});
+  ui::show(ui::session().list({0}));
   pump();
   while_form_open([this] { choose("Edit", "Add reference"); },
                   [&](Widget shell) {

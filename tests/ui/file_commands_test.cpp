@@ -130,7 +130,7 @@ TEST_F(FileCommands, LoadListsEveryReferenceAndSwitchesTheDataCommandsOn) {
                                                              "7  Second  2001"}));
   EXPECT_EQ(count_line(), "number of references: 2");
   EXPECT_EQ(title_of(shell_), path);
-  EXPECT_EQ(ui::CurrentFileName, path);
+  EXPECT_EQ(ui::session().CurrentFileName(), path);
   EXPECT_TRUE(data_commands_on());
   EXPECT_EQ(messages(), "");
 }
@@ -166,7 +166,7 @@ TEST_F(FileCommands, UnopenableFileIsReportedAndTheDialogStaysOpen) {
   EXPECT_EQ(messages(), "Cannot open file: " + path + "\n");
   EXPECT_TRUE(is_shown(ui::load_dialog));
   EXPECT_EQ(title_of(shell_), "Refloom Manager, Ver. 1.7");
-  EXPECT_EQ(ui::CurrentFileName, "");
+  EXPECT_EQ(ui::session().CurrentFileName(), "");
 }
 
 TEST_F(FileCommands, EmptySelectionIsReported) {
@@ -186,7 +186,7 @@ TEST_F(FileCommands, NewEmptiesEverythingButKeepsTheCurrentFile) {
   EXPECT_EQ(title_of(shell_), "Refloom Manager, Ver. 1.7");
   EXPECT_TRUE(data_commands_off());
   EXPECT_EQ(ui::database().ref_count(), 0U);
-  EXPECT_EQ(ui::CurrentFileName, path);
+  EXPECT_EQ(ui::session().CurrentFileName(), path);
   // A load after New starts from an empty database again: keys are kept.
   load(path);
   EXPECT_EQ(list_items(reflist()).front(), "12 Doe, Jane A first title Nature 1995");
@@ -212,7 +212,7 @@ TEST_F(FileCommands, SaveToANewName) {
             "year       = \"2001\",\n"
             "}\n\n");
   EXPECT_EQ(title_of(shell_), out);
-  EXPECT_EQ(ui::CurrentFileName, out);
+  EXPECT_EQ(ui::session().CurrentFileName(), out);
 }
 
 TEST_F(FileCommands, SaveOverAnExistingFileAsksAndNoKeepsIt) {
@@ -278,7 +278,7 @@ TEST_F(FileCommands, FailedSaveKeepsTheDialogAndTheTitle) {
   save(dialog, out);
   EXPECT_EQ(messages(), "Cannot open file: " + out + "\n");
   EXPECT_TRUE(is_shown(dialog));
-  EXPECT_EQ(ui::CurrentFileName, dir_.file("refs.bib"));
+  EXPECT_EQ(ui::session().CurrentFileName(), dir_.file("refs.bib"));
 }
 
 TEST_F(FileCommands, PrintWritesTheListedReferencesAndNamesTheCurrentFile) {

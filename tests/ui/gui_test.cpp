@@ -322,9 +322,7 @@ void GuiTest::bring_to_front(Widget shell) {
 void GuiTest::load_directly(std::string_view bibtex) {
   const std::string path = dir_.file("direct.bib");
   write_file(path, bibtex);
-  load_file(ui::database(), path, kBibtexFile, messages_);
-  ui::list_all_references();
-  if (!ui::database().empty()) ui::set_data_commands(true);
+  ui::show(ui::session().load(path, kBibtexFile, messages_));
   pump();
 }
 

@@ -63,7 +63,7 @@ class GuiTest : public ::testing::Test {
   std::string title_of(Widget shell) const;
   std::string label_of(Widget widget) const;
   std::vector<std::string> list_items(Widget list) const;
-  // Puts references into the database as a load would, without the dialog.
+  // Loads references as File > Load does, without the dialog.
   void load_directly(std::string_view bibtex);
   // Selects a line of the reference list with a click (positions from 1).
   void select_line(int position);

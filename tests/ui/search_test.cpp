@@ -109,7 +109,7 @@ TEST_F(Search, AllFieldsAndOrNot) {
 
 TEST_F(Search, OkWithoutTextSearchesForTheEmptyText) {
   load_directly(kPeople);
-  ui::fill_list({1, 2});
+  ui::show(ui::session().list({1, 2}));
   pump();
   search_all(open_dialog(), "not", "");
   EXPECT_EQ(list_items(reflist()).size(), 0U);
@@ -122,7 +122,7 @@ TEST_F(Search, ADialogKeepsTheCaseSettingItWasOpenedWith) {
   load_directly(kPeople);
   Widget folding = open_dialog();
   choose("Search", "Case sensitive");
-  EXPECT_TRUE(ui::case_sensitive);
+  EXPECT_TRUE(ui::session().case_sensitive());
   Widget exact = open_dialog();
   ASSERT_NE(folding, exact);
   search_all(exact, "and", "SMITH");
@@ -131,7 +131,7 @@ TEST_F(Search, ADialogKeepsTheCaseSettingItWasOpenedWith) {
   search_all(folding, "and", "SMITH");
   EXPECT_EQ(list_items(reflist()).size(), 3U);
   choose("Search", "Case sensitive");
-  EXPECT_FALSE(ui::case_sensitive);
+  EXPECT_FALSE(ui::session().case_sensitive());
 }
 
 TEST_F(Search, FormSearchWithAndOrNot) {

@@ -1,0 +1,166 @@
+#include "session/session.h"
+
+#include "core/bibtex_writer.h"
+#include "core/latex.h"
+#include "core/numbering.h"
+
+namespace refloom {
+
+void Session::reset() {
+  database_.remove_all_references();
+  database_.clear_edit_buffer();
+  database_.edit_buffer().ref_id = 0;
+  listed_references_ = ListedReferences();
+  edit_target_.finish();
+  CurrentFileName_.clear();
+  case_sensitive_ = false;
+}
+
+Shown Session::new_database() {
+  listed_references_ = ListedReferences();
+  // The edit buffer stays: a form that is open keeps what was typed in it.
+  database_.remove_all_references();
+  edit_target_.cleared();
+  Shown shown;
+  shown.list = ListChange::kRefill;
+  shown.count = 0;
+  shown.data_commands = DataCommandsSwitch::kOff;
+  shown.title = TitleChange::kProgramTitle;
+  return shown;
+}
+
+Shown Session::load(const std::string& path, FileType file_type, std::ostream& messages) {
+  Shown shown;
+  // Loading only appends (and renumbers what it appends), so an edit
+  // target keeps its index.
+  shown.result = load_file(database_, path, file_type, messages);
+  if (shown.result < 0) return shown;
+  CurrentFileName_ = path;
+  shown.title = TitleChange::kCurrentFile;
+  const Shown listed = view_all();
+  shown.list = listed.list;
+  shown.count = listed.count;
+  if (!database_.empty()) shown.data_commands = DataCommandsSwitch::kOn;
+  return shown;
+}
+
+Shown Session::save(const std::string& path, std::ostream& messages) {
+  Shown shown;
+  shown.result = write_bibtex(database_, path, messages);
+  if (shown.result != 0) return shown;
+  CurrentFileName_ = path;
+  shown.title = TitleChange::kCurrentFile;
+  return shown;
+}
+
+std::vector<RefId> Session::listed_ref_ids() const {
+  std::vector<RefId> ids;
+  ids.reserve(listed_references_.count());
+  for (std::size_t index : listed_references_.indices()) ids.push_back(database_.reference(index).ref_id());
+  return ids;
+}
+
+Shown Session::print(const std::string& path, std::ostream& messages) const {
+  Shown shown;
+  shown.result = write_latex(path, listed_ref_ids(), bibliography_name(CurrentFileName_), messages);
+  return shown;
+}
+
+void Session::start_add() {
+  database_.clear_edit_buffer();
+  database_.edit_buffer().text(kEntryTypeSlot) = "article";
+  database_.edit_buffer().ref_id = next_refid(database_, database_.ref_count());
+}
+
+Shown Session::add_from_edit_buffer() {
+  // Indices are taken only now: other commands may have run while the
+  // form was open.
+  database_.add_reference();
+  const std::size_t index = database_.ref_count() - 1;
+  listed_references_.append(index);
+  database_.store_edit_buffer(index);
+  Shown shown;
+  shown.list = ListChange::kAppendLast;
+  shown.position = listed_references_.count();
+  shown.count = database_.ref_count();
+  shown.data_commands = DataCommandsSwitch::kOn;
+  return shown;
+}
+
+std::optional<EntryType> Session::start_edit(std::size_t position) {
+  if (position < 1 || position > listed_references_.count()) return std::nullopt;
+  const std::size_t index = listed_references_.at_position(position);
+  database_.load_edit_buffer(index);
+  edit_target_.start(index);
+  return database_.entry_type_index(index);
+}
+
+Shown Session::store_edit(std::ostream& messages) {
+  const auto target = edit_target_.index();
+  edit_target_.finish();
+  Shown shown;
+  if (!target) {
+    messages << "Reference deleted while being edited, changes not stored! \n";
+    return shown;
+  }
+  // The reference may have moved, and the list may show another set now.
+  database_.store_edit_buffer(*target);
+  if (const auto shown_at = listed_references_.position_of(*target)) {
+    shown.list = ListChange::kReplaceLine;
+    shown.position = *shown_at;
+  }
+  return shown;
+}
+
+Shown Session::delete_at(std::size_t position) {
+  Shown shown;
+  if (position < 1 || position > listed_references_.count()) return shown;
+  const std::size_t index = listed_references_.at_position(position);
+  database_.delete_reference(index);
+  edit_target_.deleted(index);
+  listed_references_.remove_position(position);
+  shown.list = ListChange::kDeleteLine;
+  shown.position = position;
+  shown.count = listed_references_.count();
+  if (database_.empty()) shown.data_commands = DataCommandsSwitch::kOff;
+  return shown;
+}
+
+Shown Session::reduce() {
+  if (database_.empty()) return {};
+  edit_target_.retained(listed_references_.indices());
+  reduce_to_listed(database_, listed_references_);
+  return {};
+}
+
+Shown Session::search_all_fields(SearchMode mode, std::string_view text, bool fold) {
+  return list(refloom::search_all_fields(mode, database_, listed_references_.indices(), text, fold));
+}
+
+void Session::start_form_search() {
+  database_.clear_edit_buffer();
+  database_.edit_buffer().ref_id = 0;
+}
+
+Shown Session::search_by_form(SearchMode mode) {
+  return list(refloom::search_by_form(mode, database_, listed_references_.indices(), database_.edit_buffer(),
+                                      !case_sensitive_));
+}
+
+Shown Session::view_all() {
+  listed_references_.list_all(database_.ref_count());
+  Shown shown;
+  shown.list = ListChange::kRefill;
+  shown.count = listed_references_.count();
+  return shown;
+}
+
+Shown Session::list(std::vector<std::size_t> ascending_indices) {
+  listed_references_.assign(std::move(ascending_indices));
+  Shown shown;
+  shown.list = ListChange::kRefill;
+  shown.count = listed_references_.count();
+  return shown;
+}
+
+}  // namespace refloom
