@@ -1,0 +1,452 @@
+// The commands' bookkeeping without a display: after every command the
+// listed references, the count line, the data commands and the edit target
+// agree with the database.
+
+#include "session/session.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace refloom {
+namespace {
+
+using testing::TempDir;
+using Indices = std::vector<std::size_t>;
+
+// "@misc{1, title = "T1"}" and so on, for the keys given.
+std::string misc_entries(const std::vector<int>& keys) {
+  std::string text;
+  for (int key : keys) {
+    text += "@misc{" + std::to_string(key) + ",\n  title = \"T" + std::to_string(key) + "\"\n}\n\n";
+  }
+  return text;
+}
+
+class SessionTest : public ::testing::Test {
+ protected:
+  // Loads BibTeX text through a file, as File > Load does.
+  Shown load_text(const std::string& text, const std::string& name = "refs.bib") {
+    const std::string path = dir_.file(name);
+    testing::write_file(path, text);
+    return session_.load(path, kBibtexFile, messages_);
+  }
+  void load_keys(const std::vector<int>& keys) { ASSERT_EQ(load_text(misc_entries(keys)).result, 0); }
+
+  std::vector<RefId> ids() const {
+    std::vector<RefId> result;
+    for (const Reference& r : session_.database().references()) result.push_back(r.ref_id());
+    return result;
+  }
+  const Indices& listed() const { return session_.listed_references().indices(); }
+  std::string title(std::size_t index) const {
+    return std::string(session_.database().reference(index).text_or_empty(kTitle));
+  }
+  // Edits the reference at a list position and answers Ok with a new title.
+  Shown edit_title(std::size_t position, const std::string& text) {
+    EXPECT_TRUE(session_.start_edit(position));
+    session_.database().edit_buffer().text(kTitle) = text;
+    return session_.store_edit(messages_);
+  }
+
+  TempDir dir_;
+  Session session_;
+  std::ostringstream messages_;
+};
+
+TEST_F(SessionTest, AFreshSessionHoldsNothing) {
+  EXPECT_TRUE(session_.database().empty());
+  EXPECT_EQ(session_.listed_references().count(), 0U);
+  EXPECT_FALSE(session_.edit_target().index());
+  EXPECT_EQ(session_.CurrentFileName(), "");
+  EXPECT_FALSE(session_.case_sensitive());
+}
+
+TEST_F(SessionTest, LoadListsEverythingSwitchesOnAndNamesTheFile) {
+  const Shown shown = load_text(misc_entries({5, 3}));
+  EXPECT_EQ(shown.result, 0);
+  EXPECT_EQ(shown.list, ListChange::kRefill);
+  EXPECT_EQ(shown.count, 2U);
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kOn);
+  EXPECT_EQ(shown.title, TitleChange::kCurrentFile);
+  EXPECT_EQ(session_.CurrentFileName(), dir_.file("refs.bib"));
+  EXPECT_EQ(listed(), (Indices{0, 1}));
+  EXPECT_EQ(ids(), (std::vector<RefId>{5, 3}));
+}
+
+TEST_F(SessionTest, LoadIntoAHeldDatabaseRenumbersAndListsAllAgain) {
+  load_keys({1, 5});
+  session_.search_all_fields(kSearchAnd, "T5", true);
+  ASSERT_EQ(listed(), (Indices{1}));
+  const Shown shown = load_text(misc_entries({1, 2}), "more.bib");
+  EXPECT_EQ(ids(), (std::vector<RefId>{1, 5, 2, 3}));
+  EXPECT_EQ(listed(), (Indices{0, 1, 2, 3}));
+  EXPECT_EQ(shown.count, 4U);
+  EXPECT_EQ(session_.CurrentFileName(), dir_.file("more.bib"));
+}
+
+TEST_F(SessionTest, LoadWithoutReferencesLeavesTheDataCommandsAlone) {
+  const Shown shown = load_text("no entries here\n", "empty.bib");
+  EXPECT_EQ(shown.result, 0);
+  EXPECT_EQ(shown.count, 0U);
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
+  EXPECT_EQ(shown.title, TitleChange::kCurrentFile);
+  EXPECT_EQ(session_.CurrentFileName(), dir_.file("empty.bib"));
+}
+
+TEST_F(SessionTest, AFileThatCannotBeOpenedChangesNothing) {
+  load_keys({1, 2});
+  session_.search_all_fields(kSearchAnd, "T2", true);
+  messages_.str("");
+  const std::string missing = dir_.file("missing.bib");
+  const Shown shown = session_.load(missing, kBibtexFile, messages_);
+  EXPECT_EQ(shown.result, -1);
+  EXPECT_EQ(messages_.str(), "Cannot open file: " + missing + "\n");
+  EXPECT_EQ(shown.list, ListChange::kNone);
+  EXPECT_FALSE(shown.count);
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
+  EXPECT_EQ(shown.title, TitleChange::kUnchanged);
+  EXPECT_EQ(session_.CurrentFileName(), dir_.file("refs.bib"));
+  EXPECT_EQ(listed(), (Indices{1}));
+}
+
+TEST_F(SessionTest, NewEmptiesEverythingButTheFileNameAndTheEditBuffer) {
+  load_keys({1, 2});
+  session_.database().edit_buffer().text(kTitle) = "typed";
+  const Shown shown = session_.new_database();
+  EXPECT_EQ(shown.list, ListChange::kRefill);
+  EXPECT_EQ(shown.count, 0U);
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kOff);
+  EXPECT_EQ(shown.title, TitleChange::kProgramTitle);
+  EXPECT_TRUE(session_.database().empty());
+  EXPECT_EQ(session_.listed_references().count(), 0U);
+  EXPECT_EQ(session_.CurrentFileName(), dir_.file("refs.bib"));
+  EXPECT_EQ(session_.database().edit_buffer().text(kTitle), "typed");
+}
+
+TEST_F(SessionTest, AnEditOpenDuringNewIsNotStoredIntoALaterReference) {
+  load_keys({1, 2, 3});
+  ASSERT_TRUE(session_.start_edit(2));
+  session_.new_database();
+  EXPECT_FALSE(session_.edit_target().index());
+  // The same indices exist again, holding other references.
+  load_keys({7, 8, 9});
+  session_.database().edit_buffer().text(kTitle) = "Changed";
+  messages_.str("");
+  const Shown shown = session_.store_edit(messages_);
+  EXPECT_EQ(messages_.str(), "Reference deleted while being edited, changes not stored! \n");
+  EXPECT_EQ(shown.list, ListChange::kNone);
+  EXPECT_EQ(title(1), "T8");
+}
+
+TEST_F(SessionTest, AnEditOpenDuringALoadIsStoredIntoItsReference) {
+  load_keys({1, 2, 3});
+  session_.search_all_fields(kSearchAnd, "T2", true);
+  ASSERT_TRUE(session_.start_edit(1));  // T2, index 1
+  EXPECT_EQ(session_.edit_target().index(), 1U);
+  load_text(misc_entries({4}), "more.bib");
+  EXPECT_EQ(session_.edit_target().index(), 1U);
+  session_.database().edit_buffer().text(kTitle) = "Changed";
+  const Shown shown = session_.store_edit(messages_);
+  EXPECT_EQ(title(1), "Changed");
+  EXPECT_EQ(shown.list, ListChange::kReplaceLine);
+  EXPECT_EQ(shown.position, 2U);  // everything is listed after the load
+  EXPECT_FALSE(shown.count);
+  EXPECT_FALSE(session_.edit_target().index());
+}
+
+TEST_F(SessionTest, AddListsTheNewReferenceLastAndCountsTheDatabase) {
+  std::vector<int> ten;
+  for (int key = 1; key <= 10; ++key) ten.push_back(key);
+  load_keys(ten);
+  session_.list({2, 5, 9});
+  session_.start_add();
+  const EditBuffer& buffer = session_.database().edit_buffer();
+  EXPECT_EQ(buffer.text(kEntryTypeSlot), "article");
+  EXPECT_EQ(buffer.text(kTitle), "");
+  EXPECT_EQ(buffer.ref_id, 11U);
+  session_.database().edit_buffer().text(kTitle) = "New";
+  const Shown shown = session_.add_from_edit_buffer();
+  EXPECT_EQ(shown.list, ListChange::kAppendLast);
+  EXPECT_EQ(shown.position, 4U);
+  EXPECT_EQ(shown.count, 11U);  // the database, not the four listed
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kOn);
+  EXPECT_EQ(listed(), (Indices{2, 5, 9, 10}));
+  EXPECT_EQ(title(10), "New");
+  EXPECT_EQ(session_.database().reference(10).ref_id(), 11U);
+  // A following delete counts the listed references again.
+  EXPECT_EQ(session_.delete_at(4).count, 3U);
+}
+
+TEST_F(SessionTest, AddIntoAnEmptyDatabaseStartsAtOne) {
+  session_.start_add();
+  EXPECT_EQ(session_.database().edit_buffer().ref_id, 1U);
+  const Shown shown = session_.add_from_edit_buffer();
+  EXPECT_EQ(shown.count, 1U);
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kOn);
+  EXPECT_EQ(ids(), (std::vector<RefId>{1}));
+}
+
+TEST_F(SessionTest, EditStoresIntoTheReferenceAndReplacesItsLine) {
+  load_keys({1, 2, 3});
+  session_.list({0, 2});
+  const auto type = session_.start_edit(2);
+  ASSERT_TRUE(type);
+  EXPECT_EQ(*type, 8);  // misc
+  EXPECT_EQ(session_.database().edit_buffer().text(kTitle), "T3");
+  session_.database().edit_buffer().text(kTitle) = "Changed";
+  const Shown shown = session_.store_edit(messages_);
+  EXPECT_EQ(title(2), "Changed");
+  EXPECT_EQ(shown.list, ListChange::kReplaceLine);
+  EXPECT_EQ(shown.position, 2U);
+  EXPECT_FALSE(shown.count);
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
+  EXPECT_EQ(messages_.str(), "");
+}
+
+TEST_F(SessionTest, EditOfAPositionNotListedStartsNothing) {
+  load_keys({1, 2});
+  EXPECT_FALSE(session_.start_edit(0));
+  EXPECT_FALSE(session_.start_edit(3));
+  EXPECT_FALSE(session_.edit_target().index());
+}
+
+TEST_F(SessionTest, CancelledEditChangesNothingAndEndsTheTarget) {
+  load_keys({1, 2});
+  ASSERT_TRUE(session_.start_edit(1));
+  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.cancel_edit();
+  EXPECT_FALSE(session_.edit_target().index());
+  EXPECT_EQ(title(0), "T1");
+}
+
+TEST_F(SessionTest, AnEditFollowsItsReferenceThroughDeletionsAndSearches) {
+  load_keys({1, 2, 3, 4});
+  ASSERT_TRUE(session_.start_edit(3));  // T3, index 2
+  session_.delete_at(1);                // T1 goes: T3 moves to index 1
+  EXPECT_EQ(session_.edit_target().index(), 1U);
+  session_.search_all_fields(kSearchAnd, "T4", true);  // T3 no longer listed
+  session_.database().edit_buffer().text(kTitle) = "Changed";
+  const Shown shown = session_.store_edit(messages_);
+  EXPECT_EQ(title(1), "Changed");
+  EXPECT_EQ(shown.list, ListChange::kNone);  // its line is not shown
+}
+
+TEST_F(SessionTest, AnEditWhoseReferenceWasDeletedStoresNothing) {
+  load_keys({1, 2, 3});
+  ASSERT_TRUE(session_.start_edit(2));
+  session_.delete_at(2);
+  EXPECT_FALSE(session_.edit_target().index());
+  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.store_edit(messages_);
+  EXPECT_EQ(messages_.str(), "Reference deleted while being edited, changes not stored! \n");
+  EXPECT_EQ(title(0), "T1");
+  EXPECT_EQ(title(1), "T3");
+}
+
+TEST_F(SessionTest, DeleteCountsTheListedAndSwitchesOffWhenEmpty) {
+  std::vector<int> ten;
+  for (int key = 1; key <= 10; ++key) ten.push_back(key);
+  load_keys(ten);
+  session_.list({2, 5, 9});
+  Shown shown = session_.delete_at(2);
+  EXPECT_EQ(shown.list, ListChange::kDeleteLine);
+  EXPECT_EQ(shown.position, 2U);
+  EXPECT_EQ(shown.count, 2U);
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
+  EXPECT_EQ(session_.database().ref_count(), 9U);
+  EXPECT_EQ(listed(), (Indices{2, 8}));
+
+  session_.new_database();
+  load_keys({1});
+  shown = session_.delete_at(1);
+  EXPECT_EQ(shown.count, 0U);
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kOff);
+  EXPECT_TRUE(session_.database().empty());
+}
+
+TEST_F(SessionTest, DeleteOfAPositionNotListedDoesNothing) {
+  load_keys({1, 2});
+  session_.list({1});
+  const Shown shown = session_.delete_at(2);
+  EXPECT_EQ(shown.list, ListChange::kNone);
+  EXPECT_FALSE(shown.count);
+  EXPECT_EQ(session_.database().ref_count(), 2U);
+}
+
+TEST_F(SessionTest, ReduceKeepsTheListedAndShowsTheSameLines) {
+  std::vector<int> ten;
+  for (int key = 1; key <= 10; ++key) ten.push_back(key);
+  load_keys(ten);
+  session_.list({2, 5, 9});
+  const Shown shown = session_.reduce();
+  EXPECT_EQ(shown.list, ListChange::kNone);
+  EXPECT_FALSE(shown.count);
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
+  EXPECT_EQ(ids(), (std::vector<RefId>{3, 6, 10}));
+  EXPECT_EQ(listed(), (Indices{0, 1, 2}));
+}
+
+TEST_F(SessionTest, ReduceOfAnEmptyListingDeletesAllButLeavesTheMenus) {
+  load_keys({1, 2});
+  session_.search_all_fields(kSearchAnd, "nowhere", true);
+  const Shown shown = session_.reduce();
+  EXPECT_TRUE(session_.database().empty());
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
+  EXPECT_EQ(shown.list, ListChange::kNone);
+}
+
+TEST_F(SessionTest, AnEditOpenDuringReduceFollowsItsReference) {
+  std::vector<int> ten;
+  for (int key = 1; key <= 10; ++key) ten.push_back(key);
+  load_keys(ten);
+  session_.list({2, 5, 9});
+  ASSERT_TRUE(session_.start_edit(2));  // T6, index 5
+  session_.reduce();
+  EXPECT_EQ(session_.edit_target().index(), 1U);
+  session_.database().edit_buffer().text(kTitle) = "Changed";
+  const Shown shown = session_.store_edit(messages_);
+  EXPECT_EQ(messages_.str(), "");
+  EXPECT_EQ(title(0), "T3");
+  EXPECT_EQ(title(1), "Changed");
+  EXPECT_EQ(title(2), "T10");
+  EXPECT_EQ(shown.list, ListChange::kReplaceLine);
+  EXPECT_EQ(shown.position, 2U);
+}
+
+TEST_F(SessionTest, AnEditOfAReferenceReducedAwayStoresNothing) {
+  load_keys({1, 2, 3});
+  ASSERT_TRUE(session_.start_edit(1));  // T1
+  session_.list({1, 2});
+  session_.reduce();
+  EXPECT_FALSE(session_.edit_target().index());
+  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.store_edit(messages_);
+  EXPECT_EQ(messages_.str(), "Reference deleted while being edited, changes not stored! \n");
+  EXPECT_EQ(title(0), "T2");
+  EXPECT_EQ(title(1), "T3");
+}
+
+TEST_F(SessionTest, SearchAllFieldsCombinesWithTheListedAndUsesTheDialogsFold) {
+  load_text(
+      "@article{1,\n  author = \"Smith\"\n}\n\n@book{2,\n  author = \"Jones\"\n}\n\n"
+      "@article{3,\n  author = \"SMITH\"\n}\n\n");
+  Shown shown = session_.search_all_fields(kSearchAnd, "smith", true);
+  EXPECT_EQ(listed(), (Indices{0, 2}));
+  EXPECT_EQ(shown.list, ListChange::kRefill);
+  EXPECT_EQ(shown.count, 2U);
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
+  shown = session_.search_all_fields(kSearchNot, "SMITH", false);
+  EXPECT_EQ(listed(), (Indices{0}));
+  // The session's own case setting does not reach the dialog's search.
+  session_.toggle_case_sensitive();
+  shown = session_.search_all_fields(kSearchOr, "jones", true);
+  EXPECT_EQ(listed(), (Indices{0, 1}));
+  EXPECT_EQ(shown.count, 2U);
+}
+
+TEST_F(SessionTest, FormSearchStartsFromClearedCriteria) {
+  load_keys({1});
+  session_.database().edit_buffer().text(kTitle) = "left over";
+  session_.database().edit_buffer().ref_id = 9;
+  session_.start_form_search();
+  EXPECT_EQ(session_.database().edit_buffer().text(kTitle), "");
+  EXPECT_EQ(session_.database().edit_buffer().text(kEntryTypeSlot), "");
+  EXPECT_EQ(session_.database().edit_buffer().ref_id, 0U);
+}
+
+TEST_F(SessionTest, FormSearchNotDropsWhatMeetsAnyCriterion) {
+  load_text(
+      "@article{1,\n  journal = \"Nature\",\n  year = \"1999\"\n}\n\n"
+      "@article{2,\n  journal = \"Science\",\n  year = \"2001\"\n}\n\n"
+      "@article{3,\n  journal = \"Nature\",\n  year = \"2001\"\n}\n\n"
+      "@article{4,\n  year = \"1999\"\n}\n\n");
+  session_.start_form_search();
+  session_.database().edit_buffer().text(kJournal) = "nature";
+  session_.database().edit_buffer().text(kYear) = "2001";
+  // NOT: one met criterion is enough; only 4 (no journal, another year) stays.
+  Shown shown = session_.search_by_form(kSearchNot);
+  EXPECT_EQ(listed(), (Indices{3}));
+  EXPECT_EQ(shown.count, 1U);
+  EXPECT_EQ(shown.list, ListChange::kRefill);
+  // AND and OR need every criterion.
+  session_.view_all();
+  shown = session_.search_by_form(kSearchAnd);
+  EXPECT_EQ(listed(), (Indices{2}));
+  session_.list({});
+  shown = session_.search_by_form(kSearchOr);
+  EXPECT_EQ(listed(), (Indices{2}));
+  EXPECT_EQ(shown.count, 1U);
+}
+
+TEST_F(SessionTest, FormSearchFoldsUnlessCaseSensitive) {
+  load_text("@article{1,\n  journal = \"Nature\"\n}\n\n");
+  session_.start_form_search();
+  session_.database().edit_buffer().text(kJournal) = "nature";
+  session_.search_by_form(kSearchAnd);
+  EXPECT_EQ(listed(), (Indices{0}));
+  session_.toggle_case_sensitive();
+  EXPECT_TRUE(session_.case_sensitive());
+  session_.search_by_form(kSearchAnd);
+  EXPECT_EQ(listed(), Indices{});
+}
+
+TEST_F(SessionTest, ViewAllListsTheDatabase) {
+  load_keys({1, 2, 3});
+  session_.list({1});
+  const Shown shown = session_.view_all();
+  EXPECT_EQ(listed(), (Indices{0, 1, 2}));
+  EXPECT_EQ(shown.list, ListChange::kRefill);
+  EXPECT_EQ(shown.count, 3U);
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
+}
+
+TEST_F(SessionTest, PrintCitesTheListedInListOrderAndNamesTheCurrentFile) {
+  load_keys({12, 5, 7});
+  session_.list({0, 2});
+  EXPECT_EQ(session_.listed_ref_ids(), (std::vector<RefId>{12, 7}));
+  const std::string tex = dir_.file("out.tex");
+  EXPECT_EQ(session_.print(tex, messages_).result, 0);
+  EXPECT_EQ(testing::read_file(tex),
+            "\\documentclass[12pt]{article} \n\\begin{document} \n\\nocite{12} \n\\nocite{7} \n\\bibliography{" +
+                dir_.file("refs") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
+  // New keeps the file name that the document names.
+  session_.new_database();
+  EXPECT_EQ(session_.print(tex, messages_).result, 0);
+  EXPECT_EQ(testing::read_file(tex),
+            "\\documentclass[12pt]{article} \n\\begin{document} \n\\bibliography{" + dir_.file("refs") +
+                "} \n\\bibliographystyle{plain} \n\\end{document} \n");
+}
+
+TEST_F(SessionTest, SaveNamesTheFileOnlyWhenWritten) {
+  load_keys({1});
+  const std::string out = dir_.file("out.bib");
+  Shown shown = session_.save(out, messages_);
+  EXPECT_EQ(shown.result, 0);
+  EXPECT_EQ(shown.title, TitleChange::kCurrentFile);
+  EXPECT_EQ(session_.CurrentFileName(), out);
+  EXPECT_EQ(testing::read_file(out), "@misc{1,\ntitle      = \"T1\",\n}\n\n");
+  shown = session_.save(dir_.file("no/such/dir.bib"), messages_);
+  EXPECT_NE(shown.result, 0);
+  EXPECT_EQ(shown.title, TitleChange::kUnchanged);
+  EXPECT_EQ(session_.CurrentFileName(), out);
+}
+
+TEST_F(SessionTest, ResetGoesBackToAFreshStart) {
+  load_keys({1});
+  session_.toggle_case_sensitive();
+  ASSERT_TRUE(session_.start_edit(1));
+  session_.reset();
+  EXPECT_TRUE(session_.database().empty());
+  EXPECT_EQ(session_.listed_references().count(), 0U);
+  EXPECT_FALSE(session_.edit_target().index());
+  EXPECT_EQ(session_.CurrentFileName(), "");
+  EXPECT_FALSE(session_.case_sensitive());
+}
+
+}  // namespace
+}  // namespace refloom
