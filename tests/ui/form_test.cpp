@@ -221,6 +221,20 @@ TEST_F(ReferenceForm, ClosingTheWindowAnswersLikeCancel) {
   EXPECT_EQ(ui::database().ref_count(), 0U);
 }
 
+TEST_F(ReferenceForm, AShellDestroyedFromOutsideAnswersLikeCancel) {
+  const bool ran = add([&](Widget shell) {
+    XtDestroyWidget(shell);
+    pump();
+    EXPECT_FALSE(ui::form_is_open());
+  });
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(ui::database().ref_count(), 0U);
+  // The waiting command has ended: the next one opens a form of its own.
+  const bool ran_again = add([&](Widget shell) { click(find_in(shell, "form.rowcol.ok")); });
+  EXPECT_TRUE(ran_again);
+  EXPECT_EQ(ui::database().ref_count(), 1U);
+}
+
 TEST_F(ReferenceForm, RefIdTypedIsIgnoredWhenAdding) {
   load_directly("@misc{1,\n}\n@misc{2,\n}\n@misc{4,\n}\n");
   add([&](Widget shell) {
