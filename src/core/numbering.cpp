@@ -42,12 +42,12 @@ void RefIdAllocator::take(RefId id) {
   ++taken_;
 }
 
-RefId next_refid(const ReferenceDatabase& database, std::size_t a) {
+RefId next_refid(const ReferenceDatabase& database, std::size_t leading_count) {
   if (database.empty()) return 1;
-  const std::size_t m = std::min(a, database.ref_count());
+  const std::size_t counted = std::min(leading_count, database.ref_count());
   std::vector<RefId> ids;
-  ids.reserve(m);
-  for (std::size_t i = 0; i < m; ++i) ids.push_back(database.reference(i).ref_id());
+  ids.reserve(counted);
+  for (std::size_t i = 0; i < counted; ++i) ids.push_back(database.reference(i).ref_id());
   return RefIdAllocator(std::move(ids)).peek();
 }
 

@@ -35,9 +35,9 @@ class RefIdAllocator {
   RefId largest_ = 0;
 };
 
-// The next free RefId with respect to the first min(a, count) references;
-// 1 when the database is empty.
-RefId next_refid(const ReferenceDatabase& database, std::size_t a);
+// The next free RefId with respect to the first min(leading_count, count)
+// references; 1 when the database is empty.
+RefId next_refid(const ReferenceDatabase& database, std::size_t leading_count);
 
 // Gives the references from database index `first_new` on new identifiers,
 // each numbered against all references before it, as a load into a

@@ -63,24 +63,6 @@ bool is_particle(std::string_view word) {
   return false;
 }
 
-void append_name(ReferenceDatabase& database, std::size_t n, int slot, std::string_view name) {
-  if (n == 0 || n > database.ref_count()) return;
-  Reference& reference = database.reference(n - 1);
-  const std::string converted = convert_name(name);
-  if (const auto old = reference.text(slot)) {
-    std::string joined(*old);
-    joined.append(" and ").append(converted);
-    reference.set_text(slot, joined);
-  } else {
-    reference.set_text(slot, converted);
-  }
-}
-
-void set_integer_field(ReferenceDatabase& database, std::size_t n, int slot, std::string_view text) {
-  if (n == 0 || n > database.ref_count()) return;
-  database.reference(n - 1).set_text(slot, leading_integer_text(text));
-}
-
 }  // namespace
 
 void convert_text(std::string_view line, std::string& converted) {
@@ -175,14 +157,6 @@ std::string convert_name(std::string_view name) {
   return converted;
 }
 
-void append_author(ReferenceDatabase& database, std::size_t n, std::string_view name) {
-  append_name(database, n, kAuthor, name);
-}
-
-void append_editor(ReferenceDatabase& database, std::size_t n, std::string_view name) {
-  append_name(database, n, kEditor, name);
-}
-
 std::string leading_integer_text(std::string_view text) {
   std::size_t pos = 0;
   while (pos < text.size() && (text[pos] == ' ' || (text[pos] >= '\t' && text[pos] <= '\r'))) ++pos;
@@ -204,14 +178,6 @@ std::string leading_integer_text(std::string_view text) {
     value = INT_MAX;
   }
   return std::to_string(value);
-}
-
-void set_year_from_text(ReferenceDatabase& database, std::size_t n, std::string_view text) {
-  set_integer_field(database, n, kYear, text);
-}
-
-void set_number_from_text(ReferenceDatabase& database, std::size_t n, std::string_view text) {
-  set_integer_field(database, n, kNumber, text);
 }
 
 }  // namespace refloom

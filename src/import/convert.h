@@ -4,8 +4,6 @@
 #include <string>
 #include <string_view>
 
-#include "core/reference_database.h"
-
 namespace refloom {
 
 // A converted line never grows beyond this many characters.
@@ -28,18 +26,9 @@ std::string_view convert_line(std::string& line, std::size_t offset);
 std::string convert_name(std::string_view name);
 void convert_name(std::string_view name, std::string& converted);
 
-// Append the converted name to the author (editor) field of reference
-// number n, after " and " when the field already holds a text.
-void append_author(ReferenceDatabase& database, std::size_t n, std::string_view name);
-void append_editor(ReferenceDatabase& database, std::size_t n, std::string_view name);
-
 // The integer that starts a text, read as atoi reads it (white space, an
 // optional sign, digits; 0 without digits), as signed decimal text. Values
 // beyond the range of int are held at its ends.
 std::string leading_integer_text(std::string_view text);
-
-// Store leading_integer_text(text) as the year (number) of reference n.
-void set_year_from_text(ReferenceDatabase& database, std::size_t n, std::string_view text);
-void set_number_from_text(ReferenceDatabase& database, std::size_t n, std::string_view text);
 
 }  // namespace refloom

@@ -17,6 +17,7 @@
 #include "core/reference.h"
 #include "core/reference_database.h"
 #include "import/convert.h"
+#include "import/reference_setters.h"
 
 namespace refloom {
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "import/convert.h"
+#include "import/reference_setters.h"
 
 namespace refloom {
 namespace {
