@@ -103,8 +103,8 @@ TEST_P(ImportData, ThroughTheSettersTheResultIsTheSame) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ImportData, ::testing::ValuesIn(all_cases()),
-                         [](const ::testing::TestParamInfo<DataCase>& info) {
-                           return info.param.format + "_" + info.param.name;
+                         [](const ::testing::TestParamInfo<DataCase>& case_info) {
+                           return case_info.param.format + "_" + case_info.param.name;
                          });
 
 }  // namespace
