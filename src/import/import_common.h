@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -28,6 +29,39 @@ inline std::optional<std::string_view> field_text(std::string_view line, std::si
 }
 
 inline bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Where the last run of digits before `end` starts, looking down to
+// position 1 (position 0 is never taken: a journal before the year keeps at
+// least one character); 1 when there is none. The Medline sources put
+// their year there.
+inline std::size_t last_digit_run_start(std::string_view text, std::size_t end) {
+  for (std::size_t i = end; i-- > 1;) {
+    if (i < text.size() && is_ascii_digit(text[i])) {
+      while (i > 1 && is_ascii_digit(text[i - 1])) --i;
+      return i;
+    }
+  }
+  return 1;
+}
+
+// The fields that the SPIRS and Inspec lines fill, one line each.
+enum class LineField { kAuthors, kTitle, kAbstract, kKeywords, kSource, kComment, kAnnote };
+
+// A line that starts with `tag` fills `field` with its text from
+// `text_offset` on.
+struct LineRule {
+  std::string_view tag;
+  LineField field;
+  std::size_t text_offset;
+};
+
+// The first rule whose tag starts the line, or null.
+inline const LineRule* find_line_rule(std::span<const LineRule> rules, std::string_view line) {
+  for (const LineRule& rule : rules) {
+    if (line.starts_with(rule.tag)) return &rule;
+  }
+  return nullptr;
+}
 
 // Runs `import(target)` with the target that `storage` asks for and stores
 // the last record.

@@ -1,8 +1,9 @@
-// The Inspec export format (the IET's database, hence the file name): a
+// The Inspec export format (the IET's database): a
 // record starts at an "AN" line; a field runs on over lines that begin with
 // a blank, which are joined to it before anything else; markers of three
 // asterisks are removed.
 
+#include <array>
 #include <cstring>
 
 #include "core/line_reader.h"
@@ -15,6 +16,16 @@ namespace {
 
 constexpr std::size_t kInspecTextOffset = 5;
 constexpr std::size_t kCommentTextOffset = 7;
+constexpr std::array<LineRule, 5> kInspecRules = {{
+    {"AU", LineField::kAuthors, kInspecTextOffset},
+    {"TI", LineField::kTitle, kInspecTextOffset},
+    {"AB", LineField::kAbstract, kInspecTextOffset},
+    {"SO", LineField::kSource, kInspecTextOffset},
+    {"CM", LineField::kComment, kCommentTextOffset},
+}};
+// Keyword lines have tags of their own (keyword_lines.h), none of which
+// starts like a tag above.
+constexpr LineRule kInspecKeywordRule = {"", LineField::kKeywords, kInspecTextOffset};
 // A continuation line's first four characters are its indentation.
 constexpr std::size_t kContinuationIndent = 4;
 
@@ -132,20 +143,32 @@ class InspecImport {
     }
     if (!target_.has_record()) return;
 
-    if (line.starts_with("AU")) {
-      if (const auto text = field_text(line, kInspecTextOffset, converted_)) {
+    const LineRule* rule = find_line_rule(kInspecRules, line);
+    if (rule == nullptr && is_keyword_line(line, KeywordTags::kInspec)) rule = &kInspecKeywordRule;
+    if (rule == nullptr) return;
+    const auto text = field_text(line, rule->text_offset, converted_);
+    if (!text) return;
+    switch (rule->field) {
+      case LineField::kAuthors:
         author_line(target_, *text, name_, in_parentheses_);
-      }
-    } else if (line.starts_with("TI")) {
-      if (const auto text = field_text(line, kInspecTextOffset, converted_)) target_.set_title(*text);
-    } else if (line.starts_with("AB")) {
-      if (const auto text = field_text(line, kInspecTextOffset, converted_)) target_.set_abstract(*text);
-    } else if (is_keyword_line(line, KeywordTags::kInspec)) {
-      if (const auto text = field_text(line, kInspecTextOffset, converted_)) append_keyword_pieces(target_, *text);
-    } else if (line.starts_with("SO")) {
-      if (const auto text = field_text(line, kInspecTextOffset, converted_)) split_source(target_, *text);
-    } else if (line.starts_with("CM")) {
-      if (const auto text = field_text(line, kCommentTextOffset, converted_)) target_.append_field(kComment, *text);
+        break;
+      case LineField::kTitle:
+        target_.set_title(*text);
+        break;
+      case LineField::kAbstract:
+        target_.set_abstract(*text);
+        break;
+      case LineField::kKeywords:
+        append_keyword_pieces(target_, *text);
+        break;
+      case LineField::kSource:
+        split_source(target_, *text);
+        break;
+      case LineField::kComment:
+        target_.append_field(kComment, *text);
+        break;
+      case LineField::kAnnote:
+        break;  // Inspec puts the affiliation into the author line
     }
   }
 

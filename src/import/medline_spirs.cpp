@@ -2,6 +2,8 @@
 // line stands alone with its tag in front and its text from the eighth
 // column; several values of one field are separated by ";".
 
+#include <array>
+
 #include "core/line_reader.h"
 #include "import/import_common.h"
 #include "import/keyword_lines.h"
@@ -11,6 +13,18 @@ namespace refloom {
 namespace {
 
 constexpr std::size_t kSpirsTextOffset = 7;
+
+constexpr std::array<LineRule, 6> kSpirsRules = {{
+    {"AU", LineField::kAuthors, kSpirsTextOffset},
+    {"TI", LineField::kTitle, kSpirsTextOffset},
+    {"AB", LineField::kAbstract, kSpirsTextOffset},
+    {"SO", LineField::kSource, kSpirsTextOffset},
+    {"CM", LineField::kComment, kSpirsTextOffset},
+    {"AD", LineField::kAnnote, kSpirsTextOffset},
+}};
+// Keyword lines have tags of their own (keyword_lines.h), none of which
+// starts like a tag above.
+constexpr LineRule kSpirsKeywordRule = {"", LineField::kKeywords, kSpirsTextOffset};
 
 // "Smith-JA; Doe-B": each name has a hyphen between last name and
 // initials, which becomes the comma the name conversion expects. A piece
@@ -45,14 +59,7 @@ void split_source(Target& target, std::string_view source) {
   // the first position examined.
   const std::size_t scan_end = day_digits < 3 ? semicolon - day_digits : semicolon + 1;
 
-  std::size_t year = 1;
-  for (std::size_t i = scan_end; i-- > 1;) {
-    if (i < size && is_ascii_digit(source[i])) {
-      while (i > 1 && is_ascii_digit(source[i - 1])) --i;
-      year = i;
-      break;
-    }
-  }
+  const std::size_t year = last_digit_run_start(source, scan_end);
   std::size_t blanks = 0;
   while (year - blanks > 1 && year - blanks - 1 < size && source[year - blanks - 1] == ' ') ++blanks;
   const std::size_t journal = year - blanks >= 1 ? year - blanks - 1 : 0;
@@ -77,22 +84,33 @@ class SpirsImport {
     }
     if (!target_.has_record()) return;
 
-    if (line.starts_with("AU")) {
-      if (const auto text = field_text(line, kSpirsTextOffset, converted_)) {
+    const LineRule* rule = find_line_rule(kSpirsRules, line);
+    if (rule == nullptr && is_keyword_line(line, KeywordTags::kSpirs)) rule = &kSpirsKeywordRule;
+    if (rule == nullptr) return;
+    const auto text = field_text(line, rule->text_offset, converted_);
+    if (!text) return;
+    switch (rule->field) {
+      case LineField::kAuthors:
         append_author_pieces(target_, *text, piece_);
-      }
-    } else if (line.starts_with("TI")) {
-      if (const auto text = field_text(line, kSpirsTextOffset, converted_)) target_.set_title(*text);
-    } else if (line.starts_with("AB")) {
-      if (const auto text = field_text(line, kSpirsTextOffset, converted_)) target_.set_abstract(*text);
-    } else if (is_keyword_line(line, KeywordTags::kSpirs)) {
-      if (const auto text = field_text(line, kSpirsTextOffset, converted_)) append_keyword_pieces(target_, *text);
-    } else if (line.starts_with("SO")) {
-      if (const auto text = field_text(line, kSpirsTextOffset, converted_)) split_source(target_, *text);
-    } else if (line.starts_with("CM")) {
-      if (const auto text = field_text(line, kSpirsTextOffset, converted_)) target_.append_field(kComment, *text);
-    } else if (line.starts_with("AD")) {
-      if (const auto text = field_text(line, kSpirsTextOffset, converted_)) target_.append_field(kAnnote, *text);
+        break;
+      case LineField::kTitle:
+        target_.set_title(*text);
+        break;
+      case LineField::kAbstract:
+        target_.set_abstract(*text);
+        break;
+      case LineField::kKeywords:
+        append_keyword_pieces(target_, *text);
+        break;
+      case LineField::kSource:
+        split_source(target_, *text);
+        break;
+      case LineField::kComment:
+        target_.append_field(kComment, *text);
+        break;
+      case LineField::kAnnote:
+        target_.append_field(kAnnote, *text);
+        break;
     }
   }
 

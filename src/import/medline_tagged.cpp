@@ -92,16 +92,7 @@ void split_source(Target& target, std::string_view source) {
   std::size_t semicolon = source.find(';');
   if (semicolon == std::string_view::npos) semicolon = size;
 
-  // Position 0 is never taken for the year: the journal keeps at least one
-  // character.
-  std::size_t year = 1;
-  for (std::size_t i = semicolon; i-- > 1;) {
-    if (is_ascii_digit(source[i])) {
-      while (i > 1 && is_ascii_digit(source[i - 1])) --i;
-      year = i;
-      break;
-    }
-  }
+  const std::size_t year = last_digit_run_start(source, semicolon);
   std::size_t journal = year;
   while (journal > 0 && journal <= size && source[journal - 1] == ' ') --journal;
   target.set_journal_n(source, journal < 1 ? 1 : journal);
