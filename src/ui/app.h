@@ -1,7 +1,7 @@
 #pragma once
 
 // Program-wide objects of the user interface: the toolkit context, the main
-// window's widgets, the database and what the commands share.
+// window's widgets, and the one session the commands work on.
 
 #include <X11/Intrinsic.h>
 
