@@ -165,6 +165,21 @@ TEST(Importers, LinesBeforeTheFirstRecordLeaveEarlierReferencesAlone) {
   }
 }
 
+TEST(Load, TheLoadDialogListsTheFormatsByTheirNumbers) {
+  // The list position is the FileType the dialog hands to the load.
+  const std::vector<FileType> types = file_types();
+  ASSERT_GE(types.size(), 5U);
+  for (std::size_t i = 0; i < types.size(); ++i) {
+    EXPECT_EQ(static_cast<std::size_t>(types[i]), i + 1);
+    EXPECT_FALSE(file_type_label(types[i]).empty()) << types[i];
+  }
+  EXPECT_EQ(file_type_label(kBibtexFile), "BibTeX");
+  EXPECT_EQ(file_type_label(kMedlineOvidFile), "Medline Ovid");
+  EXPECT_EQ(file_type_label(kMedlineSpirsFile), "Medline Spirs");
+  EXPECT_EQ(file_type_label(kMedlinePubmedFile), "Medline PubMed");
+  EXPECT_EQ(file_type_label(kInspecFile), "Inspec");
+}
+
 TEST(Load, ImportFormatsAreWiredAndRenumberIntoAHeldDatabase) {
   EXPECT_EQ(file_type_from_name("bibtex"), kBibtexFile);
   EXPECT_EQ(file_type_from_name("ovid"), kMedlineOvidFile);
