@@ -29,8 +29,8 @@ inline ReferenceDatabase import_bytes(StreamImport import, const std::uint8_t* d
 }
 
 inline bool has_unconverted_byte(std::string_view text) {
-  for (const unsigned char c : text) {
-    switch (c) {
+  for (const char byte : text) {
+    switch (static_cast<unsigned char>(byte)) {
       case '\r':
       case 0x81:
       case 0x82:
