@@ -38,11 +38,11 @@ enum class TitleChange { kUnchanged, kProgramTitle, kCurrentFile };
 // What the window must show after a command.
 struct Shown {
   ListChange list = ListChange::kNone;
-  std::size_t position = 0;           // list position (from 1) of a line change
-  std::optional<std::size_t> count;   // the count line's new number
+  std::size_t position = 0;          // list position (from 1) of a line change
+  std::optional<std::size_t> count;  // the count line's new number
   DataCommandsSwitch data_commands = DataCommandsSwitch::kUnchanged;
   TitleChange title = TitleChange::kUnchanged;
-  int result = 0;                     // file commands: 0, or -1 when the file could not be opened
+  int result = 0;  // file commands: 0, or -1 when the file could not be opened
 };
 
 class Session {

@@ -417,9 +417,8 @@ TEST_F(SessionTest, PrintCitesTheListedInListOrderAndNamesTheCurrentFile) {
   // New keeps the file name that the document names.
   session_.new_database();
   EXPECT_EQ(session_.print(tex, messages_).result, 0);
-  EXPECT_EQ(testing::read_file(tex),
-            "\\documentclass[12pt]{article} \n\\begin{document} \n\\bibliography{" + dir_.file("refs") +
-                "} \n\\bibliographystyle{plain} \n\\end{document} \n");
+  EXPECT_EQ(testing::read_file(tex), "\\documentclass[12pt]{article} \n\\begin{document} \n\\bibliography{" +
+                                         dir_.file("refs") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
 }
 
 TEST_F(SessionTest, SaveNamesTheFileOnlyWhenWritten) {
