@@ -22,12 +22,15 @@ refloom::ReferenceDatabase read_from(const char* data, std::size_t size, std::os
   return db;
 }
 
-// A carriage return before a line feed belongs to the line end when read,
-// so one such return is lost from each line of a written value.
+// Carriage returns before a line feed belong to the line end when read, so
+// they are lost from each line of a written value.
 std::string without_returns_at_line_ends(std::string_view text) {
   std::string result;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) result.push_back(text[i]);
+  for (char c : text) {
+    if (c == '\n') {
+      while (!result.empty() && result.back() == '\r') result.pop_back();
+    }
+    result.push_back(c);
   }
   return result;
 }

@@ -81,9 +81,10 @@ class BibtexReader {
 
   bool next_line() {
     if (!lines_.next(line_)) return false;
-    // A carriage return before the line feed is part of the line end, so
-    // that a file saved on Windows reads like its copy with plain line feeds.
-    if (!line_.empty() && line_.back() == '\r') line_.remove_suffix(1);
+    // Carriage returns before the line feed are part of the line end, so
+    // that a file saved on Windows (once or twice over) reads like its copy
+    // with plain line feeds.
+    while (!line_.empty() && line_.back() == '\r') line_.remove_suffix(1);
     pos_ = 0;
     return true;
   }
