@@ -211,10 +211,11 @@ void AnyReader::read_at_sign() {
     report(pos_, "entry type expected after >> @ <<");
     return;
   }
+  const std::size_t type_end = pos_;
   skip_blanks();
   const char open = peek();
   if (open != '{' && open != '(') {
-    report(pos_, "entry type must be followed by >> { << or >> ( <<");
+    report(type_end, "entry type must be followed by >> { << or >> ( <<");
     return;
   }
   ++pos_;

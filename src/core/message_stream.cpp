@@ -21,7 +21,9 @@ void MessageStream::Buffer::write_out(std::size_t count) {
 void MessageStream::Buffer::write_whole_lines_if_large() {
   if (pending_.size() < kBlock) return;
   const std::size_t last_line_end = pending_.rfind('\n');
-  if (last_line_end != std::string::npos) write_out(last_line_end + 1);
+  if (last_line_end == std::string::npos) return;
+  write_out(last_line_end + 1);
+  (void)std::fflush(target_);
 }
 
 MessageStream::Buffer::int_type MessageStream::Buffer::overflow(int_type c) {
