@@ -287,8 +287,9 @@ void AnyReader::read_entry(char close, std::size_t at) {
   for (auto& alias : aliases_) alias.reset();
   skip_blanks();
   const std::size_t key_start = pos_;
-  while (pos_ < text_.size() && text_[pos_] != ',' && text_[pos_] != close && text_[pos_] != '}' &&
-         !is_blank(text_[pos_]) && text_[pos_] != '=') {
+  // A key holds no braces or quotes, so that it can be kept as a value.
+  while (pos_ < text_.size() && text_[pos_] != ',' && text_[pos_] != close && text_[pos_] != '{' &&
+         text_[pos_] != '}' && text_[pos_] != '"' && !is_blank(text_[pos_]) && text_[pos_] != '=') {
     ++pos_;
   }
   std::string_view key = text_.substr(key_start, pos_ - key_start);
@@ -385,31 +386,40 @@ bool AnyReader::read_value(std::string_view field, std::string& value) {
   }
 }
 
-// A part in braces ends at the brace that closes the opening one; a part in
-// quotes at a double quote outside braces and not directly after a
-// backslash (which Refloom's own files rely on). Carriage returns before a
-// line feed belong to the line end, also inside a value.
+// A part in braces ends at the brace that closes the opening one. A part in
+// quotes ends, as in BibTeX, at a double quote outside braces; a quote
+// directly after a backslash or enclosed as {"} does not end it, as in the
+// BibTeX format, so that every value Refloom writes in quotes reads back
+// (a stray closing brace counts as leaving the braces). Carriage returns
+// before a line feed belong to the line end, also inside a value.
 bool AnyReader::read_delimited(std::string& value) {
   const char* data = text_.data();
   const std::size_t size = text_.size();
-  const bool braced = data[pos_] == '{';
-  std::size_t i = pos_ + 1;
-  const std::size_t begin = i;
-  int depth = braced ? 1 : 0;
+  const std::size_t begin = pos_ + 1;
   std::size_t end = std::string_view::npos;
-  for (; i < size; ++i) {
-    const char c = data[i];
-    if (c == '{') {
-      ++depth;
-    } else if (c == '}') {
-      if (depth > 0) --depth;
-      if (braced && depth == 0) {
+  if (data[pos_] == '{') {
+    long depth = 1;
+    for (std::size_t i = begin; i < size; ++i) {
+      if (data[i] == '{') {
+        ++depth;
+      } else if (data[i] == '}' && --depth == 0) {
         end = i;
         break;
       }
-    } else if (c == '"' && !braced && depth == 0 && data[i - 1] != '\\') {
-      end = i;
-      break;
+    }
+  } else {
+    long depth = 0;
+    for (std::size_t i = begin; i < size; ++i) {
+      const char c = data[i];
+      if (c == '{') {
+        ++depth;
+      } else if (c == '}') {
+        --depth;
+      } else if (c == '"' && depth <= 0 && data[i - 1] != '\\' &&
+                 !(data[i - 1] == '{' && i + 1 < size && data[i + 1] == '}')) {
+        end = i;
+        break;
+      }
     }
   }
   if (end == std::string_view::npos) return false;
