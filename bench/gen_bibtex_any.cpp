@@ -27,6 +27,7 @@ const std::vector<std::string> kSurnames = {
 const std::vector<std::string> kKeyNames = {"muller", "smith", "garcia", "nguyen", "schrodinger", "dubois",
                                             "kowalski", "tanaka", "ostergaard", "rossi", "johnson", "brown",
                                             "francois", "lee", "andersson", "nakamura"};
+const std::vector<std::string> kKeyWords = {"deep", "fast", "on", "a", "towards", "model", "quantum", "study"};
 const std::vector<std::string> kWords = {
     "analysis", "of",      "the",      "{DNA}",     "protein",  "binding",  "in",
     "vivo",     "model",   "for",      "efficient", "{B}ayesian", "inference", "under",
@@ -92,7 +93,7 @@ void any_style(long n, const char* eol) {
   put(out);
   for (long i = 0; i < n; ++i) {
     const int year = 1950 + pick(75);
-    out = "@" + any_of(kTypes) + "{" + any_of(kKeyNames) + std::to_string(year) + any_of(kWords).substr(0, 4) +
+    out = "@" + any_of(kTypes) + "{" + any_of(kKeyNames) + std::to_string(year) + any_of(kKeyWords) +
           std::to_string(i) + "," + eol;
     out += "\tAuthor = {" + authors() + "}," + eol;
     out += "\tTitle = {" + words(6 + pick(10)) + "}," + eol;

@@ -34,7 +34,7 @@ t_copy=$(median "$build/bench/getline_copy" "$data/any50k.bib" "$data/copy.bib")
 t_50=$(median "$convert" -f bibtex-any "$data/any50k.bib" -o "$data/out.bib")
 echo "  getline copy, 50,000 entries:        ${t_copy} s"
 echo "  read + write, 50,000 entries:        ${t_50} s ($(ratio "$t_50" "$t_copy")x the copy)"
-echo "    summary line: $(cat "$data/messages.txt")"
+echo "    its messages: $(cat "$data/messages.txt")"
 t_copy_crlf=$(median "$build/bench/getline_copy" "$data/any50k-crlf.bib" "$data/copy.bib")
 t_crlf=$(median "$convert" -f bibtex-any "$data/any50k-crlf.bib" -o "$data/out.bib")
 echo "  the CRLF copy:                       ${t_crlf} s ($(ratio "$t_crlf" "$t_copy_crlf")x its copy, ${t_copy_crlf} s)"

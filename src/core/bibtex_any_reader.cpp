@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -116,52 +117,105 @@ std::string utf16_to_utf8(std::string_view bytes, bool big_endian) {
 enum Alias { kJournaltitle, kLocation, kDate, kAliasCount };
 constexpr std::array<std::string_view, kAliasCount> kAliasNames = {"journaltitle", "location", "date"};
 
+// The text as a sequence of lines, from a file through the shared line
+// reader or from text in memory. Each line is followed by a line feed.
+class Lines {
+ public:
+  explicit Lines(std::FILE* file) : reader_(std::in_place, file) {}
+  explicit Lines(std::string text) : text_(std::move(text)) {}
+
+  // The next line, valid until the next call; false at the end.
+  bool next(std::string_view& line) {
+    if (reader_) return reader_->next(line);
+    if (offset_ >= text_.size()) return false;
+    const std::size_t end = std::min(text_.find('\n', offset_), text_.size());
+    line = std::string_view(text_).substr(offset_, end - offset_);
+    offset_ = end + 1;
+    return true;
+  }
+
+ private:
+  std::optional<LineReader> reader_;
+  std::string text_;
+  std::size_t offset_ = 0;
+};
+
+// The tokenizer runs over the lines as they come, so that a large file is
+// never held twice in memory; a token other than a value never spans lines.
 class AnyReader {
  public:
-  AnyReader(ReferenceDatabase& database, std::string_view text, std::ostream& messages)
-      : database_(database), text_(text), messages_(messages) {
+  AnyReader(ReferenceDatabase& database, std::unique_ptr<Lines> lines, std::ostream& messages)
+      : database_(database), lines_(std::move(lines)), messages_(messages) {
     for (std::size_t i = 0; i < kMonthMacros.size(); ++i) {
       macros_.emplace(std::string(kMonthMacros[i]), std::string(kMonthNames[i]));
     }
   }
 
-  void run();
+  // Reads everything; `first_line` is the file's first line, already taken
+  // (without a byte order mark).
+  void run(std::optional<std::string_view> first_line);
 
  private:
-  bool at_end() const { return pos_ >= text_.size(); }
-  char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
+  // The current line; pos_ == line_.size() stands on its line feed.
+  bool next_line() {
+    if (!lines_->next(line_)) {
+      line_ = {};
+      pos_ = 0;
+      eof_ = true;
+      return false;
+    }
+    pos_ = 0;
+    ++line_number_;
+    return true;
+  }
+  bool at_end() const { return eof_; }
+  char peek() const {
+    if (eof_) return '\0';
+    return pos_ < line_.size() ? line_[pos_] : '\n';
+  }
+  void advance() {
+    if (pos_ < line_.size()) {
+      ++pos_;
+    } else {
+      next_line();
+    }
+  }
   void skip_blanks() {
-    while (pos_ < text_.size() && is_blank(text_[pos_])) ++pos_;
+    while (!eof_) {
+      while (pos_ < line_.size() && is_blank(line_[pos_])) ++pos_;
+      if (pos_ < line_.size()) return;
+      next_line();
+    }
   }
   std::string_view read_name() {
     const std::size_t start = pos_;
-    while (pos_ < text_.size() && is_name_char(text_[pos_])) ++pos_;
-    return text_.substr(start, pos_ - start);
+    while (pos_ < line_.size() && is_name_char(line_[pos_])) ++pos_;
+    return line_.substr(start, pos_ - start);
   }
 
-  std::size_t line_at(std::size_t position);
-  void report(std::size_t position, std::string_view what);
+  void report(std::size_t line, std::string_view what);
 
   void read_at_sign();
   void skip_block(char open, char close);
   void read_string_definition(char close);
   void read_preamble(char close);
-  void read_entry(char close, std::size_t at);
+  void read_entry(char close, std::size_t at_line);
+  bool read_field(const std::string& name, char close, std::size_t at_line);
   bool read_value(std::string_view field, std::string& value);
   bool read_delimited(std::string& value);
-  void give_up_value(std::size_t start, std::string_view field, std::string_view what);
+  void give_up_value(std::size_t start_line, std::string_view part, std::string_view field);
   void store_field(std::string_view name, const std::string& value);
   void finish_entry(std::string_view key);
   void number_new_references();
   void report_fields_not_kept();
 
   ReferenceDatabase& database_;
-  std::string_view text_;
+  std::unique_ptr<Lines> lines_;
   std::ostream& messages_;
+  std::string_view line_;
   std::size_t pos_ = 0;
-
-  std::size_t counted_pos_ = 0;  // line_at counts on from here
-  std::size_t counted_line_ = 1;
+  std::size_t line_number_ = 0;
+  bool eof_ = false;
 
   std::unordered_map<std::string, std::string> macros_;
   std::vector<std::string> unknown_macros_reported_;
@@ -170,32 +224,29 @@ class AnyReader {
   ReferenceBuilder entry_;
   std::array<std::optional<std::string>, kAliasCount> aliases_;
   std::string value_;
+  std::string name_;
+  std::string key_;
   std::string lowered_;
   std::vector<std::size_t> without_number_;  // database indices needing a RefId
 };
 
-std::size_t AnyReader::line_at(std::size_t position) {
-  position = std::min(position, text_.size());
-  if (position < counted_pos_) {
-    counted_pos_ = 0;
-    counted_line_ = 1;
+void AnyReader::report(std::size_t line, std::string_view what) {
+  messages_ << "BibTeX file corrupted in line " << line << ": " << what << ", going on with the next entry \n";
+}
+
+void AnyReader::run(std::optional<std::string_view> first_line) {
+  if (first_line) {
+    line_ = *first_line;
+    line_number_ = 1;
+  } else {
+    next_line();
   }
-  counted_line_ += static_cast<std::size_t>(
-      std::count(text_.begin() + static_cast<std::ptrdiff_t>(counted_pos_),
-                 text_.begin() + static_cast<std::ptrdiff_t>(position), '\n'));
-  counted_pos_ = position;
-  return counted_line_;
-}
-
-void AnyReader::report(std::size_t position, std::string_view what) {
-  messages_ << "BibTeX file corrupted in line " << line_at(position) << ": " << what
-            << ", going on with the next entry \n";
-}
-
-void AnyReader::run() {
-  for (;;) {
-    const std::size_t at = text_.find('@', pos_);
-    if (at == std::string_view::npos) break;
+  while (!eof_) {
+    const std::size_t at = line_.find('@', pos_);
+    if (at == std::string_view::npos) {
+      next_line();
+      continue;
+    }
     pos_ = at + 1;
     read_at_sign();
   }
@@ -204,21 +255,21 @@ void AnyReader::run() {
 }
 
 void AnyReader::read_at_sign() {
-  const std::size_t at = pos_ - 1;
+  const std::size_t at_line = line_number_;
   skip_blanks();
   const std::string type = lower_case(read_name());
   if (type.empty()) {
-    report(pos_, "entry type expected after >> @ <<");
+    report(line_number_, "entry type expected after >> @ <<");
     return;
   }
-  const std::size_t type_end = pos_;
+  const std::size_t type_line = line_number_;
   skip_blanks();
   const char open = peek();
   if (open != '{' && open != '(') {
-    report(type_end, "entry type must be followed by >> { << or >> ( <<");
+    report(type_line, "entry type must be followed by >> { << or >> ( <<");
     return;
   }
-  ++pos_;
+  advance();
   const char close = open == '{' ? '}' : ')';
   if (type == "comment") {
     skip_block(open, close);
@@ -229,7 +280,7 @@ void AnyReader::read_at_sign() {
   } else {
     entry_.clear();
     entry_.set_text(kEntryTypeSlot, type);
-    read_entry(close, at);
+    read_entry(close, at_line);
   }
 }
 
@@ -237,38 +288,40 @@ void AnyReader::read_at_sign() {
 // an entry commented out inside it stays out.
 void AnyReader::skip_block(char open, char close) {
   int depth = 1;
-  for (; pos_ < text_.size(); ++pos_) {
-    if (text_[pos_] == open) {
-      ++depth;
-    } else if (text_[pos_] == close && --depth == 0) {
-      ++pos_;
-      return;
+  while (!eof_) {
+    for (; pos_ < line_.size(); ++pos_) {
+      if (line_[pos_] == open) {
+        ++depth;
+      } else if (line_[pos_] == close && --depth == 0) {
+        ++pos_;
+        return;
+      }
     }
+    next_line();
   }
 }
 
 void AnyReader::read_string_definition(char close) {
   skip_blanks();
-  const std::size_t name_at = pos_;
   const std::string name = lower_case(read_name());
   if (name.empty()) {
-    report(name_at, "@string must define a macro as >> name = value <<");
+    report(line_number_, "@string must define a macro as >> name = value <<");
     return;
   }
   skip_blanks();
   if (peek() != '=') {
-    report(pos_, "\"" + name + "\" must be followed by >> = <<");
+    report(line_number_, "\"" + name + "\" must be followed by >> = <<");
     return;
   }
-  ++pos_;
+  advance();
   std::string value;
   if (!read_value(name, value)) return;
   skip_blanks();
   if (peek() != close) {
-    report(pos_, std::string("@string must end with >> ") + close + " <<");
+    report(line_number_, std::string("@string must end with >> ") + close + " <<");
     return;
   }
-  ++pos_;
+  advance();
   macros_[name] = std::move(value);
 }
 
@@ -277,74 +330,87 @@ void AnyReader::read_preamble(char close) {
   if (!read_value("preamble", ignored)) return;
   skip_blanks();
   if (peek() != close) {
-    report(pos_, std::string("@preamble must end with >> ") + close + " <<");
+    report(line_number_, std::string("@preamble must end with >> ") + close + " <<");
     return;
   }
-  ++pos_;
+  advance();
 }
 
-void AnyReader::read_entry(char close, std::size_t at) {
+void AnyReader::read_entry(char close, std::size_t at_line) {
   for (auto& alias : aliases_) alias.reset();
   skip_blanks();
-  const std::size_t key_start = pos_;
   // A key holds no braces or quotes, so that it can be kept as a value.
-  while (pos_ < text_.size() && text_[pos_] != ',' && text_[pos_] != close && text_[pos_] != '{' &&
-         text_[pos_] != '}' && text_[pos_] != '"' && !is_blank(text_[pos_]) && text_[pos_] != '=') {
+  const std::size_t key_start = pos_;
+  while (pos_ < line_.size() && line_[pos_] != ',' && line_[pos_] != close && line_[pos_] != '{' &&
+         line_[pos_] != '}' && line_[pos_] != '"' && !is_blank(line_[pos_]) && line_[pos_] != '=') {
     ++pos_;
   }
-  std::string_view key = text_.substr(key_start, pos_ - key_start);
+  key_.assign(line_.substr(key_start, pos_ - key_start));
   skip_blanks();
-  if (peek() == '=' && !key.empty()) {
+  bool go_on = true;
+  if (peek() == '=' && !key_.empty()) {
     // No key at all: what looked like one is the first field's name.
-    key = {};
-    pos_ = key_start;
+    name_ = key_;
+    key_.clear();
+    go_on = read_field(name_, close, at_line);
   } else if (peek() == ',') {
-    ++pos_;
-  } else if (peek() != close) {
-    report(at_end() ? at : pos_, "entry key must be followed by >> , <<");
-    finish_entry(key);
-    return;
+    advance();
+  } else if (peek() == close) {
+    advance();
+    go_on = false;
+  } else {
+    report(at_end() ? at_line : line_number_, "entry key must be followed by >> , <<");
+    go_on = false;
   }
 
-  for (;;) {
+  while (go_on) {
     skip_blanks();
     if (at_end()) {
-      report(at, "entry not closed before the end of the file");
+      report(at_line, "entry not closed before the end of the file");
       break;
     }
     const char c = peek();
     if (c == close) {
-      ++pos_;
+      advance();
       break;
     }
     if (c == ',') {  // comma-first style, and doubled commas
-      ++pos_;
+      advance();
       continue;
     }
-    const std::size_t name_at = pos_;
-    const std::string_view name = read_name();
-    if (name.empty()) {
-      report(name_at, "field name expected");
+    name_.assign(read_name());
+    if (name_.empty()) {
+      report(line_number_, "field name expected");
       break;
     }
     skip_blanks();
-    if (peek() != '=') {
-      report(pos_, "\"" + lower_case(name) + "\" must be followed by >> = <<");
-      break;
-    }
-    ++pos_;
-    if (!read_value(name, value_)) break;
-    store_field(name, value_);
-    skip_blanks();
-    if (peek() == ',') {
-      ++pos_;
-    } else if (peek() != close) {
-      report(at_end() ? at : pos_,
-             lower_case(name) + " field must be terminated with >> , << or >> " + std::string(1, close) + " <<");
-      break;
-    }
+    go_on = read_field(name_, close, at_line);
   }
-  finish_entry(key);
+  finish_entry(key_);
+}
+
+// From the "=" on: the value, then a comma or the entry's end. False when
+// the entry ends here, in order or not.
+bool AnyReader::read_field(const std::string& name, char close, std::size_t at_line) {
+  if (peek() != '=') {
+    report(line_number_, "\"" + lower_case(name) + "\" must be followed by >> = <<");
+    return false;
+  }
+  advance();
+  if (!read_value(name, value_)) return false;
+  store_field(name, value_);
+  skip_blanks();
+  if (peek() == ',') {
+    advance();
+    return true;
+  }
+  if (peek() == close) {
+    advance();
+    return false;
+  }
+  report(at_end() ? at_line : line_number_,
+         lower_case(name) + " field must be terminated with >> , << or >> " + std::string(1, close) + " <<");
+  return false;
 }
 
 // A value: parts in braces, in quotes, numbers or macro names, joined by #.
@@ -352,37 +418,40 @@ bool AnyReader::read_value(std::string_view field, std::string& value) {
   value.clear();
   for (;;) {
     skip_blanks();
-    const std::size_t start = pos_;
     const char c = peek();
     if (c == '{' || c == '"') {
+      const std::size_t start_line = line_number_;
+      const std::size_t part_start = value.size();
       if (!read_delimited(value)) {
-        give_up_value(start, field, "value not terminated before the end of the file");
+        give_up_value(start_line, std::string_view(value).substr(part_start), field);
         return false;
       }
     } else if (is_digit(c)) {
-      while (pos_ < text_.size() && is_digit(text_[pos_])) ++pos_;
-      value.append(text_.substr(start, pos_ - start));
-    } else if (is_name_char(c)) {
+      const std::size_t start = pos_;
+      while (pos_ < line_.size() && is_digit(line_[pos_])) ++pos_;
+      value.append(line_.substr(start, pos_ - start));
+    } else if (!at_end() && is_name_char(c)) {
       const std::string_view name = read_name();
-      const auto found = macros_.find(lower_case(name));
+      lowered_ = lower_case(name);
+      const auto found = macros_.find(lowered_);
       if (found != macros_.end()) {
         value.append(found->second);
       } else {
-        const std::string lowered = lower_case(name);
-        if (std::find(unknown_macros_reported_.begin(), unknown_macros_reported_.end(), lowered) ==
+        if (std::find(unknown_macros_reported_.begin(), unknown_macros_reported_.end(), lowered_) ==
             unknown_macros_reported_.end()) {
-          unknown_macros_reported_.push_back(lowered);
-          messages_ << "unknown macro in line " << line_at(start) << ": " << name << ", read as its name \n";
+          unknown_macros_reported_.push_back(lowered_);
+          messages_ << "unknown macro in line " << line_number_ << ": " << name << ", read as its name \n";
         }
         value.append(name);
       }
     } else {
-      report(start, lower_case(field) + " must start with >> { <<, >> \" <<, a number or a macro name");
+      report(at_end() ? line_number_ : line_number_,
+             lower_case(field) + " must start with >> { <<, >> \" <<, a number or a macro name");
       return false;
     }
     skip_blanks();
     if (peek() != '#') return true;
-    ++pos_;
+    advance();
   }
 }
 
@@ -393,69 +462,72 @@ bool AnyReader::read_value(std::string_view field, std::string& value) {
 // (a stray closing brace counts as leaving the braces). Carriage returns
 // before a line feed belong to the line end, also inside a value.
 bool AnyReader::read_delimited(std::string& value) {
-  const char* data = text_.data();
-  const std::size_t size = text_.size();
-  const std::size_t begin = pos_ + 1;
-  std::size_t end = std::string_view::npos;
-  if (data[pos_] == '{') {
-    long depth = 1;
-    for (std::size_t i = begin; i < size; ++i) {
-      if (data[i] == '{') {
-        ++depth;
-      } else if (data[i] == '}' && --depth == 0) {
-        end = i;
-        break;
+  const bool braced = line_[pos_] == '{';
+  long depth = braced ? 1 : 0;
+  std::size_t start = pos_ + 1;
+  char before = line_[pos_];  // the character before the one looked at
+  for (;;) {
+    const char* data = line_.data();
+    const std::size_t size = line_.size();
+    std::size_t end = std::string_view::npos;
+    if (braced) {
+      for (std::size_t i = start; i < size; ++i) {
+        if (data[i] == '{') {
+          ++depth;
+        } else if (data[i] == '}' && --depth == 0) {
+          end = i;
+          break;
+        }
+      }
+    } else {
+      for (std::size_t i = start; i < size; ++i) {
+        const char c = data[i];
+        const char previous = i > start ? data[i - 1] : before;
+        if (c == '{') {
+          ++depth;
+        } else if (c == '}') {
+          --depth;
+        } else if (c == '"' && depth <= 0 && previous != '\\' && !(previous == '{' && i + 1 < size && data[i + 1] == '}')) {
+          end = i;
+          break;
+        }
       }
     }
-  } else {
-    long depth = 0;
-    for (std::size_t i = begin; i < size; ++i) {
-      const char c = data[i];
-      if (c == '{') {
-        ++depth;
-      } else if (c == '}') {
-        --depth;
-      } else if (c == '"' && depth <= 0 && data[i - 1] != '\\' &&
-                 !(data[i - 1] == '{' && i + 1 < size && data[i + 1] == '}')) {
-        end = i;
-        break;
-      }
+    if (end != std::string_view::npos) {
+      value.append(line_.substr(start, end - start));
+      pos_ = end + 1;
+      return true;
     }
+    value.append(line_.substr(start));
+    while (!value.empty() && value.back() == '\r') value.pop_back();
+    value.push_back('\n');
+    if (!next_line()) return false;
+    start = 0;
+    before = '\n';
   }
-  if (end == std::string_view::npos) return false;
-  const std::string_view part = text_.substr(begin, end - begin);
-  if (std::memchr(part.data(), '\r', part.size()) == nullptr) {
-    value.append(part);
-  } else {
-    for (char c : part) {
-      if (c == '\n') {
-        while (!value.empty() && value.back() == '\r') value.pop_back();
-      }
-      value.push_back(c);
-    }
-  }
-  pos_ = end + 1;
-  return true;
 }
 
 // A value that never ends would swallow the rest of the file: the reader
 // goes on at the first line after the value's start that begins an entry.
-void AnyReader::give_up_value(std::size_t start, std::string_view field, std::string_view what) {
-  report(start, lower_case(field) + " " + std::string(what));
-  std::size_t next = start;
-  for (;;) {
-    next = text_.find('\n', next);
-    if (next == std::string_view::npos) {
-      pos_ = text_.size();
-      return;
-    }
-    ++next;
+void AnyReader::give_up_value(std::size_t start_line, std::string_view part, std::string_view field) {
+  report(start_line, lower_case(field) + " value not terminated before the end of the file");
+  std::size_t line_end = part.find('\n');
+  std::size_t line_number = start_line;
+  while (line_end != std::string_view::npos) {
+    const std::size_t next = line_end + 1;
+    ++line_number;
     std::size_t first = next;
-    while (first < text_.size() && (text_[first] == ' ' || text_[first] == '\t')) ++first;
-    if (first < text_.size() && text_[first] == '@') {
-      pos_ = first;
+    while (first < part.size() && (part[first] == ' ' || part[first] == '\t')) ++first;
+    if (first < part.size() && part[first] == '@') {
+      // The file is read to its end; what follows is taken from the value.
+      lines_ = std::make_unique<Lines>(std::string(part.substr(next)));
+      eof_ = false;
+      line_number_ = line_number - 1;
+      next_line();
+      pos_ = first - next;
       return;
     }
+    line_end = part.find('\n', next);
   }
 }
 
@@ -565,36 +637,33 @@ void AnyReader::report_fields_not_kept() {
   messages_ << " \n";
 }
 
-void read_decoded(ReferenceDatabase& database, std::string_view text, std::ostream& messages) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
-    const std::string converted = utf16_to_utf8(text.substr(2), text[0] == '\xFE');
-    AnyReader(database, converted, messages).run();
+void read_lines(ReferenceDatabase& database, std::unique_ptr<Lines> lines, std::ostream& messages) {
+  std::string_view first;
+  if (!lines->next(first)) return;
+  if (first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF")) {
+    // UTF-16: the whole text is converted first. The line reader took the
+    // line feed bytes apart; they are put back.
+    std::string bytes(first);
+    std::string_view line;
+    while (lines->next(line)) bytes.append(1, '\n').append(line);
+    if (bytes.size() % 2 == 1) bytes.push_back('\n');
+    const bool big_endian = bytes[0] == '\xFE';
+    auto converted = std::make_unique<Lines>(utf16_to_utf8(std::string_view(bytes).substr(2), big_endian));
+    AnyReader(database, std::move(converted), messages).run(std::nullopt);
     return;
   }
-  AnyReader(database, text, messages).run();
+  if (first.starts_with("\xEF\xBB\xBF")) first.remove_prefix(3);
+  AnyReader(database, std::move(lines), messages).run(first);
 }
 
 }  // namespace
 
 void read_bibtex_any_text(ReferenceDatabase& database, std::string_view text, std::ostream& messages) {
-  read_decoded(database, text, messages);
+  read_lines(database, std::make_unique<Lines>(std::string(text)), messages);
 }
 
 void read_bibtex_any(ReferenceDatabase& database, std::FILE* stream, std::ostream& messages) {
-  // Tokens run over line ends, so the whole text is taken first.
-  std::string text;
-  LineReader lines(stream);
-  std::string_view line;
-  bool first = true;
-  while (lines.next(line)) {
-    if (!first) text.push_back('\n');
-    text.append(line);
-    first = false;
-  }
-  // A UTF-16 file that ends in a line feed byte lost it to the line reader.
-  if (text.size() % 2 == 1 && (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))) text.push_back('\n');
-  read_decoded(database, text, messages);
+  read_lines(database, std::make_unique<Lines>(stream), messages);
 }
 
 int read_bibtex_any(ReferenceDatabase& database, const std::string& path, std::ostream& messages) {
