@@ -117,6 +117,16 @@ std::string utf16_to_utf8(std::string_view bytes, bool big_endian) {
 enum Alias { kJournaltitle, kLocation, kDate, kAliasCount };
 constexpr std::array<std::string_view, kAliasCount> kAliasNames = {"journaltitle", "location", "date"};
 
+// Whether the quote at `i` is followed by a comma that ends the line, as
+// Refloom writes the end of every quoted value.
+bool ends_written_line(std::string_view line, std::size_t i) {
+  if (i + 1 >= line.size() || line[i + 1] != ',') return false;
+  for (std::size_t k = i + 2; k < line.size(); ++k) {
+    if (line[k] != '\r') return false;
+  }
+  return true;
+}
+
 // The text as a sequence of lines, from a file through the shared line
 // reader or from text in memory. Each line is followed by a line feed.
 class Lines {
@@ -445,8 +455,7 @@ bool AnyReader::read_value(std::string_view field, std::string& value) {
         value.append(name);
       }
     } else {
-      report(at_end() ? line_number_ : line_number_,
-             lower_case(field) + " must start with >> { <<, >> \" <<, a number or a macro name");
+      report(line_number_, lower_case(field) + " must start with >> { <<, >> \" <<, a number or a macro name");
       return false;
     }
     skip_blanks();
@@ -458,9 +467,11 @@ bool AnyReader::read_value(std::string_view field, std::string& value) {
 // A part in braces ends at the brace that closes the opening one. A part in
 // quotes ends, as in BibTeX, at a double quote outside braces; a quote
 // directly after a backslash or enclosed as {"} does not end it, as in the
-// BibTeX format, so that every value Refloom writes in quotes reads back
-// (a stray closing brace counts as leaving the braces). Carriage returns
-// before a line feed belong to the line end, also inside a value.
+// BibTeX format, so that every value Refloom writes in quotes reads back (a
+// stray closing brace counts as leaving the braces, and a value with a
+// brace left open ends where Refloom ends its values: a quote, a comma and
+// the line end). Carriage returns before a line feed belong to the line
+// end, also inside a value.
 bool AnyReader::read_delimited(std::string& value) {
   const bool braced = line_[pos_] == '{';
   long depth = braced ? 1 : 0;
@@ -487,7 +498,8 @@ bool AnyReader::read_delimited(std::string& value) {
           ++depth;
         } else if (c == '}') {
           --depth;
-        } else if (c == '"' && depth <= 0 && previous != '\\' && !(previous == '{' && i + 1 < size && data[i + 1] == '}')) {
+        } else if (c == '"' && previous != '\\' && !(previous == '{' && i + 1 < size && data[i + 1] == '}') &&
+                   (depth <= 0 || ends_written_line(line_, i))) {
           end = i;
           break;
         }
