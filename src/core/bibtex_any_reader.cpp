@@ -275,6 +275,8 @@ void AnyReader::read_at_sign() {
   const std::size_t type_line = line_number_;
   skip_blanks();
   const char open = peek();
+  // As in BibTeX, "@comment" without a block is passed over like any text.
+  if (type == "comment" && open != '{' && open != '(') return;
   if (open != '{' && open != '(') {
     report(type_line, "entry type must be followed by >> { << or >> ( <<");
     return;
