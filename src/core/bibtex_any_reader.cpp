@@ -654,15 +654,20 @@ void AnyReader::report_fields_not_kept() {
 void read_lines(ReferenceDatabase& database, std::unique_ptr<Lines> lines, std::ostream& messages) {
   std::string_view first;
   if (!lines->next(first)) return;
-  if (first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF")) {
-    // UTF-16: the whole text is converted first. The line reader took the
-    // line feed bytes apart; they are put back.
+  // UTF-16 has its byte order mark, or shows itself by a NUL next to the
+  // first character, which no 8-bit text has.
+  const bool marked = first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF");
+  const bool unmarked = !marked && first.size() >= 2 && (first[0] == '\0') != (first[1] == '\0');
+  if (marked || unmarked) {
+    // The whole text is converted first. The line reader took the line feed
+    // bytes apart; they are put back.
     std::string bytes(first);
     std::string_view line;
     while (lines->next(line)) bytes.append(1, '\n').append(line);
     if (bytes.size() % 2 == 1) bytes.push_back('\n');
-    const bool big_endian = bytes[0] == '\xFE';
-    auto converted = std::make_unique<Lines>(utf16_to_utf8(std::string_view(bytes).substr(2), big_endian));
+    const bool big_endian = marked ? bytes[0] == '\xFE' : bytes[0] == '\0';
+    auto converted =
+        std::make_unique<Lines>(utf16_to_utf8(std::string_view(bytes).substr(marked ? 2 : 0), big_endian));
     AnyReader(database, std::move(converted), messages).run(std::nullopt);
     return;
   }

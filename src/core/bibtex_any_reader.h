@@ -28,8 +28,9 @@ namespace refloom {
 //
 // A broken entry is reported with its line and reading goes on at the next
 // "@"; an unknown macro is reported once and read as its name. A UTF-8
-// byte order mark is skipped, UTF-16 (with its byte order mark) is read
-// as UTF-8; other bytes are kept as they are.
+// byte order mark is skipped; UTF-16 (by its byte order mark, or by a NUL
+// beside the first character) is read as UTF-8; other bytes are kept as
+// they are.
 //
 // Returns 0 when the file was read, -1 when it cannot be opened (the
 // database is then unchanged).
