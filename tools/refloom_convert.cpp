@@ -11,6 +11,7 @@
 
 #include "core/bibtex_writer.h"
 #include "core/latex.h"
+#include "core/message_stream.h"
 #include "import/load.h"
 #include "session/session.h"
 
@@ -19,7 +20,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: refloom-convert [-f FORMAT] [-o OUTPUT.bib] [-l OUTPUT.tex] [-s TEXT] [-c] INPUT...\n"
     "  -f FORMAT      format of the inputs that follow: bibtex (the default),\n"
-    "                 ovid, spirs, pubmed or inspec\n"
+    "                 ovid, spirs, pubmed, inspec or bibtex-any (BibTeX in any\n"
+    "                 style: macros, other fields, non-numeric keys)\n"
     "  -o OUTPUT.bib  write the database there instead of to standard output\n"
     "  -l OUTPUT.tex  also write a LaTeX document citing every reference,\n"
     "                 naming OUTPUT.bib (without its extension) as bibliography\n"
@@ -90,12 +92,16 @@ int main(int argc, char** argv) {
   Options options;
   if (const auto status = parse(argc, argv, options)) return *status;
 
+  // The readers' messages go out in whole lines, flushed after each step,
+  // not a few bytes at a time through the unbuffered standard error.
+  refloom::MessageStream messages(stderr);
   // The same commands as the window's, one session: each load lists every
   // reference.
   int status = 0;
   refloom::Session session;
   for (const Input& input : options.inputs) {
-    if (session.load(input.path, input.file_type, std::cerr).result < 0) status = 1;
+    if (session.load(input.path, input.file_type, messages).result < 0) status = 1;
+    messages.flush();
   }
   session.view_all();
 
@@ -107,16 +113,18 @@ int main(int argc, char** argv) {
   }
 
   if (options.output) {
-    if (session.save(*options.output, std::cerr).result < 0) status = 1;
+    if (session.save(*options.output, messages).result < 0) status = 1;
   } else if (!refloom::write_bibtex(session.database(), stdout) || std::fflush(stdout) != 0) {
-    std::cerr << "refloom-convert: cannot write to standard output\n";
+    messages << "refloom-convert: cannot write to standard output\n";
     status = 1;
   }
+  messages.flush();
 
   if (options.latex) {
     // Cites the listed references, which are all of them after a reduce.
     const std::string bibliography = refloom::bibliography_name(options.output.value_or(""));
-    if (refloom::write_latex(*options.latex, session.listed_ref_ids(), bibliography, std::cerr) < 0) status = 1;
+    if (refloom::write_latex(*options.latex, session.listed_ref_ids(), bibliography, messages) < 0) status = 1;
   }
+  messages.flush();
   return status;
 }

@@ -267,7 +267,12 @@ FormAnswer run_form(EntryType type, FormMode mode) {
   FormState state;
   state.mode = mode;
   open_form(type, state);
-  while (state.answer == kFormWaiting) XtAppProcessEvent(app_context, XtIMAll);
+  // Commands stay live while the form waits; their messages show as in the
+  // main loop.
+  while (state.answer == kFormWaiting) {
+    XtAppProcessEvent(app_context, XtIMAll);
+    messages().flush();
+  }
   // The state dies here: no shell may still point at it.
   if (state.shell != nullptr) let_go(state.shell, state);
   return state.answer;
