@@ -21,7 +21,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: refloom-convert [-f FORMAT] [-o OUTPUT.bib] [-l OUTPUT.tex] [-s TEXT] [-c] INPUT...\n"
     "  -f FORMAT      format of the inputs that follow: bibtex (the default),\n"
-    "                 ovid, spirs, pubmed or inspec\n"
+    "                 ovid, spirs, pubmed, inspec, nbib or ris\n"
     "  -o OUTPUT.bib  write the database there instead of to standard output\n"
     "  -l OUTPUT.tex  also write a LaTeX document citing every reference,\n"
     "                 naming OUTPUT.bib (without its extension) as bibliography\n"

@@ -16,12 +16,15 @@ struct FormatInfo {
   std::string_view name;
 };
 
-constexpr std::array<FormatInfo, 5> kFormats = {{
+constexpr std::array<FormatInfo, 7> kFormats = {{
     {kBibtexFile, "BibTeX", "bibtex"},
     {kMedlineOvidFile, "Medline Ovid", "ovid"},
     {kMedlineSpirsFile, "Medline Spirs", "spirs"},
     {kMedlinePubmedFile, "Medline PubMed", "pubmed"},
     {kInspecFile, "Inspec", "inspec"},
+    // Position 6, "BibTeX (any style)", comes with its reader.
+    {kNbibFile, "PubMed / MEDLINE (.nbib)", "nbib"},
+    {kRisFile, "RIS", "ris"},
 }};
 
 // Every imported record is an article: its source line names a journal.
@@ -39,6 +42,10 @@ int read_file(ReferenceDatabase& database, const std::string& path, int file_typ
       return import_medline_pubmed(database, path, kImportedEntryType, messages);
     case kInspecFile:
       return import_inspec(database, path, kImportedEntryType, messages);
+    case kNbibFile:
+      return import_nbib(database, path, kImportedEntryType, messages);
+    case kRisFile:
+      return import_ris(database, path, kImportedEntryType, messages);
     default:
       return 0;
   }
