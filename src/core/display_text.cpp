@@ -65,6 +65,15 @@ std::string utf8_for_display(std::string_view text) {
   return shown;
 }
 
+std::size_t utf8_prefix_bytes(std::string_view text, std::size_t characters) {
+  std::size_t at = 0;
+  for (; characters > 0 && at < text.size(); --characters) {
+    const std::size_t length = sequence_length(text, at);
+    at += length > 0 ? length : 1;
+  }
+  return at;
+}
+
 bool locale_is_utf8() {
   const char* codeset = nl_langinfo(CODESET);
   return codeset != nullptr && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);

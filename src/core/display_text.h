@@ -19,6 +19,11 @@ bool is_valid_utf8(std::string_view text);
 // shows as "é", written C3 A9).
 std::string utf8_for_display(std::string_view text);
 
+// How many bytes of `text` its first `characters` characters take, counted
+// as utf8_for_display shows them (a well-formed sequence or a single other
+// byte is one character), so that a cut never splits a character.
+std::size_t utf8_prefix_bytes(std::string_view text, std::size_t characters);
+
 // Whether the C library's current character encoding (set by setlocale) is
 // UTF-8.
 bool locale_is_utf8();

@@ -16,13 +16,15 @@ struct FormatInfo {
   std::string_view name;
 };
 
-constexpr std::array<FormatInfo, 7> kFormats = {{
+constexpr std::array<FormatInfo, 8> kFormats = {{
     {kBibtexFile, "BibTeX", "bibtex"},
     {kMedlineOvidFile, "Medline Ovid", "ovid"},
     {kMedlineSpirsFile, "Medline Spirs", "spirs"},
     {kMedlinePubmedFile, "Medline PubMed", "pubmed"},
     {kInspecFile, "Inspec", "inspec"},
-    // Position 6, "BibTeX (any style)", comes with its reader.
+    // Holds position 6 of the Load dialog for the "BibTeX (any style)"
+    // reader, which brings its own row and name; it reads nothing yet.
+    {6, "BibTeX (any style)", ""},
     {kNbibFile, "PubMed / MEDLINE (.nbib)", "nbib"},
     {kRisFile, "RIS", "ris"},
 }};
@@ -62,7 +64,7 @@ std::string_view file_type_label(int file_type) {
 
 std::optional<int> file_type_from_name(std::string_view name) {
   for (const FormatInfo& format : kFormats) {
-    if (format.name == name) return format.file_type;
+    if (!format.name.empty() && format.name == name) return format.file_type;
   }
   return std::nullopt;
 }

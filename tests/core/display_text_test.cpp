@@ -47,6 +47,17 @@ TEST(DisplayText, MalformedSequencesAreNotTakenForUtf8) {
   EXPECT_EQ(utf8_for_display("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80");
 }
 
+TEST(DisplayText, PrefixBytesNeverSplitACharacter) {
+  const std::string text = "a\xC3\xA9\xE5\x8C\x97\xFF" "b";
+  EXPECT_EQ(utf8_prefix_bytes(text, 0), 0U);
+  EXPECT_EQ(utf8_prefix_bytes(text, 1), 1U);
+  EXPECT_EQ(utf8_prefix_bytes(text, 2), 3U);
+  EXPECT_EQ(utf8_prefix_bytes(text, 3), 6U);
+  EXPECT_EQ(utf8_prefix_bytes(text, 4), 7U);  // a stray byte is one character
+  EXPECT_EQ(utf8_prefix_bytes(text, 5), 8U);
+  EXPECT_EQ(utf8_prefix_bytes(text, 99), 8U);
+}
+
 TEST(DisplayText, LocaleEncodingIsRead) {
   const std::string saved = std::setlocale(LC_CTYPE, nullptr);
   ASSERT_NE(std::setlocale(LC_CTYPE, "C"), nullptr);
