@@ -3,7 +3,6 @@
 // that begin with six blanks continue the field of the tag before them.
 
 #include <string>
-#include <vector>
 
 #include "core/line_reader.h"
 #include "import/import_common.h"
@@ -48,25 +47,36 @@ class NbibRecord {
  public:
   explicit NbibRecord(std::string_view default_type) : default_type_(default_type) {}
 
+  // Starts the next record; the storage of the one before is reused.
+  void start() {
+    record_.clear();
+    authors_.clear();
+    editors_.clear();
+    author_pending_ = editor_pending_ = false;
+    abbreviated_journal_.clear();
+    journal_title_.clear();
+    is_book_ = is_chapter_ = false;
+  }
+
   void apply(std::string_view tag, std::string_view text) {
     // An empty field ("VI  -") says nothing.
     if (text.empty()) return;
     if (tag == "FAU") {
-      authors_.push_back(full_name_to_bibtex(text));
+      append_name(authors_, full_name_to_bibtex(text));
       author_pending_ = true;
     } else if (tag == "AU") {
       // The short form of the full name just before it, or a name that
       // has no full form.
-      if (!author_pending_) authors_.push_back(initials_name_to_bibtex(text));
+      if (!author_pending_) append_name(authors_, initials_name_to_bibtex(text));
       author_pending_ = false;
     } else if (tag == "CN") {
-      authors_.push_back("{" + tex_escaped(text) + "}");
+      append_name(authors_, "{" + tex_escaped(text) + "}");
       author_pending_ = false;
     } else if (tag == "FED") {
-      editors_.push_back(full_name_to_bibtex(text));
+      append_name(editors_, full_name_to_bibtex(text));
       editor_pending_ = true;
     } else if (tag == "ED") {
-      if (!editor_pending_) editors_.push_back(initials_name_to_bibtex(text));
+      if (!editor_pending_) append_name(editors_, initials_name_to_bibtex(text));
       editor_pending_ = false;
     } else if (tag == "TI") {
       set(kTitle, text);
@@ -75,9 +85,9 @@ class NbibRecord {
     } else if (tag == "BTI") {
       set(kBooktitle, text);
     } else if (tag == "TA") {
-      if (abbreviated_journal_.empty()) abbreviated_journal_ = tex_escaped(text);
+      if (abbreviated_journal_.empty()) append_tex_escaped(text, abbreviated_journal_);
     } else if (tag == "JT") {
-      if (journal_title_.empty()) journal_title_ = tex_escaped(text);
+      if (journal_title_.empty()) append_tex_escaped(text, journal_title_);
     } else if (tag == "DP") {
       date(text);
     } else if (tag == "VI") {
@@ -87,9 +97,9 @@ class NbibRecord {
     } else if (tag == "PG") {
       set(kPages, text);
     } else if (tag == "MH" || tag == "OT") {
-      record_.append_text(kKeyword, tex_escaped(text));
+      append(kKeyword, text);
     } else if (tag == "AD") {
-      record_.append_text(kComment, tex_escaped(text));
+      append(kComment, text);
     } else if (tag == "PB") {
       set(kPublisher, text);
     } else if (tag == "PL") {
@@ -105,8 +115,8 @@ class NbibRecord {
   void store(ReferenceDatabase& database) {
     record_.ref_id = database.ref_count() + 1;
     record_.set_text(kEntryTypeSlot, is_chapter_ ? "incollection" : is_book_ ? "book" : default_type_);
-    set_names(kAuthor, authors_);
-    set_names(kEditor, editors_);
+    if (!authors_.empty()) record_.set_text(kAuthor, authors_);
+    if (!editors_.empty()) record_.set_text(kEditor, editors_);
     if (!abbreviated_journal_.empty()) {
       record_.set_text(kJournal, abbreviated_journal_);
     } else if (!journal_title_.empty()) {
@@ -117,16 +127,20 @@ class NbibRecord {
   }
 
  private:
-  void set(FieldSlot slot, std::string_view text) { record_.set_text(slot, tex_escaped(text)); }
+  void set(FieldSlot slot, std::string_view text) {
+    escaped_.clear();
+    append_tex_escaped(text, escaped_);
+    record_.set_text(slot, escaped_);
+  }
+  void append(FieldSlot slot, std::string_view text) {
+    escaped_.clear();
+    append_tex_escaped(text, escaped_);
+    record_.append_text(slot, escaped_);
+  }
 
-  void set_names(FieldSlot slot, const std::vector<std::string>& names) {
-    if (names.empty()) return;
-    std::string joined;
-    for (const std::string& name : names) {
-      if (!joined.empty()) joined.append(" and ");
-      joined.append(name);
-    }
-    record_.set_text(slot, joined);
+  static void append_name(std::string& names, const std::string& name) {
+    if (!names.empty()) names.append(" and ");
+    names.append(name);
   }
 
   // "2021 Mar 15", "2020 Nov-Dec", "2019 Spring", "2018": the year, and
@@ -148,8 +162,9 @@ class NbibRecord {
 
   std::string default_type_;
   ReferenceBuilder record_;
-  std::vector<std::string> authors_;
-  std::vector<std::string> editors_;
+  std::string authors_;
+  std::string editors_;
+  std::string escaped_;
   bool author_pending_ = false;
   bool editor_pending_ = false;
   std::string abbreviated_journal_;
@@ -161,7 +176,7 @@ class NbibRecord {
 class NbibImport {
  public:
   NbibImport(ReferenceDatabase& database, std::string_view entry_type)
-      : database_(database), entry_type_(entry_type) {}
+      : database_(database), record_(entry_type) {}
 
   void line(std::string_view line) {
     if (first_line_) {
@@ -174,7 +189,7 @@ class NbibImport {
     std::string_view text;
     if (split_tag_line(line, tag, text)) {
       finish_field();
-      if (tag == "PMID" || after_blank_ || !record_) start_record();
+      if (tag == "PMID" || after_blank_ || !in_record_) start_record();
       after_blank_ = false;
       tag_ = tag;
       text_.assign(text);
@@ -194,24 +209,25 @@ class NbibImport {
 
   void finish() {
     finish_field();
-    if (record_) record_->store(database_);
-    record_.reset();
+    if (in_record_) record_.store(database_);
+    in_record_ = false;
   }
 
  private:
   void start_record() {
-    if (record_) record_->store(database_);
-    record_.emplace(entry_type_);
+    if (in_record_) record_.store(database_);
+    record_.start();
+    in_record_ = true;
   }
 
   void finish_field() {
-    if (in_field_ && record_) record_->apply(tag_, text_);
+    if (in_field_ && in_record_) record_.apply(tag_, text_);
     in_field_ = false;
   }
 
   ReferenceDatabase& database_;
-  std::string entry_type_;
-  std::optional<NbibRecord> record_;
+  NbibRecord record_;
+  bool in_record_ = false;
   bool first_line_ = true;
   bool after_blank_ = true;
   bool in_field_ = false;

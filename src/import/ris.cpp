@@ -4,7 +4,6 @@
 
 #include <array>
 #include <string>
-#include <vector>
 
 #include "core/line_reader.h"
 #include "import/import_common.h"
@@ -48,22 +47,34 @@ constexpr std::array<std::string_view, 3> kDateTags = {"PY", "Y1", "DA"};
 
 class RisRecord {
  public:
-  explicit RisRecord(std::string_view type) : type_(type) {}
+  // Starts a record of a type; the storage of the one before is reused.
+  void start(std::string_view type) {
+    type_.assign(type);
+    record_.clear();
+    authors_.clear();
+    editors_.clear();
+    for (std::string& container : containers_) container.clear();
+    for (std::string& date : dates_) date.clear();
+    start_page_.clear();
+    end_page_.clear();
+  }
 
   void apply(std::string_view tag, std::string_view text) {
     if (text.empty()) return;
     if (tag == "AU" || tag == "A1") {
-      authors_.push_back(ris_name_to_bibtex(text));
+      append_name(authors_, ris_name_to_bibtex(text));
     } else if (tag == "ED" || (tag == "A2" && type_ != "JOUR")) {
       // The A2 of a journal article names the journal's editor, who has
       // no part in the article's reference.
-      editors_.push_back(ris_name_to_bibtex(text));
+      append_name(editors_, ris_name_to_bibtex(text));
     } else if (tag == "TI" || tag == "T1") {
       if (!record_.has(kTitle)) set(kTitle, text);
     } else if (tag == "AB" || tag == "N2") {
       if (tag == "AB" || !record_.has(kAbstract)) set(kAbstract, text);
     } else if (tag == "KW") {
-      record_.append_text(kKeyword, tex_escaped(text));
+      escaped_.clear();
+      append_tex_escaped(text, escaped_);
+      record_.append_text(kKeyword, escaped_);
     } else if (tag == "VL") {
       set(kVolume, text);
     } else if (tag == "IS") {
@@ -80,10 +91,10 @@ class RisRecord {
       set(kEdition, text);
     } else {
       for (std::size_t i = 0; i < kContainerTags.size(); ++i) {
-        if (tag == kContainerTags[i] && containers_[i].empty()) containers_[i] = text;
+        if (tag == kContainerTags[i] && containers_[i].empty()) containers_[i].assign(text);
       }
       for (std::size_t i = 0; i < kDateTags.size(); ++i) {
-        if (tag == kDateTags[i] && dates_[i].empty()) dates_[i] = text;
+        if (tag == kDateTags[i] && dates_[i].empty()) dates_[i].assign(text);
       }
     }
     // The rest (UR, DO, SN, N1, ...) has no field to go to.
@@ -93,8 +104,8 @@ class RisRecord {
     record_.ref_id = database.ref_count() + 1;
     const std::string_view entry_type = entry_type_of_ris(type_);
     record_.set_text(kEntryTypeSlot, entry_type);
-    set_names(kAuthor, authors_);
-    set_names(kEditor, editors_);
+    if (!authors_.empty()) record_.set_text(kAuthor, authors_);
+    if (!editors_.empty()) record_.set_text(kEditor, editors_);
     for (const std::string& container : containers_) {
       if (container.empty()) continue;
       const bool in_book = entry_type == "incollection" || entry_type == "inproceedings";
@@ -113,16 +124,15 @@ class RisRecord {
   }
 
  private:
-  void set(FieldSlot slot, std::string_view text) { record_.set_text(slot, tex_escaped(text)); }
+  void set(FieldSlot slot, std::string_view text) {
+    escaped_.clear();
+    append_tex_escaped(text, escaped_);
+    record_.set_text(slot, escaped_);
+  }
 
-  void set_names(FieldSlot slot, const std::vector<std::string>& names) {
-    if (names.empty()) return;
-    std::string joined;
-    for (const std::string& name : names) {
-      if (!joined.empty()) joined.append(" and ");
-      joined.append(name);
-    }
-    record_.set_text(slot, joined);
+  static void append_name(std::string& names, const std::string& name) {
+    if (!names.empty()) names.append(" and ");
+    names.append(name);
   }
 
   // "2019", "2019///", "2019/03/15/", "2019/03//Spring": the year, and the
@@ -151,8 +161,9 @@ class RisRecord {
 
   std::string type_;
   ReferenceBuilder record_;
-  std::vector<std::string> authors_;
-  std::vector<std::string> editors_;
+  std::string authors_;
+  std::string editors_;
+  std::string escaped_;
   std::array<std::string, kContainerTags.size()> containers_;
   std::array<std::string, kDateTags.size()> dates_;
   std::string start_page_;
@@ -183,10 +194,11 @@ class RisImport {
     finish_field();
     if (tag == "TY") {
       finish();
-      record_.emplace(text);
+      record_.start(text);
+      in_record_ = true;
     } else if (tag == "ER") {
       finish();
-    } else if (record_) {
+    } else if (in_record_) {
       tag_ = tag;
       text_.assign(text);
       in_field_ = true;
@@ -195,18 +207,19 @@ class RisImport {
 
   void finish() {
     finish_field();
-    if (record_) record_->store(database_);
-    record_.reset();
+    if (in_record_) record_.store(database_);
+    in_record_ = false;
   }
 
  private:
   void finish_field() {
-    if (in_field_ && record_) record_->apply(tag_, text_);
+    if (in_field_ && in_record_) record_.apply(tag_, text_);
     in_field_ = false;
   }
 
   ReferenceDatabase& database_;
-  std::optional<RisRecord> record_;
+  RisRecord record_;
+  bool in_record_ = false;
   bool first_line_ = true;
   bool in_field_ = false;
   std::string tag_;
