@@ -1,5 +1,6 @@
 #include "import/plain_text.h"
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -119,16 +120,21 @@ std::string compose(std::string_view family, const std::optional<std::string>& s
 }  // namespace
 
 void append_tex_escaped(std::string_view text, std::string& out) {
-  for (char c : text) {
+  static constexpr auto kSpecial = [] {
+    std::array<bool, 256> special{};
+    for (unsigned char c : std::string_view("&%$#_{}~^\\\"")) special[c] = true;
+    return special;
+  }();
+  out.reserve(out.size() + text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    // Plain characters go over in runs.
+    std::size_t end = i;
+    while (end < text.size() && !kSpecial[static_cast<unsigned char>(text[end])]) ++end;
+    out.append(text.data() + i, end - i);
+    if (end == text.size()) break;
+    const char c = text[end];
     switch (c) {
-      case '&':
-      case '%':
-      case '$':
-      case '#':
-      case '_':
-        out.push_back('\\');
-        out.push_back(c);
-        break;
       case '{':
         out.append("\\textbraceleft{}");
         break;
@@ -147,9 +153,11 @@ void append_tex_escaped(std::string_view text, std::string& out) {
       case '"':
         out.append("{\"}");
         break;
-      default:
+      default:  // & % $ # _
+        out.push_back('\\');
         out.push_back(c);
     }
+    i = end + 1;
   }
 }
 
