@@ -183,8 +183,24 @@ class NbibImport {
       first_line_ = false;
       if (line.substr(0, kByteOrderMark.size()) == kByteOrderMark) line.remove_prefix(kByteOrderMark.size());
     }
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // A carriage return ends a line too: CRLF files, and the CR-only files
+    // of old Macintosh programs.
+    for (std::size_t cr = line.find('\r'); cr != std::string_view::npos; cr = line.find('\r')) {
+      one_line(line.substr(0, cr));
+      line.remove_prefix(cr + 1);
+      if (line.empty()) return;
+    }
+    one_line(line);
+  }
 
+  void finish() {
+    finish_field();
+    if (in_record_) record_.store(database_);
+    in_record_ = false;
+  }
+
+ private:
+  void one_line(std::string_view line) {
     std::string_view tag;
     std::string_view text;
     if (split_tag_line(line, tag, text)) {
@@ -207,13 +223,6 @@ class NbibImport {
     // passed over.
   }
 
-  void finish() {
-    finish_field();
-    if (in_record_) record_.store(database_);
-    in_record_ = false;
-  }
-
- private:
   void start_record() {
     if (in_record_) record_.store(database_);
     record_.start();

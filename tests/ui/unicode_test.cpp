@@ -97,7 +97,7 @@ TEST_F(Unicode, WidgetsUseTheXftFontOfTheApplicationDefaults) {
     XtSetArg(args[1], XmNfontName, &font_name);
     XmRenditionRetrieve(rendition, args, 2);
     EXPECT_EQ(font_type, XmFONT_IS_XFT);
-    EXPECT_STREQ(font_name, "DejaVu Sans");
+    EXPECT_STREQ(font_name, "WenQuanYi Micro Hei");
     XmRenditionFree(rendition);
     for (int i = 0; i < count; ++i) XtFree(tags[i]);
     XtFree(reinterpret_cast<char*>(tags));
