@@ -106,6 +106,12 @@ class RisRecord {
     record_.set_text(kEntryTypeSlot, entry_type);
     if (!authors_.empty()) record_.set_text(kAuthor, authors_);
     if (!editors_.empty()) record_.set_text(kEditor, editors_);
+    // Older RIS writers give a book's own title as BT.
+    std::string& book_title = containers_[kContainerTags.size() - 1];
+    if (entry_type == "book" && !record_.has(kTitle) && !book_title.empty()) {
+      set(kTitle, book_title);
+      book_title.clear();
+    }
     for (const std::string& container : containers_) {
       if (container.empty()) continue;
       const bool in_book = entry_type == "incollection" || entry_type == "inproceedings";
