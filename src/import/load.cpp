@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/bibtex_any_reader.h"
 #include "core/bibtex_reader.h"
 #include "core/numbering.h"
 #include "import/importers.h"
@@ -22,9 +23,7 @@ constexpr std::array<FormatInfo, 8> kFormats = {{
     {kMedlineSpirsFile, "Medline Spirs", "spirs"},
     {kMedlinePubmedFile, "Medline PubMed", "pubmed"},
     {kInspecFile, "Inspec", "inspec"},
-    // Holds position 6 of the Load dialog for the "BibTeX (any style)"
-    // reader, which brings its own row and name; it reads nothing yet.
-    {6, "BibTeX (any style)", ""},
+    {kBibtexAnyFile, "BibTeX (any style)", "bibtex-any"},
     {kNbibFile, "PubMed / MEDLINE (.nbib)", "nbib"},
     {kRisFile, "RIS", "ris"},
 }};
@@ -44,6 +43,8 @@ int read_file(ReferenceDatabase& database, const std::string& path, int file_typ
       return import_medline_pubmed(database, path, kImportedEntryType, messages);
     case kInspecFile:
       return import_inspec(database, path, kImportedEntryType, messages);
+    case kBibtexAnyFile:
+      return read_bibtex_any(database, path, messages);
     case kNbibFile:
       return import_nbib(database, path, kImportedEntryType, messages);
     case kRisFile:
@@ -64,7 +65,7 @@ std::string_view file_type_label(int file_type) {
 
 std::optional<int> file_type_from_name(std::string_view name) {
   for (const FormatInfo& format : kFormats) {
-    if (!format.name.empty() && format.name == name) return format.file_type;
+    if (format.name == name) return format.file_type;
   }
   return std::nullopt;
 }

@@ -16,7 +16,7 @@ enum FileType : int {
   kMedlineSpirsFile = 3,
   kMedlinePubmedFile = 4,
   kInspecFile = 5,
-  // 6: "BibTeX (any style)", added with its reader.
+  kBibtexAnyFile = 6,
   kNbibFile = 7,
   kRisFile = 8,
 };
@@ -28,7 +28,7 @@ inline constexpr int kFileTypeCount = 8;
 std::string_view file_type_label(int file_type);
 
 // A format by its short command-line name (bibtex, ovid, spirs, pubmed,
-// inspec, nbib, ris), if it is one that can be read.
+// inspec, bibtex-any, nbib, ris), if it is one that can be read.
 std::optional<int> file_type_from_name(std::string_view name);
 
 // Adds the references of one file to the database, as File > Load does:
