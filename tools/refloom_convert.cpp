@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
   int status = 0;
   refloom::ReferenceDatabase database;
   for (const Input& input : options.inputs) {
-    if (refloom::load_file(database, input.path, input.file_type, std::cerr) < 0) status = 1;
+    if (refloom::load_file(database, input.path, input.file_type, std::cerr) != 0) status = 1;
   }
 
   if (options.search) {

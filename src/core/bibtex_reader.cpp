@@ -247,13 +247,13 @@ BibtexReader::Outcome BibtexReader::read_value(const FieldInfo& field, char open
 }  // namespace
 
 int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages) {
-  FilePtr file = open_for_reading(path);
+  FilePtr file = open_for_reading(path, messages);
   if (!file) {
     messages << "Cannot open file: " << path << "\n";
     return -1;
   }
   read_bibtex(database, file.get(), messages);
-  return 0;
+  return reading_result(file.get());
 }
 
 void read_bibtex(ReferenceDatabase& database, std::FILE* stream, std::ostream& messages) {

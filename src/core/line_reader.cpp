@@ -23,7 +23,7 @@ bool LineReader::fill() {
   if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
   const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
   end_ += got;
-  if (got == 0) at_eof_ = true;
+  if (got == 0 || std::ferror(file_)) at_eof_ = true;
   return got > 0;
 }
 

@@ -17,7 +17,9 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Reads a text file line by line. A line feed ends a line and is not part of
 // it; the last line counts even without one. Lines may be of any length and
-// may hold any byte, NUL and carriage return included.
+// may hold any byte, carriage return included (streams from
+// open_for_reading have their NUL bytes dropped already). A read error ends
+// the lines as the end of the file would; the stream's error flag tells.
 class LineReader {
  public:
   explicit LineReader(std::FILE* file);
