@@ -3,6 +3,9 @@
 //                                           that order
 //   gen_orders longline MEGABYTES           one entry whose abstract is one
 //                                           line of that many megabytes
+//   gen_orders pubmedline MEGABYTES         one PubMed record whose abstract
+//                                           line is that long (cut to 2,999
+//                                           characters on import)
 // The adversary order is McIlroy's killer adversary run against the plain
 // median-of-three quicksort of the numeric library, which is the order that
 // drove it quadratic.
@@ -40,13 +43,14 @@ std::vector<std::uint64_t> order(std::string_view kind, std::size_t n) {
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: gen_orders sorted|random|adversary N | longline MEGABYTES\n");
+    std::fprintf(stderr, "usage: gen_orders sorted|random|adversary N | longline|pubmedline MEGABYTES\n");
     return 2;
   }
   const std::string_view kind = argv[1];
   const std::size_t n = std::strtoull(argv[2], nullptr, 10);
-  if (kind == "longline") {
-    std::string text = "@article{1,\n  abstract = {";
+  if (kind == "longline" || kind == "pubmedline") {
+    const bool pubmed = kind == "pubmedline";
+    std::string text = pubmed ? "UI  - 1\nTI  - A record with one long line\nAB  - " : "@article{1,\n  abstract = {";
     const std::string words = "lorem ipsum {dolor} sit amet, \\\"{u}ber consectetur ";
     const std::size_t size = n << 20;
     std::string line;
@@ -54,7 +58,7 @@ int main(int argc, char** argv) {
     while (line.size() + words.size() < size) line += words;
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputs("},\n  title = {One long line},\n}\n", stdout);
+    std::fputs(pubmed ? "\nSO  - J Biol Chem 1995;270(9):4563-9\n" : "},\n  title = {One long line},\n}\n", stdout);
     return 0;
   }
   std::string out;

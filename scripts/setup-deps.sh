@@ -4,7 +4,7 @@
 set -eu
 
 packages="g++ make cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-libmotif-dev libxt-dev libxmu-dev libx11-dev libxtst-dev xvfb xdotool mwm x11-utils"
+libmotif-dev libxt-dev libxmu-dev libx11-dev libxtst-dev xvfb xdotool mwm x11-utils time bc"
 [ "${1:-}" = "--fuzz" ] && packages="$packages clang libclang-rt-dev"
 
 missing=""
