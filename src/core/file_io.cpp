@@ -232,48 +232,11 @@ std::optional<SafeOutputFile> SafeOutputFile::open(const std::string& path) {
     file.temporary_.clear();
   }
 
-  // In place: a complete copy of the old content first.
+  // In place: a complete copy of the old content first. Only with the copy
+  // taken does the file count as being rewritten (and get put back).
   file.restore_fd_ = target_fd;
+  if (status.st_size > 0 && !file.keep_old_content()) return std::nullopt;
   file.mode_ = Mode::kInPlace;
-  if (status.st_size > 0) {
-    const int old_fd = openat(file.directory_fd_, name, O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (old_fd < 0) return std::nullopt;  // the old content could not be kept
-    file.backup_.reset(std::tmpfile());
-    std::vector<char> buffer(1 << 16);
-    bool copied = true;
-    for (;;) {
-      const ssize_t got = ::read(old_fd, buffer.data(), buffer.size());
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        ::close(old_fd);
-        return std::nullopt;
-      }
-      if (got == 0) break;
-      const auto size = static_cast<std::size_t>(got);
-      if (file.backup_ && std::fwrite(buffer.data(), 1, size, file.backup_.get()) != size) copied = false;
-      if (!file.backup_) file.backup_memory_.append(buffer.data(), size);
-    }
-    if (file.backup_ && (!copied || std::fflush(file.backup_.get()) != 0)) {
-      // No room for a copy on disk: keep it in memory instead.
-      file.backup_.reset();
-      file.backup_memory_.clear();
-      if (lseek(old_fd, 0, SEEK_SET) != 0) {
-        ::close(old_fd);
-        return std::nullopt;
-      }
-      for (;;) {
-        const ssize_t got = ::read(old_fd, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-          ::close(old_fd);
-          return std::nullopt;
-        }
-        if (got == 0) break;
-        file.backup_memory_.append(buffer.data(), static_cast<std::size_t>(got));
-      }
-    }
-    ::close(old_fd);
-  }
   const int write_fd = dup(target_fd);
   if (write_fd < 0) return std::nullopt;
   if (ftruncate(write_fd, 0) != 0 || !(file.stream_ = fdopen(write_fd, "wb"))) {
@@ -282,6 +245,70 @@ std::optional<SafeOutputFile> SafeOutputFile::open(const std::string& path) {
     return std::nullopt;
   }
   return file;
+}
+
+// Copies the target's content aside, into an unnamed temporary file or,
+// when none can be written, into memory.
+bool SafeOutputFile::keep_old_content() {
+  const int old_fd = openat(directory_fd_, target_name_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (old_fd < 0) return false;
+  std::vector<char> buffer(1 << 16);
+  const auto copy = [&](auto&& store) {
+    if (lseek(old_fd, 0, SEEK_SET) != 0) return false;
+    for (;;) {
+      const ssize_t got = ::read(old_fd, buffer.data(), buffer.size());
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return false;
+      if (got == 0) return true;
+      if (!store(static_cast<std::size_t>(got))) return false;
+    }
+  };
+  backup_.reset(std::tmpfile());
+  bool kept = backup_ && copy([&](std::size_t size) {
+                return std::fwrite(buffer.data(), 1, size, backup_.get()) == size;
+              }) && std::fflush(backup_.get()) == 0;
+  if (!kept) {
+    backup_.reset();
+    backup_memory_.clear();
+    kept = copy([&](std::size_t size) {
+      backup_memory_.append(buffer.data(), size);
+      return true;
+    });
+  }
+  ::close(old_fd);
+  return kept;
+}
+
+// The rename was refused although the directory allowed it (the target is
+// a mount point of its own, for one): the new content goes onto the
+// target's inode instead, the old content kept until it is there.
+bool SafeOutputFile::write_over_target() {
+  const int target_fd = openat(directory_fd_, target_name_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (target_fd < 0) return false;
+  restore_fd_ = target_fd;
+  if (!keep_old_content()) return false;
+  mode_ = Mode::kInPlace;
+  const int source = openat(directory_fd_, temporary_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (source < 0) return false;
+  bool ok = ftruncate(target_fd, 0) == 0 && lseek(target_fd, 0, SEEK_SET) == 0;
+  std::vector<char> buffer(1 << 16);
+  while (ok) {
+    const ssize_t got = ::read(source, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    ok = write_all(target_fd, buffer.data(), static_cast<std::size_t>(got));
+  }
+  ::close(source);
+  ok = ok && fsync(target_fd) == 0;
+  if (ok) {
+    backup_.reset();
+    backup_memory_.clear();
+    mode_ = Mode::kDirect;  // nothing left to put back
+  }
+  return ok;  // on failure, discard() puts the old content back
 }
 
 SafeOutputFile::SafeOutputFile(SafeOutputFile&& other) noexcept
@@ -352,8 +379,11 @@ bool SafeOutputFile::commit() {
   stream_ = nullptr;
   ok = ok && closed;
   if (ok && mode_ == Mode::kRename) {
-    ok = renameat(directory_fd_, temporary_.c_str(), directory_fd_, target_name_.c_str()) == 0;
-    if (ok) temporary_.clear();
+    if (renameat(directory_fd_, temporary_.c_str(), directory_fd_, target_name_.c_str()) == 0) {
+      temporary_.clear();
+    } else {
+      ok = errno != ENOENT && write_over_target();
+    }
   }
   if (ok && mode_ == Mode::kInPlace) {
     backup_.reset();

@@ -46,6 +46,8 @@ SaveTarget save_target(const std::string& path);
 // - any other regular file is rewritten in place, on the same inode, after
 //   a complete copy of its old content was taken; if writing fails, the old
 //   content is put back;
+//   (the same when a rename is refused at the end, as for a file that is a
+//   mount point of its own);
 // - pipes, terminals and other devices are written directly.
 // A symbolic link is written through, not replaced.
 class SafeOutputFile {
@@ -73,6 +75,8 @@ class SafeOutputFile {
   SafeOutputFile() = default;
   void discard();
   bool restore();
+  bool keep_old_content();
+  bool write_over_target();
 
   Mode mode_ = Mode::kDirect;
   std::FILE* stream_ = nullptr;

@@ -2,6 +2,7 @@
 // loses the old content.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -295,6 +296,45 @@ TEST_F(SavingAsAnotherUser, FileTheUserMayNotWriteStaysRefused) {
             }),
             0);
   EXPECT_EQ(read_file(path), "old\n");
+}
+
+TEST_F(SavingAsAnotherUser, FileWhoseOldContentCannotBeKeptIsRefusedAndLeftAsItWas) {
+  // Another owner's file must be rewritten in place; this one the user may
+  // write but not read, so no copy of the old content could be taken.
+  const std::string directory = make_directory("open", 0777);
+  const std::string path = directory + "/refs.bib";
+  write_file(path, "unreadable but precious\n");
+  ASSERT_EQ(chmod(path.c_str(), 0622), 0);
+  EXPECT_EQ(testing::run_as_unprivileged_user([&] {
+              std::ostringstream messages;
+              const int result = write_bibtex(one("misc", 1), path, messages);
+              return result == -1 && messages.str() == "Cannot open file: " + path + "\n" ? 0 : 1;
+            }),
+            0);
+  EXPECT_EQ(read_file(path), "unreadable but precious\n");
+}
+
+TEST(Saving, FileThatIsAMountPointOfItsOwnIsWrittenOnItsInode) {
+  // A file bind-mounted over another (as containers do with single files)
+  // cannot be renamed over; it is written in place.
+  TempDir dir;
+  const std::string source = dir.file("source.bib");
+  const std::string target = dir.file("target.bib");
+  write_file(source, "old source\n");
+  write_file(target, "covered\n");
+  if (mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    GTEST_SKIP() << "cannot bind-mount a file here (needs root with CAP_SYS_ADMIN): " << std::strerror(errno);
+  }
+  std::ostringstream messages;
+  const int result = write_bibtex(one("misc", 6), target, messages);
+  const std::string seen = read_file(target);
+  umount(target.c_str());
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(messages.str(), "");
+  EXPECT_EQ(seen, "@misc{6,\n}\n\n");
+  EXPECT_EQ(read_file(source), "@misc{6,\n}\n\n");
+  EXPECT_EQ(read_file(target), "covered\n");
+  EXPECT_EQ(entries_in(dir.path()), 2U);
 }
 
 TEST(SaveTarget, DirectoriesAreNeverTakenForFiles) {
