@@ -20,9 +20,23 @@ struct ReadingState {
   int fd;
   std::string path;
   std::ostream* messages;
+  bool utf16_allowed;
+  bool first_read = true;
+  bool keep_nul = false;
   bool dropped_nul = false;
   bool failed = false;
 };
+
+// UTF-16 shows itself at the start of the file: a byte order mark, or a NUL
+// beside the first character (which no 8-bit text has), on a first line of
+// at least two bytes.
+bool looks_like_utf16(const char* bytes, std::size_t size) {
+  if (size < 2 || bytes[0] == '\n' || bytes[1] == '\n') return false;
+  const auto b0 = static_cast<unsigned char>(bytes[0]);
+  const auto b1 = static_cast<unsigned char>(bytes[1]);
+  if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF)) return true;
+  return (b0 == 0) != (b1 == 0);
+}
 
 ssize_t read_dropping_nul(void* cookie, char* buffer, std::size_t size) {
   auto* state = static_cast<ReadingState*>(cookie);
@@ -35,6 +49,11 @@ ssize_t read_dropping_nul(void* cookie, char* buffer, std::size_t size) {
       return -1;
     }
     if (got == 0) return 0;
+    if (state->first_read) {
+      state->first_read = false;
+      state->keep_nul = state->utf16_allowed && looks_like_utf16(buffer, static_cast<std::size_t>(got));
+    }
+    if (state->keep_nul) return got;
     char* end = buffer + got;
     char* out = static_cast<char*>(std::memchr(buffer, '\0', static_cast<std::size_t>(got)));
     if (out == nullptr) return got;
@@ -58,8 +77,8 @@ int close_reading(void* cookie) {
 
 }  // namespace
 
-FilePtr reading_stream(int fd, const std::string& path, std::ostream& messages) {
-  auto* state = new ReadingState{fd, path, &messages};
+FilePtr reading_stream(int fd, const std::string& path, std::ostream& messages, TextEncodings encodings) {
+  auto* state = new ReadingState{fd, path, &messages, encodings == TextEncodings::kEightBitOrUtf16};
   cookie_io_functions_t functions{};
   functions.read = read_dropping_nul;
   functions.close = close_reading;
@@ -71,7 +90,7 @@ FilePtr reading_stream(int fd, const std::string& path, std::ostream& messages) 
   return stream;
 }
 
-FilePtr open_for_reading(const std::string& path, std::ostream& messages) {
+FilePtr open_for_reading(const std::string& path, std::ostream& messages, TextEncodings encodings) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return nullptr;
   struct stat status;
@@ -79,7 +98,7 @@ FilePtr open_for_reading(const std::string& path, std::ostream& messages) {
     ::close(fd);
     return nullptr;
   }
-  return reading_stream(fd, path, messages);
+  return reading_stream(fd, path, messages, encodings);
 }
 
 bool read_failed(std::FILE* stream) { return std::ferror(stream) != 0; }

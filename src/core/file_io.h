@@ -17,11 +17,18 @@ namespace refloom {
 // "NUL bytes dropped from file: PATH\n" and "Cannot read file: PATH\n" (a
 // read error other than the end of the file, after which the stream reads
 // as ended). `messages` must outlive the stream.
-FilePtr open_for_reading(const std::string& path, std::ostream& messages);
+//
+// A reader that decodes UTF-16 asks for kEightBitOrUtf16: a file that begins
+// as UTF-16 does (a byte order mark, or a NUL beside the first character) is
+// then passed through whole, its NUL bytes being part of the encoding.
+enum class TextEncodings { kEightBit, kEightBitOrUtf16 };
+FilePtr open_for_reading(const std::string& path, std::ostream& messages,
+                         TextEncodings encodings = TextEncodings::kEightBit);
 
 // The same over a descriptor that is already open (taken over, closed with
 // the stream); `path` names it in the reports.
-FilePtr reading_stream(int fd, const std::string& path, std::ostream& messages);
+FilePtr reading_stream(int fd, const std::string& path, std::ostream& messages,
+                       TextEncodings encodings = TextEncodings::kEightBit);
 
 // Whether reading the stream failed (it then read as ended early). Only
 // meaningful before the stream is closed.
