@@ -20,8 +20,10 @@ $(BUILD)/CMakeCache.txt: | deps
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The X resources of data/app-defaults/Refloom (fonts) are used from the
+# source tree.
 run: build
-	$(BUILD)/src/ui/refloom
+	XAPPLRESDIR=$(CURDIR)/data/app-defaults $(BUILD)/src/ui/refloom
 
 test: build
 	sh scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

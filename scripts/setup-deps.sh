@@ -1,10 +1,14 @@
 #!/bin/sh
-# Installs the Debian packages that building, running and testing Refloom need.
+# Installs the Debian packages that building, running and testing Refloom need:
+# the scalable fonts of data/app-defaults/Refloom (DejaVu, and WenQuanYi Micro
+# Hei for CJK) and latex + bibtex for the test that runs saved files through
+# them.
 # Quiet and quick when everything is already there; safe to run again.
 set -eu
 
 packages="g++ make cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-libmotif-dev libxt-dev libxmu-dev libx11-dev libxtst-dev xvfb xdotool mwm x11-utils time bc"
+libmotif-dev libxt-dev libxmu-dev libx11-dev libxtst-dev xvfb xdotool mwm x11-utils \
+fonts-dejavu-core fonts-wqy-microhei texlive-latex-base texlive-binaries time bc"
 [ "${1:-}" = "--fuzz" ] && packages="$packages clang libclang-rt-dev"
 
 missing=""

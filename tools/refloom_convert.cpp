@@ -22,8 +22,9 @@ namespace {
 constexpr const char* kUsage =
     "usage: refloom-convert [-f FORMAT] [-o OUTPUT.bib] [-l OUTPUT.tex] [-s TEXT] [-c] INPUT...\n"
     "  -f FORMAT      format of the inputs that follow: bibtex (the default),\n"
-    "                 ovid, spirs, pubmed, inspec or bibtex-any (BibTeX in any\n"
-    "                 style: macros, other fields, non-numeric keys)\n"
+    "                 ovid, spirs, pubmed, inspec, bibtex-any (BibTeX in any\n"
+    "                 style: macros, other fields, non-numeric keys), nbib\n"
+    "                 (PubMed .nbib) or ris\n"
     "  -o OUTPUT.bib  write the database there instead of to standard output\n"
     "  -l OUTPUT.tex  also write a LaTeX document citing every reference,\n"
     "                 naming OUTPUT.bib (without its extension) as bibliography\n"
