@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
   int status = 0;
   refloom::Session session;
   for (const Input& input : options.inputs) {
-    if (session.load(input.path, input.file_type, messages).result < 0) status = 1;
+    if (session.load(input.path, input.file_type, messages).result != 0) status = 1;
     messages.flush();
   }
   session.view_all();

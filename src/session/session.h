@@ -42,7 +42,9 @@ struct Shown {
   std::optional<std::size_t> count;  // the count line's new number
   DataCommandsSwitch data_commands = DataCommandsSwitch::kUnchanged;
   TitleChange title = TitleChange::kUnchanged;
-  int result = 0;  // file commands: 0, or -1 when the file could not be opened
+  // File commands: 0; 1 when a read error cut a load short (what was read
+  // is kept and shown); -1 when the file could not be opened.
+  int result = 0;
 };
 
 class Session {

@@ -114,6 +114,19 @@ TEST_F(SessionTest, AFileThatCannotBeOpenedChangesNothing) {
   EXPECT_EQ(listed(), (Indices{1}));
 }
 
+TEST_F(SessionTest, ALoadCutShortByAReadErrorStillShowsWhatWasRead) {
+  load_keys({1});
+  messages_.str("");
+  // Reading this process's memory from address 0 fails at once.
+  const Shown shown = session_.load("/proc/self/mem", kBibtexFile, messages_);
+  EXPECT_EQ(shown.result, 1);
+  EXPECT_EQ(messages_.str(), "Cannot read file: /proc/self/mem\n");
+  EXPECT_EQ(shown.list, ListChange::kRefill);
+  EXPECT_EQ(shown.count, 1U);
+  EXPECT_EQ(shown.title, TitleChange::kCurrentFile);
+  EXPECT_EQ(session_.CurrentFileName(), "/proc/self/mem");
+}
+
 TEST_F(SessionTest, NewEmptiesEverythingButTheFileNameAndTheEditBuffer) {
   load_keys({1, 2});
   session_.database().edit_buffer().text(kTitle) = "typed";
