@@ -20,11 +20,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION tex)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries found by dpkg-shlibdeps, plus those named here: the Motif
-# runtime and the X libraries it is built on, and the scalable font the
+# The libraries found by dpkg-shlibdeps (the Motif runtime libxm4 and libxt6,
+# libxmu6, libx11-6, the C++ runtime), plus the scalable font that the
 # application defaults name.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libxm4, libxt6, libxmu6, libx11-6, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "texlive-latex-base, texlive-binaries")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_STRIP_FILES TRUE)

@@ -4,8 +4,13 @@
 set -eu
 
 packages="g++ make cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-libmotif-dev libxt-dev libxmu-dev libx11-dev libxtst-dev xvfb xdotool mwm x11-utils"
-[ "${1:-}" = "--fuzz" ] && packages="$packages clang libclang-rt-dev"
+libmotif-dev libxt-dev libxmu-dev libx11-dev libxtst-dev xvfb xdotool mwm x11-utils \
+fonts-dejavu-core man-db groff-base"
+case "${1:-}" in
+  --fuzz) packages="$packages clang libclang-rt-dev" ;;
+  --clang) packages="$packages clang" ;;
+  --deb) packages="$packages dpkg-dev file" ;;
+esac
 
 missing=""
 for p in $packages; do
