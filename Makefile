@@ -53,12 +53,12 @@ check-builds: check-release
 	done; echo "all build types build with GCC and clang"
 
 # Installs under PREFIX (staged under DESTDIR when given); the list of what
-# was installed is kept for `make uninstall`.
+# was installed, DESTDIR included, is kept for `make uninstall`.
 install: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(DEV_FLAGS) -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target refloom refloom-convert man_pages
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
-	cp $(BUILD)/install_manifest.txt $(BUILD)/installed-files.txt
+	awk -v destdir="$(DESTDIR)" '{ print destdir $$0 }' $(BUILD)/install_manifest.txt >$(BUILD)/installed-files.txt
 
 uninstall:
 	@test -f $(BUILD)/installed-files.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
