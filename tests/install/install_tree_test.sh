@@ -59,6 +59,7 @@ if [ -f "$desktop" ]; then
   grep -qx 'Exec=refloom' "$desktop" || fail "desktop entry does not start refloom"
   grep -qx 'Icon=refloom' "$desktop" || fail "desktop entry names another icon"
   grep -qx 'Type=Application' "$desktop" || fail "desktop entry is not an application"
+  desktop-file-validate "$desktop" >"$work/desktop.err" 2>&1 || fail "desktop entry: $(cat "$work/desktop.err")"
 else
   fail "desktop entry not installed"
 fi
