@@ -23,8 +23,13 @@ all: build
 deps:
 	@sh scripts/setup-deps.sh
 
-build: deps
+$(BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(DEV_FLAGS) >/dev/null
+
+# Reconfigures with the development flags, so that a build directory made
+# by a plain cmake call also stops at warnings here.
+build: deps $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) $(DEV_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
@@ -54,8 +59,8 @@ check-builds: check-release
 
 # Installs under PREFIX (staged under DESTDIR when given); the list of what
 # was installed, DESTDIR included, is kept for `make uninstall`.
-install: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(DEV_FLAGS) -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
+install: deps $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) $(DEV_FLAGS) -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target refloom refloom-convert man_pages
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)
 	awk -v destdir="$(DESTDIR)" '{ print destdir $$0 }' $(BUILD)/install_manifest.txt >$(BUILD)/installed-files.txt
