@@ -25,6 +25,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # application defaults name.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
+# CJK text, which DejaVu lacks, comes from this one through fontconfig.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "texlive-latex-base, texlive-binaries")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_STRIP_FILES TRUE)
