@@ -22,6 +22,19 @@ refloom::ReferenceDatabase read_from(const char* data, std::size_t size, std::os
   return db;
 }
 
+// Carriage returns before a line feed belong to the line end when read, so
+// they are lost from each line of a written value.
+std::string without_returns_at_line_ends(std::string_view text) {
+  std::string result;
+  for (char c : text) {
+    if (c == '\n') {
+      while (!result.empty() && result.back() == '\r') result.pop_back();
+    }
+    result.push_back(c);
+  }
+  return result;
+}
+
 // What a reference reads back as: empty texts are not written, a missing
 // entry type is written as misc, and values no form carries unchanged are
 // written protected.
@@ -34,7 +47,9 @@ refloom::Reference expected_after_round_trip(const refloom::Reference& reference
     } else if (text && text->empty()) {
       expected.set_text(slot, std::nullopt);
     } else if (text && refloom::value_form(*text) == refloom::ValueForm::kProtectedQuotes) {
-      expected.set_text(slot, refloom::protect_value(*text));
+      expected.set_text(slot, without_returns_at_line_ends(refloom::protect_value(*text)));
+    } else if (text) {
+      expected.set_text(slot, without_returns_at_line_ends(*text));
     }
   }
   return expected;

@@ -49,6 +49,7 @@ if [ -x "$build/bench/search_bench" ]; then
   echo "Searches on 200,000 references:"
   sh "$(dirname "$0")/with-display.sh" "$build/bench/search_bench" "$data/big200k.bib" | sed 's/^/  /'
 fi
+sh "$(dirname "$0")/bench-bibtex-any.sh" "$build"
 if [ -x "$(dirname "$0")/bench-import.sh" ]; then
   sh "$(dirname "$0")/bench-import.sh" "$build"
 fi

@@ -12,6 +12,7 @@
 #include "core/bibtex_writer.h"
 #include "core/latex.h"
 #include "core/listed_references.h"
+#include "core/message_stream.h"
 #include "core/search.h"
 #include "core/reference_database.h"
 #include "import/load.h"
@@ -22,7 +23,8 @@ constexpr const char* kUsage =
     "usage: refloom-convert [-q] [-f FORMAT] [-o OUTPUT.bib] [-l OUTPUT.tex] [-s TEXT] [-c] INPUT...\n"
     "  INPUT          a file to read, or - for standard input\n"
     "  -f FORMAT      format of the inputs that follow: bibtex (the default),\n"
-    "                 ovid, spirs, pubmed or inspec\n"
+    "                 ovid, spirs, pubmed, inspec or bibtex-any (BibTeX in any\n"
+    "                 style: macros, other fields, non-numeric keys)\n"
     "  -o OUTPUT.bib  write the database there instead of to standard output\n"
     "                 (- is standard output)\n"
     "  -l OUTPUT.tex  also write a LaTeX document citing every reference,\n"
@@ -113,14 +115,18 @@ int main(int argc, char** argv) {
   Options options;
   if (const auto status = parse(argc, argv, options)) return *status;
 
+  // The readers' messages go out in whole lines, flushed after each step,
+  // not a few bytes at a time through the unbuffered standard error.
+  refloom::MessageStream messages(stderr);
   int status = 0;
   refloom::ReferenceDatabase database;
   std::ostream discarded(nullptr);  // no buffer: whatever is written goes nowhere
   for (const Input& input : options.inputs) {
-    if (refloom::load_file(database, input.path, input.file_type, options.quiet ? discarded : std::cerr) < 0) {
-      if (options.quiet) std::cerr << "Cannot open file: " << input.path << "\n";
+    if (refloom::load_file(database, input.path, input.file_type, options.quiet ? discarded : messages) < 0) {
+      if (options.quiet) messages << "Cannot open file: " << input.path << "\n";
       status = 1;
     }
+    messages.flush();
   }
 
   if (options.search) {
@@ -136,18 +142,20 @@ int main(int argc, char** argv) {
   }
 
   if (options.output) {
-    if (refloom::write_bibtex(database, *options.output, std::cerr) < 0) status = 1;
+    if (refloom::write_bibtex(database, *options.output, messages) < 0) status = 1;
   } else if (!refloom::write_bibtex(database, stdout) || std::fflush(stdout) != 0) {
-    std::cerr << "refloom-convert: cannot write to standard output\n";
+    messages << "refloom-convert: cannot write to standard output\n";
     status = 1;
   }
+  messages.flush();
 
   if (options.latex) {
     std::vector<refloom::RefId> cited;
     cited.reserve(database.ref_count());
     for (const refloom::Reference& reference : database.references()) cited.push_back(reference.ref_id());
     const std::string bibliography = refloom::bibliography_name(options.output.value_or(""));
-    if (refloom::write_latex(*options.latex, cited, bibliography, std::cerr) < 0) status = 1;
+    if (refloom::write_latex(*options.latex, cited, bibliography, messages) < 0) status = 1;
   }
+  messages.flush();
   return status;
 }

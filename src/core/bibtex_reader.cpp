@@ -44,11 +44,23 @@ const std::array<const FieldInfo*, kFieldCount>& match_order() {
   return order;
 }
 
-// A word that begins with a field name counts as that field.
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Field names are all lower case; `rest` may be written in any case.
+bool starts_with_name(std::string_view rest, std::string_view name) {
+  if (rest.size() < name.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (lower(rest[i]) != name[i]) return false;
+  }
+  return true;
+}
+
+// A word that begins with a field name, in any case, counts as that field.
 const FieldInfo* match_field(std::string_view rest) {
   if (rest.empty()) return nullptr;
+  const char first = lower(rest[0]);
   for (const FieldInfo* field : match_order()) {
-    if (field->name[0] == rest[0] && rest.starts_with(field->name)) return field;
+    if (field->name[0] == first && starts_with_name(rest, field->name)) return field;
   }
   return nullptr;
 }
@@ -69,11 +81,16 @@ class BibtexReader {
 
   bool next_line() {
     if (!lines_.next(line_)) return false;
+    // Carriage returns before the line feed are part of the line end, so
+    // that a file saved on Windows (once or twice over) reads like its copy
+    // with plain line feeds.
+    while (!line_.empty() && line_.back() == '\r') line_.remove_suffix(1);
     pos_ = 0;
     return true;
   }
+  // Blanks are spaces and tabs.
   void skip_spaces() {
-    while (pos_ < line_.size() && line_[pos_] == ' ') ++pos_;
+    while (pos_ < line_.size() && (line_[pos_] == ' ' || line_[pos_] == '\t')) ++pos_;
   }
   std::string_view rest() const { return line_.substr(pos_); }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/bibtex_any_reader.h"
 #include "core/bibtex_reader.h"
 #include "core/numbering.h"
 #include "import/importers.h"
@@ -16,12 +17,13 @@ struct FormatInfo {
   std::string_view name;
 };
 
-constexpr std::array<FormatInfo, 5> kFormats = {{
+constexpr std::array<FormatInfo, 6> kFormats = {{
     {kBibtexFile, "BibTeX", "bibtex"},
     {kMedlineOvidFile, "Medline Ovid", "ovid"},
     {kMedlineSpirsFile, "Medline Spirs", "spirs"},
     {kMedlinePubmedFile, "Medline PubMed", "pubmed"},
     {kInspecFile, "Inspec", "inspec"},
+    {kBibtexAnyFile, "BibTeX (any style)", "bibtex-any"},
 }};
 
 // Every imported record is an article: its source line names a journal.
@@ -39,6 +41,8 @@ int read_file(ReferenceDatabase& database, const std::string& path, int file_typ
       return import_medline_pubmed(database, path, kImportedEntryType, messages);
     case kInspecFile:
       return import_inspec(database, path, kImportedEntryType, messages);
+    case kBibtexAnyFile:
+      return read_bibtex_any(database, path, messages);
     default:
       return 0;
   }

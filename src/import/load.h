@@ -16,13 +16,14 @@ enum FileType : int {
   kMedlineSpirsFile = 3,
   kMedlinePubmedFile = 4,
   kInspecFile = 5,
+  kBibtexAnyFile = 6,
 };
 
 // The label of a format in the Load dialog ("BibTeX", "Medline Ovid", ...).
 std::string_view file_type_label(int file_type);
 
 // A format by its short command-line name (bibtex, ovid, spirs, pubmed,
-// inspec), if it is one that can be read.
+// inspec, bibtex-any), if it is one that can be read.
 std::optional<int> file_type_from_name(std::string_view name);
 
 // Adds the references of one file to the database, as File > Load does:

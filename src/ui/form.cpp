@@ -234,7 +234,12 @@ void build_form(EntryType type, FormMode mode, int* target) {
 int run_form(EntryType type, FormMode mode) {
   int answer = -1;
   build_form(type, mode, &answer);
-  while (answer < 0) XtAppProcessEvent(app_context, XtIMAll);
+  // Commands stay live while the form waits; their messages show as in the
+  // main loop.
+  while (answer < 0) {
+    XtAppProcessEvent(app_context, XtIMAll);
+    messages().flush();
+  }
   answer_target = nullptr;
   return answer;
 }

@@ -1,12 +1,20 @@
+#include <cstdio>
+
+#include "core/message_stream.h"
 #include "ui/app.h"
 
-#include <iostream>
-
 int main(int argc, char** argv) {
-  // Messages are the user's only report of a failed command: show each at once.
-  std::cout << std::unitbuf;
+  // Messages go out in whole lines when each command is done: a load that
+  // reports on many lines would otherwise write them a few bytes at a time.
+  static refloom::MessageStream standard_output(stdout);
+  refloom::ui::set_messages(standard_output);
   Widget shell = refloom::ui::initialize_toolkit(argc, argv);
   refloom::ui::build_main_window(shell);
   XtRealizeWidget(shell);
-  XtAppMainLoop(refloom::ui::app_context);
+  // The toolkit's main loop, with the messages of each event's callbacks
+  // shown as soon as they have run.
+  while (!XtAppGetExitFlag(refloom::ui::app_context)) {
+    XtAppProcessEvent(refloom::ui::app_context, XtIMAll);
+    refloom::ui::messages().flush();
+  }
 }

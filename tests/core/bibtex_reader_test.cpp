@@ -56,13 +56,23 @@ TEST(BibtexReader, QuotedValuesKeepEscapedAndEnclosedQuotes) {
   EXPECT_EQ(read.db.reference(0).text(kTitle), "a {\"} b");
 }
 
-TEST(BibtexReader, EntryTypeIsVerbatimAndFieldNamesLowerCaseOnly) {
-  const Read read = read_text("@ Article {3,\nTitle = {x},\nyear = {1990}\n}\n");
+TEST(BibtexReader, EntryTypeIsVerbatimAndFieldNamesInAnyCase) {
+  const Read read = read_text("@ Article {3,\nTitle = {x},\nAUTHOR = {A},\nKeyWords = {k},\nKEY = {K},\nyear = {1990}\n}\n");
   ASSERT_EQ(read.db.ref_count(), 1U);
-  EXPECT_EQ(read.db.reference(0).text(kEntryTypeSlot), " Article ");
-  EXPECT_FALSE(read.db.reference(0).has(kTitle));
-  EXPECT_EQ(read.db.reference(0).text(kYear), "1990");
-  EXPECT_EQ(read.messages, "unknown field: Title = {x}, skip this line! \n");
+  const Reference& r = read.db.reference(0);
+  EXPECT_EQ(r.text(kEntryTypeSlot), " Article ");
+  EXPECT_EQ(r.text(kTitle), "x");
+  EXPECT_EQ(r.text(kAuthor), "A");
+  EXPECT_EQ(r.text(kKeyword), "k");  // the prefix rule holds in any case
+  EXPECT_EQ(r.text(kKey), "K");
+  EXPECT_EQ(r.text(kYear), "1990");
+  EXPECT_EQ(read.messages, "");
+}
+
+TEST(BibtexReader, MessagesNameFieldsInLowerCase) {
+  const Read read = read_text("@article{1,\nYEAR = 1990,\n}\n");
+  EXPECT_EQ(read.messages,
+            "BibTeX file corrupted in reference 1 ! \nyear must start with either >> { << or >> \" << \n");
 }
 
 TEST(BibtexReader, KeysReadAsNumbers) {
@@ -92,22 +102,50 @@ TEST(BibtexReader, FieldNamesMatchAsPrefixes) {
   EXPECT_EQ(r.text(kKey), "K");
 }
 
-TEST(BibtexReader, TabIndentedFieldIsUnknown) {
-  const Read read = read_text("@article{1,\n\ttitle = {x},\nyear = {2000},\n}\n");
-  EXPECT_EQ(read.messages, "unknown field: \ttitle = {x}, skip this line! \n");
-  EXPECT_FALSE(read.db.reference(0).has(kTitle));
-  EXPECT_EQ(read.db.reference(0).text(kYear), "2000");
+TEST(BibtexReader, TabsAreBlanks) {
+  const Read read = read_text(
+      "@article{\t5,\n\ttitle\t=\t{x}\t,\tnote = {n},\n\t \tyear = {2000}\t\n\t}\n@misc{6,\n\tnote = {b},\n\t}\n");
+  ASSERT_EQ(read.db.ref_count(), 2U);
+  EXPECT_EQ(read.messages, "");
+  const Reference& r = read.db.reference(0);
+  EXPECT_EQ(r.ref_id(), 5U);
+  EXPECT_EQ(r.text(kTitle), "x");
+  EXPECT_EQ(r.text(kNote), "n");
+  EXPECT_EQ(r.text(kYear), "2000");
+  EXPECT_EQ(read.db.reference(1).text(kNote), "b");
 }
 
-TEST(BibtexReader, CarriageReturnLineEnds) {
-  const Read read = read_text("@article{1,\r\ntitle = {T},\r\nyear = {2000}\r\n}\r\n@misc{2,\r\n}\r\n");
-  ASSERT_EQ(read.db.ref_count(), 1U);
+TEST(BibtexReader, TabIndentedClosingBraceEndsItsEntry) {
+  // Before, the brace was an unknown field and the next header was taken
+  // for one too, merging the entries.
+  const Read read = read_text("@article{1,\n\ttitle = {T},\n\t}\n@article{2,\n\tyear = {1999},\n\t}\n");
+  ASSERT_EQ(read.db.ref_count(), 2U);
+  EXPECT_FALSE(read.db.reference(0).has(kYear));
+  EXPECT_EQ(read.db.reference(1).text(kYear), "1999");
+  EXPECT_EQ(read.messages, "");
+}
+
+TEST(BibtexReader, CarriageReturnLineEndsReadLikeLineFeeds) {
+  const std::string lf = "@article{1,\ntitle = {T},\nabstract = {a\n\nb},\nyear = {2000}\n}\n@misc{2,\n}\n";
+  std::string crlf;
+  for (char c : lf) {
+    if (c == '\n') crlf.push_back('\r');
+    crlf.push_back(c);
+  }
+  const Read read = read_text(crlf);
+  const Read plain = read_text(lf);
+  ASSERT_EQ(read.db.ref_count(), 2U);
   EXPECT_EQ(read.db.reference(0).text(kTitle), "T");
-  EXPECT_EQ(read.messages,
-            "unknown field: \r skip this line! \n"
-            "unknown field: \r skip this line! \n"
-            "BibTeX file corrupted in reference 1 ! \n"
-            "year field must be terminated with >> , << \n");
+  EXPECT_EQ(read.db.reference(0).text(kAbstract), "a\n\nb");
+  EXPECT_EQ(read.db.reference(0).text(kYear), "2000");
+  EXPECT_EQ(read.messages, "");
+  EXPECT_EQ(read.db.references(), plain.db.references());
+}
+
+TEST(BibtexReader, CarriageReturnInsideALineIsAnOrdinaryCharacter) {
+  const Read read = read_text("@article{1,\ntitle = {a\rb},\n\rnote = {n},\n}\n");
+  EXPECT_EQ(read.db.reference(0).text(kTitle), "a\rb");
+  EXPECT_EQ(read.messages, "unknown field: \rnote = {n}, skip this line! \n");
 }
 
 TEST(BibtexReader, BareNumberStopsWithTheOpeningMessage) {

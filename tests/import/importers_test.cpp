@@ -91,7 +91,8 @@ TEST(Importers, RefloomConvertReportsAFileThatCannotBeOpened) {
 TEST(Importers, RefloomConvertNamesTheFormatsInItsUsage) {
   const auto result = run_command(kConvert, {"--help"});
   EXPECT_NE(result.out.find("  -f FORMAT      format of the inputs that follow: bibtex (the default),\n"
-                            "                 ovid, spirs, pubmed or inspec\n"),
+                            "                 ovid, spirs, pubmed, inspec or bibtex-any (BibTeX in any\n"
+                            "                 style: macros, other fields, non-numeric keys)\n"),
             std::string::npos)
       << result.out;
 }
@@ -171,6 +172,10 @@ TEST(Load, ImportFormatsAreWiredAndRenumberIntoAHeldDatabase) {
   EXPECT_EQ(file_type_from_name("spirs"), kMedlineSpirsFile);
   EXPECT_EQ(file_type_from_name("pubmed"), kMedlinePubmedFile);
   EXPECT_EQ(file_type_from_name("inspec"), kInspecFile);
+  EXPECT_EQ(file_type_from_name("bibtex-any"), kBibtexAnyFile);
+  EXPECT_EQ(kBibtexAnyFile, 6);
+  EXPECT_EQ(file_type_label(kBibtexAnyFile), "BibTeX (any style)");
+  EXPECT_EQ(file_type_label(kInspecFile), "Inspec");
   EXPECT_EQ(file_type_from_name("Ovid"), std::nullopt);
   EXPECT_EQ(file_type_from_name("medline"), std::nullopt);
 

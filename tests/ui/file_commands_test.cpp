@@ -101,7 +101,8 @@ TEST_F(FileCommands, LoadDialogStartsWithBibtexAndRemembersTheFormat) {
   EXPECT_EQ(title_of(XtParent(dialog)), "Load BibTeX");
   Widget filetype = find_in(dialog, "*filetype");
   EXPECT_EQ(list_items(filetype),
-            (std::vector<std::string>{"BibTeX", "Medline Ovid", "Medline Spirs", "Medline PubMed", "Inspec"}));
+            (std::vector<std::string>{"BibTeX", "Medline Ovid", "Medline Spirs", "Medline PubMed", "Inspec",
+                                      "BibTeX (any style)"}));
   int* positions = nullptr;
   int selected = 0;
   ASSERT_TRUE(XmListGetSelectedPos(filetype, &positions, &selected));
@@ -133,6 +134,25 @@ TEST_F(FileCommands, LoadListsEveryReferenceAndSwitchesTheDataCommandsOn) {
   EXPECT_EQ(ui::CurrentFileName, path);
   EXPECT_TRUE(data_commands_on());
   EXPECT_EQ(messages(), "");
+}
+
+TEST_F(FileCommands, BibtexInAnyStyleLoadsFromTheSixthFormat) {
+  const std::string path = sample("any.bib",
+                                  "@String{nat = \"Nature\"}\r\n"
+                                  "@Article{doe1995,\r\n\tAuthor = {Doe, Jane},\r\n\tTitle = \"A first title\",\r\n"
+                                  "\tJournal = nat,\r\n\tYear = 1995,\r\n\tDOI = {10.1/x}\r\n}\r\n"
+                                  "@book(7, title = {Second}, year = 2001)\r\n");
+  Widget dialog = open_load_dialog();
+  click_format(find_in(dialog, "*filetype"), 6);
+  EXPECT_EQ(title_of(XtParent(dialog)), "Load BibTeX (any style)");
+  load(path);
+  EXPECT_FALSE(is_shown(ui::load_dialog));
+  EXPECT_EQ(list_items(reflist()), (std::vector<std::string>{"8 Doe, Jane A first title Nature 1995",
+                                                             "7  Second  2001"}));
+  EXPECT_EQ(count_line(), "number of references: 2");
+  EXPECT_EQ(ui::database().reference(0).text(kComment), "BibTeX key: doe1995");
+  EXPECT_EQ(messages(), "fields not kept: doi (1) \n");
+  EXPECT_TRUE(data_commands_on());
 }
 
 TEST_F(FileCommands, LoadingTheSameFileTwiceRenumbersTheSecondCopies) {
