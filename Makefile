@@ -32,8 +32,10 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake -S . -B $(BUILD) $(DEV_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The X resources of data/app-defaults/Refloom (fonts) are used from the
+# source tree.
 run: build
-	$(BUILD)/src/ui/refloom
+	XAPPLRESDIR=$(CURDIR)/data/app-defaults $(BUILD)/src/ui/refloom
 
 test: build check-release
 	sh scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

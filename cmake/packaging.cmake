@@ -22,11 +22,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION tex)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries found by dpkg-shlibdeps (the Motif runtime libxm4 and libxt6,
 # libxmu6, libx11-6, the C++ runtime), plus the scalable font that the
-# application defaults name.
+# application defaults name (it covers Latin, Greek, Cyrillic and CJK).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
-# CJK text, which DejaVu lacks, comes from this one through fontconfig.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "texlive-latex-base, texlive-binaries")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_STRIP_FILES TRUE)

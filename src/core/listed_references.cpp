@@ -1,5 +1,7 @@
 #include "core/listed_references.h"
 
+#include "core/display_text.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -49,19 +51,31 @@ void append_cut(std::string& line, const Reference& reference, int slot, std::si
   line.append(text.substr(0, width));
 }
 
-}  // namespace
+void append_shown_cut(std::string& line, const Reference& reference, int slot, std::size_t width) {
+  std::string_view text = reference.text_or_empty(slot);
+  text = text.substr(0, text.find('\0'));
+  line.push_back(' ');
+  line.append(utf8_for_display(text.substr(0, utf8_prefix_bytes(text, width))));
+}
 
-std::string list_line(const Reference& reference) {
+template <class AppendCut>
+std::string make_list_line(const Reference& reference, AppendCut append) {
   std::string line;
   line.reserve(88);
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, reference.ref_id());
   line.append(digits, result.ptr);
-  append_cut(line, reference, kAuthor, 15);
-  append_cut(line, reference, kTitle, 30);
-  append_cut(line, reference, kJournal, 15);
-  append_cut(line, reference, kYear, 4);
+  append(line, reference, kAuthor, 15);
+  append(line, reference, kTitle, 30);
+  append(line, reference, kJournal, 15);
+  append(line, reference, kYear, 4);
   return line;
 }
+
+}  // namespace
+
+std::string list_line(const Reference& reference) { return make_list_line(reference, append_cut); }
+
+std::string shown_list_line(const Reference& reference) { return make_list_line(reference, append_shown_cut); }
 
 }  // namespace refloom

@@ -43,5 +43,8 @@ void reduce_to_listed(ReferenceDatabase& database, ListedReferences& listed);
 // author, title, journal and year. An absent field shows as nothing, and a
 // text ends at a NUL byte as it would in the list widget.
 std::string list_line(const Reference& reference);
+// The same as a UTF-8 display shows it: the widths count characters, not
+// bytes, and the texts are converted by utf8_for_display.
+std::string shown_list_line(const Reference& reference);
 
 }  // namespace refloom

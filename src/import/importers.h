@@ -25,6 +25,14 @@ int import_medline_pubmed(ReferenceDatabase& database, const std::string& path, 
                           std::ostream& messages);
 int import_inspec(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                   std::ostream& messages);
+// Today's exports: PubMed's MEDLINE format (.nbib), whose records are
+// `entry_type` unless their publication type names a book or a chapter,
+// and RIS, whose records carry their own type (`entry_type` is not used).
+// Their text is plain UTF-8 and is escaped for TeX.
+int import_nbib(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+                std::ostream& messages);
+int import_ris(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+               std::ostream& messages);
 
 // How a record reaches the database: kept aside and stored once when it is
 // complete (fast), or through the database setters line by line (the slow
@@ -40,5 +48,10 @@ void import_medline_pubmed(ReferenceDatabase& database, std::FILE* stream, std::
                            RecordStorage storage = RecordStorage::kBuffered);
 void import_inspec(ReferenceDatabase& database, std::FILE* stream, std::string_view entry_type,
                    RecordStorage storage = RecordStorage::kBuffered);
+// These two always keep the record aside; `storage` is not used.
+void import_nbib(ReferenceDatabase& database, std::FILE* stream, std::string_view entry_type,
+                 RecordStorage storage = RecordStorage::kBuffered);
+void import_ris(ReferenceDatabase& database, std::FILE* stream, std::string_view entry_type,
+                RecordStorage storage = RecordStorage::kBuffered);
 
 }  // namespace refloom

@@ -17,13 +17,15 @@ struct FormatInfo {
   std::string_view name;
 };
 
-constexpr std::array<FormatInfo, 6> kFormats = {{
+constexpr std::array<FormatInfo, 8> kFormats = {{
     {kBibtexFile, "BibTeX", "bibtex"},
     {kMedlineOvidFile, "Medline Ovid", "ovid"},
     {kMedlineSpirsFile, "Medline Spirs", "spirs"},
     {kMedlinePubmedFile, "Medline PubMed", "pubmed"},
     {kInspecFile, "Inspec", "inspec"},
     {kBibtexAnyFile, "BibTeX (any style)", "bibtex-any"},
+    {kNbibFile, "PubMed / MEDLINE (.nbib)", "nbib"},
+    {kRisFile, "RIS", "ris"},
 }};
 
 // Every imported record is an article: its source line names a journal.
@@ -43,6 +45,10 @@ int read_file(ReferenceDatabase& database, const std::string& path, int file_typ
       return import_inspec(database, path, kImportedEntryType, messages);
     case kBibtexAnyFile:
       return read_bibtex_any(database, path, messages);
+    case kNbibFile:
+      return import_nbib(database, path, kImportedEntryType, messages);
+    case kRisFile:
+      return import_ris(database, path, kImportedEntryType, messages);
     default:
       return 0;
   }

@@ -17,13 +17,18 @@ enum FileType : int {
   kMedlinePubmedFile = 4,
   kInspecFile = 5,
   kBibtexAnyFile = 6,
+  kNbibFile = 7,
+  kRisFile = 8,
 };
+
+// The number of formats in the Load dialog's list.
+inline constexpr int kFileTypeCount = 8;
 
 // The label of a format in the Load dialog ("BibTeX", "Medline Ovid", ...).
 std::string_view file_type_label(int file_type);
 
 // A format by its short command-line name (bibtex, ovid, spirs, pubmed,
-// inspec, bibtex-any), if it is one that can be read.
+// inspec, bibtex-any, nbib, ris), if it is one that can be read.
 std::optional<int> file_type_from_name(std::string_view name);
 
 // Adds the references of one file to the database, as File > Load does:

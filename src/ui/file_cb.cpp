@@ -25,8 +25,6 @@ Widget latex_dialog = nullptr;
 
 namespace {
 
-constexpr int kFileTypeCount = 6;
-
 // The path a dialog offers, or nothing after telling the user why.
 std::optional<std::string> chosen_path(XmString value) {
   const auto path = xmstring_text(value);

@@ -73,7 +73,7 @@ Widget make_row_label(Widget parent, std::string_view text, Widget above, Widget
 // keyboard focus.
 Widget make_text(Widget parent, int slot) {
   Widget text = XtVaCreateManagedWidget("text", xmTextWidgetClass, parent, XmNvalue,
-                                        database().edit_buffer().text(slot).c_str(), XmNuserData,
+                                        shown_text(database().edit_buffer().text(slot)).c_str(), XmNuserData,
                                         as_client_data(slot), nullptr);
   XtAddCallback(text, XmNlosingFocusCallback, field_cb, as_client_data(slot));
   return text;
@@ -270,7 +270,11 @@ void refid_cb(Widget widget, XtPointer client_data, XtPointer) {
 void field_cb(Widget widget, XtPointer client_data, XtPointer) {
   XtText text(XmTextGetString(widget));
   if (!text) return;
-  database().edit_buffer().text(from_client_data(client_data)) = text.get();
+  std::string& stored = database().edit_buffer().text(from_client_data(client_data));
+  // A text converted to be shown is taken back only once the user changed
+  // it: showing must not rewrite the stored bytes.
+  if (text.get() == shown_text(stored)) return;
+  stored = text.get();
 }
 
 void entrytype_cb(Widget widget, XtPointer client_data, XtPointer) {

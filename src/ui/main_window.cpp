@@ -145,10 +145,13 @@ void set_data_commands(bool sensitive) {
 }
 
 void set_window_title(const std::string& title) {
-  XtVaSetValues(toplevel, XtNtitle, title.c_str(), nullptr);
+  XtVaSetValues(toplevel, XtNtitle, shown_text(title).c_str(), nullptr);
 }
 
 Widget initialize_toolkit(int& argc, char** argv) {
+  // The locale comes from the environment (LANG, LC_ALL), set through Xt
+  // so that Xlib and Motif agree with the C library on the encoding.
+  XtSetLanguageProc(nullptr, nullptr, nullptr);
   Widget shell = XtVaAppInitialize(&app_context, "Refloom", nullptr, 0, &argc, argv, nullptr, nullptr);
   return shell;
 }

@@ -4,6 +4,7 @@
 
 #include <numeric>
 
+#include "core/display_text.h"
 #include "core/listed_references.h"
 #include "ui/app.h"
 #include "ui/xm_util.h"
@@ -13,7 +14,8 @@ namespace refloom::ui {
 namespace {
 
 XmString line_string(std::size_t index) {
-  const std::string line = list_line(database().reference(index));
+  const Reference& reference = database().reference(index);
+  const std::string line = locale_is_utf8() ? shown_list_line(reference) : list_line(reference);
   return XmStringCreateLocalized(const_cast<char*>(line.c_str()));
 }
 

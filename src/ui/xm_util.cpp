@@ -1,6 +1,13 @@
 #include "ui/xm_util.h"
 
+#include "core/display_text.h"
+
 namespace refloom::ui {
+
+std::string shown_text(std::string_view stored) {
+  if (!locale_is_utf8()) return std::string(stored);
+  return utf8_for_display(stored);
+}
 
 std::optional<std::string> xmstring_text(XmString string) {
   if (string == nullptr) return std::nullopt;

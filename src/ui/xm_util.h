@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace refloom::ui {
 
@@ -44,6 +45,10 @@ class XtText {
  private:
   char* text_;
 };
+
+// A stored text as the widgets get it: in a UTF-8 locale, converted so that
+// bytes that are not UTF-8 show as Latin-1 characters; elsewhere as it is.
+std::string shown_text(std::string_view stored);
 
 // The text of a compound string, if the toolkit can give it.
 std::optional<std::string> xmstring_text(XmString string);

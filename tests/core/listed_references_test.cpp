@@ -24,6 +24,30 @@ TEST(ListLine, FieldsAreCutToTheirWidths) {
   EXPECT_EQ(list_line(r), "18446744073709551615 Abcdefghijklmno A title that is longer than th Journal of Ever 1995");
 }
 
+// On a UTF-8 display the widths count characters, so that a name is never
+// cut inside a character, and Latin-1 bytes show as their characters.
+TEST(ListLine, ShownLineCountsCharactersAndConvertsOtherBytes) {
+  Reference r;
+  r.set_ref_id(3);
+  r.set_text(kAuthor, "\xC3\x98" "deg\xC3\xA5rd, \xC3\x85se Marie");  // 18 characters, 20 bytes
+  r.set_text(kTitle, "M\xFCller's title");                            // Latin-1
+  r.set_text(kJournal, "\xE5\x8C\x97\xE4\xBA\xAC");                   // two CJK characters
+  r.set_text(kYear, "2019");
+  EXPECT_EQ(shown_list_line(r),
+            "3 \xC3\x98" "deg\xC3\xA5rd, \xC3\x85se Ma M\xC3\xBCller's title \xE5\x8C\x97\xE4\xBA\xAC 2019");
+  // Eight two-byte letters: the byte line cuts the eighth in half, the
+  // shown line keeps all of them.
+  Reference split;
+  split.set_ref_id(4);
+  split.set_text(kAuthor, "\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98");
+  EXPECT_EQ(list_line(split), "4 \xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3   ");
+  EXPECT_EQ(shown_list_line(split), "4 \xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98   ");
+  Reference ascii;
+  ascii.set_ref_id(12);
+  ascii.set_text(kAuthor, "Abcdefghijklmnopqrstuvwxyz");
+  EXPECT_EQ(shown_list_line(ascii), list_line(ascii));
+}
+
 TEST(ListLine, ShortFieldsAreNotPaddedAndAbsentOnesAreEmpty) {
   Reference r;
   r.set_ref_id(12);

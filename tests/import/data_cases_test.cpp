@@ -36,7 +36,7 @@ void PrintTo(const DataCase& data_case, std::ostream* out) { *out << data_case.f
 
 std::vector<DataCase> all_cases() {
   std::vector<DataCase> cases;
-  for (const char* format : {"ovid", "spirs", "pubmed", "inspec"}) {
+  for (const char* format : {"ovid", "spirs", "pubmed", "inspec", "nbib", "ris"}) {
     for (const auto& file : fs::directory_iterator(kDataDir / format)) {
       if (file.path().extension() == ".txt") cases.push_back({format, file.path().stem().string(), file.path()});
     }
@@ -62,7 +62,8 @@ StreamImport importer(const std::string& format) {
   if (format == "ovid") return import_medline_ovid;
   if (format == "spirs") return import_medline_spirs;
   if (format == "pubmed") return import_medline_pubmed;
-  return import_inspec;
+  if (format == "inspec") return import_inspec;
+  return nullptr;
 }
 
 class ImportData : public ::testing::TestWithParam<DataCase> {
@@ -91,6 +92,8 @@ TEST_P(ImportData, RefloomConvertWritesTheExpectedFile) {
 // through the database setters line by line must give the same file.
 TEST_P(ImportData, ThroughTheSettersTheResultIsTheSame) {
   const DataCase& data_case = GetParam();
+  // Today's formats have one way of storing only.
+  if (importer(data_case.format) == nullptr) return;
   std::FILE* stream = std::fopen(data_case.input.c_str(), "rb");
   ASSERT_NE(stream, nullptr);
   ReferenceDatabase db;

@@ -91,8 +91,9 @@ TEST(Importers, RefloomConvertReportsAFileThatCannotBeOpened) {
 TEST(Importers, RefloomConvertNamesTheFormatsInItsUsage) {
   const auto result = run_command(kConvert, {"--help"});
   EXPECT_NE(result.out.find("  -f FORMAT      format of the inputs that follow: bibtex (the default),\n"
-                            "                 ovid, spirs, pubmed, inspec or bibtex-any (BibTeX in any\n"
-                            "                 style: macros, other fields, non-numeric keys)\n"),
+                            "                 ovid, spirs, pubmed, inspec, bibtex-any (BibTeX in any\n"
+                            "                 style: macros, other fields, non-numeric keys), nbib\n"
+                            "                 (PubMed .nbib) or ris\n"),
             std::string::npos)
       << result.out;
 }
@@ -216,6 +217,66 @@ TEST(Importers, ReadOtherFormatsFilesToTheEnd) {
         }
         const ReferenceDatabase through_setters = import_text(format, text, RecordStorage::kThroughSetters);
         EXPECT_EQ(written(buffered), written(through_setters));
+      }
+    }
+  }
+}
+
+// Today's exports (.nbib, RIS): their records carry their own entry types,
+// so they are checked here rather than with the seed formats above.
+const std::vector<Format>& todays_formats() {
+  static const std::vector<Format> all = {
+      {"nbib", import_nbib, import_nbib, "\nPMID- 1\nTI  - Sentinel\n"},
+      {"ris", import_ris, import_ris, "\nTY  - JOUR\nTI  - Sentinel\nER  - \n"},
+  };
+  return all;
+}
+
+TEST(TodaysFormats, OpenFailuresEmptyAndForeignFiles) {
+  TempDir dir;
+  write_file(dir.file("empty.txt"), "");
+  write_file(dir.file("prose.txt"), "Some prose\nwith no record in it\n");
+  for (const Format& format : todays_formats()) {
+    SCOPED_TRACE(format.name);
+    ReferenceDatabase db;
+    std::ostringstream messages;
+    EXPECT_EQ(format.from_path(db, dir.file("missing.txt"), "article", messages), -1);
+    EXPECT_EQ(messages.str(), "Cannot open file: " + dir.file("missing.txt") + "\n");
+    const auto result = run_command(kConvert, {"-f", format.name, dir.file("missing.txt")});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.err, "Cannot open file: " + dir.file("missing.txt") + "\n");
+    messages.str("");
+    EXPECT_EQ(format.from_path(db, dir.file("empty.txt"), "article", messages), 0);
+    EXPECT_EQ(format.from_path(db, dir.file("prose.txt"), "article", messages), 0);
+    EXPECT_EQ(messages.str(), "");
+    EXPECT_EQ(db.ref_count(), 0U);
+  }
+  EXPECT_EQ(file_type_from_name("nbib"), kNbibFile);
+  EXPECT_EQ(file_type_from_name("ris"), kRisFile);
+  EXPECT_EQ(file_type_from_name(""), std::nullopt);
+  EXPECT_EQ(file_type_label(kNbibFile), "PubMed / MEDLINE (.nbib)");
+  EXPECT_EQ(file_type_label(kRisFile), "RIS");
+}
+
+// Every importer, old and new, reads the files of every other format to
+// their end without harm: a record of its own put after one comes out last.
+TEST(TodaysFormats, ReadEveryOtherFormatsFilesToTheEnd) {
+  std::vector<Format> all = formats();
+  all.insert(all.end(), todays_formats().begin(), todays_formats().end());
+  for (const Format& format : all) {
+    for (const Format& other : all) {
+      if (other.name == format.name) continue;
+      const bool involves_new = format.name == "nbib" || format.name == "ris" || other.name == "nbib" ||
+                                other.name == "ris";
+      if (!involves_new) continue;  // the test above covers those
+      for (const auto& file : fs::directory_iterator(kDataDir / other.name)) {
+        if (file.path().extension() != ".txt") continue;
+        SCOPED_TRACE(format.name + " reading " + file.path().string());
+        const std::string text = read_file(file.path().string()) + "\n" + format.sentinel;
+        const ReferenceDatabase db = import_text(format, text, RecordStorage::kBuffered);
+        ASSERT_GE(db.ref_count(), 1U);
+        EXPECT_EQ(db.reference(db.ref_count() - 1).text(kTitle), "Sentinel");
+        for (std::size_t i = 0; i < db.ref_count(); ++i) EXPECT_EQ(db.reference(i).ref_id(), i + 1);
       }
     }
   }

@@ -102,7 +102,7 @@ TEST_F(FileCommands, LoadDialogStartsWithBibtexAndRemembersTheFormat) {
   Widget filetype = find_in(dialog, "*filetype");
   EXPECT_EQ(list_items(filetype),
             (std::vector<std::string>{"BibTeX", "Medline Ovid", "Medline Spirs", "Medline PubMed", "Inspec",
-                                      "BibTeX (any style)"}));
+                                      "BibTeX (any style)", "PubMed / MEDLINE (.nbib)", "RIS"}));
   int* positions = nullptr;
   int selected = 0;
   ASSERT_TRUE(XmListGetSelectedPos(filetype, &positions, &selected));
@@ -121,6 +121,31 @@ TEST_F(FileCommands, LoadDialogStartsWithBibtexAndRemembersTheFormat) {
   Widget again = open_load_dialog();
   EXPECT_EQ(again, dialog);
   EXPECT_EQ(title_of(XtParent(dialog)), "Load Inspec");
+}
+
+// Today's exports: the format picked in the list decides the reader.
+TEST_F(FileCommands, NbibAndRisLoadFromTheDialog) {
+  const std::string nbib = sample("export.nbib",
+                                  "PMID- 1\nTI  - A PubMed title\nFAU - Doe, Jane\nAU  - Doe J\nDP  - 2020 Jan\n"
+                                  "TA  - Nature\n");
+  const std::string ris = sample("export.ris",
+                                 "TY  - BOOK\r\nAU  - John Smith\r\nTI  - A RIS book\r\nPY  - 2001\r\nER  - \r\n");
+  Widget dialog = open_load_dialog();
+  Widget filetype = find_in(dialog, "*filetype");
+  click_format(filetype, 7);
+  EXPECT_EQ(title_of(XtParent(dialog)), "Load PubMed / MEDLINE (.nbib)");
+  load(nbib);
+  EXPECT_EQ(list_items(reflist()), (std::vector<std::string>{"1 Doe, Jane A PubMed title Nature 2020"}));
+
+  dialog = open_load_dialog();
+  click_format(filetype, 8);
+  EXPECT_EQ(title_of(XtParent(dialog)), "Load RIS");
+  load(ris);
+  // Loaded into a database that held a reference: renumbered.
+  EXPECT_EQ(list_items(reflist()),
+            (std::vector<std::string>{"1 Doe, Jane A PubMed title Nature 2020", "2 Smith, John A RIS book  2001"}));
+  EXPECT_EQ(ui::database().reference(1).text(kEntryTypeSlot), "book");
+  EXPECT_EQ(messages(), "");
 }
 
 TEST_F(FileCommands, LoadListsEveryReferenceAndSwitchesTheDataCommandsOn) {

@@ -61,6 +61,15 @@ void start_toolkit_once() {
   static int argc = 1;
   static char name[] = "refloom";
   static char* argv[] = {name, nullptr};
+  // The resources of the source tree's application defaults file, as
+  // make run uses them, and the locale the test program is built for.
+  setenv("XAPPLRESDIR", APP_DEFAULTS_DIR, 1);
+#ifdef TEST_LOCALE
+  setenv("LC_ALL", TEST_LOCALE, 1);
+#endif
+  // As the program does: the locale from the environment, before Xlib
+  // opens the display.
+  XtSetLanguageProc(nullptr, nullptr, nullptr);
   XtToolkitInitialize();
   ui::app_context = XtCreateApplicationContext();
   test_display = XtOpenDisplay(ui::app_context, nullptr, "refloom", "Refloom", nullptr, 0, &argc, argv);
