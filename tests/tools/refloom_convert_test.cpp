@@ -157,6 +157,8 @@ const std::vector<FormatSample> kSamples = {
     {"pubmed", "UI  - 1\nAU  - Smith JA\nTI  - Pipes\n"},
     {"inspec", "AN   1\nAU   Smith, J.A.\nTI   Pipes\n"},
     {"bibtex-any", "@string{j = \"J. Tests\"}\n@Article(smith2020,\n\tTitle = \"Pipes\", journal = j # \" B\",\n\tdoi = {10.1/x})\n"},
+    {"nbib", "PMID- 17\nTI  - Pipes\nFAU - Smith, Jane\nDP  - 1999 Jan\n"},
+    {"ris", "TY  - JOUR\r\nTI  - Pipes\r\nAU  - Jane Smith\r\nPY  - 1999\r\nER  - \r\n"},
 };
 
 TEST_F(RefloomConvert, DashReadsStandardInputInEveryFormat) {
