@@ -57,6 +57,7 @@ if [ -x "$build/bench/search_bench" ]; then
   sh "$(dirname "$0")/with-display.sh" "$build/bench/search_bench" "$data/big200k.bib" | sed 's/^/  /'
 fi
 sh "$(dirname "$0")/bench-bibtex-any.sh" "$build"
+sh "$(dirname "$0")/bench-files.sh" "$build"
 if [ -x "$(dirname "$0")/bench-import.sh" ]; then
   sh "$(dirname "$0")/bench-import.sh" "$build"
 fi

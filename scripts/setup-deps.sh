@@ -10,7 +10,7 @@ set -eu
 
 packages="g++ make cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
 libmotif-dev libxt-dev libxmu-dev libx11-dev libxtst-dev xvfb xdotool mwm x11-utils \
-fonts-dejavu-core fonts-wqy-microhei texlive-latex-base texlive-binaries \
+fonts-dejavu-core fonts-wqy-microhei texlive-latex-base texlive-binaries time bc \
 man-db groff-base desktop-file-utils"
 case "${1:-}" in
   --fuzz) packages="$packages clang libclang-rt-dev" ;;

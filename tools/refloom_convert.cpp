@@ -123,8 +123,11 @@ int main(int argc, char** argv) {
   refloom::ReferenceDatabase database;
   std::ostream discarded(nullptr);  // no buffer: whatever is written goes nowhere
   for (const Input& input : options.inputs) {
-    if (refloom::load_file(database, input.path, input.file_type, options.quiet ? discarded : messages) < 0) {
-      if (options.quiet) messages << "Cannot open file: " << input.path << "\n";
+    const int result =
+        refloom::load_file(database, input.path, input.file_type, options.quiet ? discarded : messages);
+    if (result != 0) {
+      // Quiet drops what the readers say about the content, not a file that failed.
+      if (options.quiet) messages << (result < 0 ? "Cannot open file: " : "Cannot read file: ") << input.path << "\n";
       status = 1;
     }
     messages.flush();

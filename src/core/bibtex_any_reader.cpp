@@ -691,13 +691,13 @@ void read_bibtex_any(ReferenceDatabase& database, std::FILE* stream, std::ostrea
 }
 
 int read_bibtex_any(ReferenceDatabase& database, const std::string& path, std::ostream& messages) {
-  FilePtr file = open_for_reading(path);
+  FilePtr file = open_for_reading(path, messages, TextEncodings::kEightBitOrUtf16);
   if (!file) {
     messages << "Cannot open file: " << path << "\n";
     return -1;
   }
   read_bibtex_any(database, file.get(), messages);
-  return 0;
+  return reading_result(file.get());
 }
 
 }  // namespace refloom

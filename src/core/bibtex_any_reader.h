@@ -32,8 +32,9 @@ namespace refloom {
 // beside the first character) is read as UTF-8; other bytes are kept as
 // they are.
 //
-// Returns 0 when the file was read, -1 when it cannot be opened (the
-// database is then unchanged).
+// Returns 0 when the file was read, 1 when a read error cut it short
+// (reported, as file_io.h says), -1 when it cannot be opened (the database
+// is then unchanged).
 int read_bibtex_any(ReferenceDatabase& database, const std::string& path, std::ostream& messages);
 
 // The same from an open stream, read to its end.

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/file_io.h"
+#include "core/large_memory.h"
 #include "core/line_reader.h"
 
 namespace refloom {
@@ -94,6 +95,26 @@ class BibtexReader {
   }
   std::string_view rest() const { return line_.substr(pos_); }
 
+  // Appends part of the current line to the value. A part of many
+  // megabytes is copied piece by piece, its memory in the line buffer given
+  // back behind the copy, so that a huge value on one line is not held
+  // twice.
+  void append_part(std::string_view part) {
+    constexpr std::size_t kPiece = 1 << 21;
+    if (part.size() <= kPiece) {
+      value_.append(part);
+      return;
+    }
+    const std::size_t had = value_.capacity();
+    value_.reserve(std::max(value_.size() + part.size(), had + had / 2));
+    if (value_.capacity() != had) prefer_huge_pages(value_.data() + value_.size(), value_.capacity() - value_.size());
+    for (std::size_t done = 0; done < part.size(); done += kPiece) {
+      const std::string_view piece = part.substr(done, kPiece);
+      value_.append(piece);
+      lines_.release(part.substr(0, done + piece.size()));
+    }
+  }
+
   Outcome read_entry();
   Outcome read_fields();
   Outcome read_value(const FieldInfo& field, char opening);
@@ -130,7 +151,7 @@ void BibtexReader::run() {
     number_ = database_.ref_count();
     entry_.clear();
     const Outcome outcome = read_entry();
-    entry_.store_into(database_.reference(number_ - 1));
+    entry_.move_into(database_.reference(number_ - 1));
     if (outcome != Outcome::kNextEntry) return;
   }
 }
@@ -245,15 +266,17 @@ BibtexReader::Outcome BibtexReader::read_value(const FieldInfo& field, char open
   for (;;) {
     const std::size_t end = find_value_end(start, opening, depth);
     if (end != std::string_view::npos) {
-      value_.append(line_.substr(start, end - start));
-      entry_.append_text(field.slot, value_);
+      append_part(line_.substr(start, end - start));
+      entry_.append_text(field.slot, std::move(value_));
+      value_.clear();
       pos_ = end + 1;
       return Outcome::kNextEntry;
     }
-    value_.append(line_.substr(start));
+    append_part(line_.substr(start));
     if (!next_line()) {
       // The file ended inside the value: keep what was read of it.
-      entry_.append_text(field.slot, value_);
+      entry_.append_text(field.slot, std::move(value_));
+      value_.clear();
       return Outcome::kEndOfFile;
     }
     value_.push_back('\n');
@@ -264,13 +287,13 @@ BibtexReader::Outcome BibtexReader::read_value(const FieldInfo& field, char open
 }  // namespace
 
 int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages) {
-  FilePtr file = open_for_reading(path);
+  FilePtr file = open_for_reading(path, messages);
   if (!file) {
     messages << "Cannot open file: " << path << "\n";
     return -1;
   }
   read_bibtex(database, file.get(), messages);
-  return 0;
+  return reading_result(file.get());
 }
 
 void read_bibtex(ReferenceDatabase& database, std::FILE* stream, std::ostream& messages) {

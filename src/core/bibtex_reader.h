@@ -13,8 +13,9 @@ namespace refloom {
 // Reads a BibTeX file and appends one reference per entry to the database.
 // Reports format errors and unknown fields on `messages` and stops at the
 // first format error, keeping everything read up to it.
-// Returns 0 when the file was read (to its end or to an error), -1 when it
-// cannot be opened (the database is then unchanged).
+// Returns 0 when the file was read (to its end or to an error), 1 when a
+// read error cut it short (reported; what was read before it stays), -1
+// when it cannot be opened (the database is then unchanged).
 int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages);
 
 // The same from an open stream (read to its end or to a format error).

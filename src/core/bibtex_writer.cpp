@@ -41,7 +41,8 @@ bool braces_balance(std::string_view value) {
 // each quote that would end the value is enclosed as {"}, and a final
 // backslash is kept apart from the closing quote by a blank. The file stays
 // readable, and every other field and entry with it.
-void append_protected(std::string_view value, std::string& out) {
+template <class Out>
+void append_protected(std::string_view value, Out& out) {
   for (std::size_t i = 0; i < value.size(); ++i) {
     if (value[i] == '"' && quote_ends_value(value, i)) {
       out.append("{\"}");
@@ -62,21 +63,54 @@ std::string protect_value(std::string_view value) {
 
 namespace {
 
-void append_number(RefId value, std::string& out) {
+template <class Out>
+void append_number(RefId value, Out& out) {
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(digits, result.ptr);
+  out.append(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
 }
 
-}  // namespace
+// Writes to a stream through a buffer; a text of a megabyte or more goes to
+// the stream directly rather than being copied into the buffer.
+class StreamSink {
+ public:
+  static constexpr std::size_t kChunk = 1 << 20;
 
-ValueForm value_form(std::string_view value) {
-  if (reads_back_from_quotes(value)) return ValueForm::kQuotes;
-  if (braces_balance(value)) return ValueForm::kBraces;
-  return ValueForm::kProtectedQuotes;
-}
+  explicit StreamSink(std::FILE* stream) : stream_(stream) { buffer_.reserve(kChunk + 4096); }
 
-void append_bibtex_entry(const Reference& reference, std::string& out) {
+  StreamSink& append(std::string_view text) {
+    if (text.size() >= kChunk) {
+      flush();
+      write(text);
+    } else {
+      buffer_.append(text);
+      if (buffer_.size() >= kChunk) flush();
+    }
+    return *this;
+  }
+  void push_back(char c) {
+    buffer_.push_back(c);
+    if (buffer_.size() >= kChunk) flush();
+  }
+  bool finish() {
+    flush();
+    return ok_;
+  }
+
+ private:
+  void write(std::string_view text) { ok_ = ok_ && std::fwrite(text.data(), 1, text.size(), stream_) == text.size(); }
+  void flush() {
+    write(buffer_);
+    buffer_.clear();
+  }
+
+  std::FILE* stream_;
+  std::string buffer_;
+  bool ok_ = true;
+};
+
+template <class Out>
+void emit_entry(const Reference& reference, Out& out) {
   // A reference left without an entry type by a broken header gets "misc",
   // so that the file still reads back.
   const auto type = reference.text(kEntryTypeSlot);
@@ -107,20 +141,20 @@ void append_bibtex_entry(const Reference& reference, std::string& out) {
   out.append("}\n\n");
 }
 
+}  // namespace
+
+ValueForm value_form(std::string_view value) {
+  if (reads_back_from_quotes(value)) return ValueForm::kQuotes;
+  if (braces_balance(value)) return ValueForm::kBraces;
+  return ValueForm::kProtectedQuotes;
+}
+
+void append_bibtex_entry(const Reference& reference, std::string& out) { emit_entry(reference, out); }
+
 bool write_bibtex(const ReferenceDatabase& database, std::FILE* stream) {
-  constexpr std::size_t kChunk = 1 << 20;
-  std::string out;
-  out.reserve(kChunk + 4096);
-  bool ok = true;
-  for (const Reference& reference : database.references()) {
-    append_bibtex_entry(reference, out);
-    if (out.size() >= kChunk) {
-      ok = ok && std::fwrite(out.data(), 1, out.size(), stream) == out.size();
-      out.clear();
-    }
-  }
-  if (!out.empty()) ok = ok && std::fwrite(out.data(), 1, out.size(), stream) == out.size();
-  return ok;
+  StreamSink sink(stream);
+  for (const Reference& reference : database.references()) emit_entry(reference, sink);
+  return sink.finish();
 }
 
 int write_bibtex(const ReferenceDatabase& database, const std::string& path, std::ostream& messages) {

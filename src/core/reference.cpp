@@ -1,9 +1,12 @@
 #include "core/reference.h"
 
 #include <bit>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+
+#include "core/large_memory.h"
 
 namespace refloom {
 
@@ -80,7 +83,27 @@ std::array<std::optional<std::string_view>, kSlotCount> Reference::all_texts() c
   return texts;
 }
 
-void Reference::assign_texts(const std::array<std::optional<std::string_view>, kSlotCount>& texts) {
+namespace {
+
+// Copies a text and, for a large one, gives the pages of the source back
+// behind the copy (they read as zeros afterwards).
+void copy_releasing(char* to, std::string_view from) {
+  constexpr std::size_t kPiece = 1 << 21;
+  if (from.size() < kLargeBuffer) {
+    std::memcpy(to, from.data(), from.size());
+    return;
+  }
+  for (std::size_t done = 0; done < from.size(); done += kPiece) {
+    const std::size_t size = std::min(kPiece, from.size() - done);
+    std::memcpy(to + done, from.data() + done, size);
+    release_pages(from.data(), done + size);
+  }
+}
+
+}  // namespace
+
+void Reference::assign_texts(const std::array<std::optional<std::string_view>, kSlotCount>& texts,
+                             bool release_sources) {
   std::uint32_t present = 0;
   std::size_t text_bytes = 0;
   int count = 0;
@@ -104,6 +127,7 @@ void Reference::assign_texts(const std::array<std::optional<std::string_view>, k
   // Build the new block completely before releasing the old one: the new
   // texts may be views into it.
   auto data = std::make_unique_for_overwrite<char[]>(table_bytes + text_bytes);
+  prefer_huge_pages(data.get(), table_bytes + text_bytes);
   char* area = data.get() + table_bytes;
   std::uint32_t position = 0;
   int index = 0;
@@ -111,7 +135,11 @@ void Reference::assign_texts(const std::array<std::optional<std::string_view>, k
     const auto& value = texts[static_cast<std::size_t>(slot)];
     if (!value) continue;
     std::memcpy(data.get() + static_cast<std::size_t>(index) * sizeof position, &position, sizeof position);
-    if (!value->empty()) std::memcpy(area + position, value->data(), value->size());
+    if (release_sources) {
+      copy_releasing(area + position, *value);
+    } else if (!value->empty()) {
+      std::memcpy(area + position, value->data(), value->size());
+    }
     position += static_cast<std::uint32_t>(value->size());
     area[position++] = '\0';
     ++index;
@@ -170,6 +198,16 @@ void ReferenceBuilder::append_text(int slot, std::string_view text) {
   }
 }
 
+void ReferenceBuilder::append_text(int slot, std::string&& text) {
+  if (!valid_text_slot(slot)) return;
+  if (has(slot)) {
+    append_text(slot, std::string_view(text));
+    return;
+  }
+  texts_[static_cast<std::size_t>(slot)].swap(text);
+  present_ |= 1U << slot;
+}
+
 void ReferenceBuilder::remove(int slot) {
   if (!valid_text_slot(slot)) return;
   texts_[static_cast<std::size_t>(slot)].clear();
@@ -183,6 +221,25 @@ void ReferenceBuilder::store_into(Reference& reference) const {
   }
   reference.set_ref_id(ref_id);
   reference.assign_texts(texts);
+}
+
+void ReferenceBuilder::move_into(Reference& reference) {
+  constexpr std::size_t kLarge = 1 << 20;
+  std::array<std::optional<std::string_view>, kSlotCount> texts;
+  bool large = false;
+  for (int slot = 1; slot < kSlotCount; ++slot) {
+    if (!has(slot)) continue;
+    texts[static_cast<std::size_t>(slot)] = texts_[static_cast<std::size_t>(slot)];
+    large = large || texts_[static_cast<std::size_t>(slot)].size() >= kLarge;
+  }
+  reference.set_ref_id(ref_id);
+  reference.assign_texts(texts, large);
+  if (!large) return;
+  // Their content is gone; so goes their storage.
+  for (std::string& text : texts_) {
+    if (text.capacity() >= kLarge) std::string().swap(text);
+  }
+  present_ = 0;
 }
 
 }  // namespace refloom

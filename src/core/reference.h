@@ -44,7 +44,10 @@ class Reference {
   void append_text(int slot, std::string_view text);
 
   // Replaces all 29 texts at once (index 0 is ignored).
-  void assign_texts(const std::array<std::optional<std::string_view>, kSlotCount>& texts);
+  // With `release_sources`, the memory of large texts is given back to the
+  // system as they are copied: their owner must drop them unread afterwards.
+  void assign_texts(const std::array<std::optional<std::string_view>, kSlotCount>& texts,
+                    bool release_sources = false);
 
   friend bool operator==(const Reference& a, const Reference& b);
 
@@ -74,11 +77,17 @@ class ReferenceBuilder {
   const std::string& text(int slot) const { return texts_[static_cast<std::size_t>(slot)]; }
   void set_text(int slot, std::string_view text);
   void append_text(int slot, std::string_view text);
+  // The same, taking the text over when the slot is absent (no copy).
+  void append_text(int slot, std::string&& text);
   void remove(int slot);
   bool empty() const { return present_ == 0; }
 
   // Writes the RefId and every text into `reference`, replacing what it held.
   void store_into(Reference& reference) const;
+  // The same, for a builder that is cleared next: texts of many megabytes
+  // give their memory back as they are copied, so that they are not held
+  // twice.
+  void move_into(Reference& reference);
 
  private:
   std::uint32_t present_ = 0;

@@ -6,13 +6,13 @@ namespace refloom {
 
 int import_path(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                 std::ostream& messages, StreamImporter import) {
-  FilePtr file = open_for_reading(path);
+  FilePtr file = open_for_reading(path, messages);
   if (!file) {
     messages << "Cannot open file: " << path << "\n";
     return -1;
   }
   import(database, file.get(), entry_type, RecordStorage::kBuffered);
-  return 0;
+  return reading_result(file.get());
 }
 
 }  // namespace refloom

@@ -14,7 +14,8 @@ namespace refloom {
 // the database as RefId and `entry_type` as entry type. Lines before the
 // first record and lines of no known kind are passed over silently, and
 // lines of any length are read whole.
-// Returns 0 once the file was opened, whatever it held; -1 after writing
+// Returns 0 once the file was opened, whatever it held; 1 when a read
+// error cut it short (reported, as file_io.h says); -1 after writing
 // "Cannot open file: <path>\n" to `messages` when it cannot be opened (the
 // database is then unchanged).
 int import_medline_ovid(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,

@@ -35,7 +35,8 @@ std::optional<int> file_type_from_name(std::string_view name);
 // the reader of the format appends them (reporting on `messages`), and when
 // the database held references before, every reference read in gets a new
 // RefId, numbered against all those before it. Returns the reader's result
-// (-1 when the file cannot be opened); unknown formats read nothing.
+// (-1 when the file cannot be opened, 1 when a read error cut it short);
+// unknown formats read nothing.
 int load_file(ReferenceDatabase& database, const std::string& path, int file_type, std::ostream& messages);
 
 }  // namespace refloom

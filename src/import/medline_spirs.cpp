@@ -108,7 +108,7 @@ void import_medline_spirs(ReferenceDatabase& database, std::FILE* stream, std::s
                           RecordStorage storage) {
   with_target(database, entry_type, storage, [&](auto& target) {
     SpirsImport import(target);
-    LineReader lines(stream);
+    LineReader lines(stream, kConvertedLineMax);
     std::string_view line;
     while (lines.next(line)) import.line(line);
   });

@@ -222,7 +222,7 @@ void import_tagged(const TaggedFormat& format, ReferenceDatabase& database, std:
                    std::string_view entry_type, RecordStorage storage) {
   with_target(database, entry_type, storage, [&](auto& target) {
     TaggedImport import(format, target);
-    LineReader lines(stream);
+    LineReader lines(stream, kConvertedLineMax);
     std::string_view line;
     while (lines.next(line)) import.line(line);
   });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <limits>
 #include <utility>
 
 #include "numeric/ivector.h"
@@ -9,20 +11,65 @@ namespace refloom {
 
 namespace detail {
 
+// Heap sort of elements l to r (1-based accessor `a`): n log n whatever the
+// order, for the ranges that partitioning fails to split.
+template <typename T, typename Access>
+void heap_sort_range(long l, long r, Access a) {
+  const long count = r - l + 1;
+  auto sift_down = [&](long root, long end) {  // positions 0 .. end-1 relative to l
+    for (;;) {
+      long child = 2 * root + 1;
+      if (child >= end) return;
+      if (child + 1 < end && a(l + child) < a(l + child + 1)) ++child;
+      if (!(a(l + root) < a(l + child))) return;
+      std::swap(a(l + root), a(l + child));
+      root = child;
+    }
+  };
+  for (long root = count / 2 - 1; root >= 0; --root) sift_down(root, count);
+  for (long end = count - 1; end > 0; --end) {
+    std::swap(a(l), a(l + end));
+    sift_down(0, end);
+  }
+}
+
+// The partition depth past which a range is heap sorted instead: twice the
+// depth of an even split, which median-of-three partitioning of ordinary
+// input stays well within.
+inline long depth_limit(unsigned long n) {
+  long depth = 0;
+  for (unsigned long m = n; m > 1; m >>= 1) ++depth;
+  return 2 * depth + 2;
+}
+
 // Quicksort with median-of-three partitioning, no recursion and a fixed
 // stack of pending ranges; ranges shorter than the threshold are finished by
-// straight insertion. Positions count from 1: values[0] is element 1.
+// straight insertion. A range split more than `max_depth` times over is heap
+// sorted, so that no order of the input makes the sort quadratic (nothing
+// changes for input that never gets that deep). Positions count from 1:
+// values[0] is element 1. At most 64 ranges are ever pending.
 template <typename T>
-void sort_with_stack(unsigned long n, T* values, long stack_size) {
+void sort_with_stack(unsigned long n, T* values, long stack_size, long max_depth) {
   constexpr long kInsertionThreshold = 7;
+  constexpr long kMaxPending = 64;
   auto a = [values](long k) -> T& { return values[k - 1]; };
 
   long l = 1;
   long r = static_cast<long>(n);
   long s = 0;
+  long depth = 0;
+  std::array<long, kMaxPending + 1> pending_depth{};
+  if (stack_size > 2 * kMaxPending) stack_size = 2 * kMaxPending;
   IVector stack = ivector(1, stack_size);
   for (;;) {
-    if (r - l < kInsertionThreshold) {
+    if (r - l >= kInsertionThreshold && depth > max_depth) {
+      heap_sort_range<T>(l, r, a);
+      if (s == 0) return;
+      r = stack[s];
+      l = stack[s - 1];
+      depth = pending_depth[static_cast<std::size_t>(s / 2)];
+      s -= 2;
+    } else if (r - l < kInsertionThreshold) {
       for (long j = l + 1; j <= r; ++j) {
         T v = a(j);
         long i = j - 1;
@@ -35,6 +82,7 @@ void sort_with_stack(unsigned long n, T* values, long stack_size) {
       if (s == 0) return;
       r = stack[s];
       l = stack[s - 1];
+      depth = pending_depth[static_cast<std::size_t>(s / 2)];
       s -= 2;
     } else {
       const long k = (l + r) / 2;
@@ -66,8 +114,15 @@ void sort_with_stack(unsigned long n, T* values, long stack_size) {
         l = i;
       }
       s += 2;
+      ++depth;
+      pending_depth[static_cast<std::size_t>(s / 2)] = depth;
     }
   }
+}
+
+template <typename T>
+void sort_with_stack(unsigned long n, T* values, long stack_size) {
+  sort_with_stack(n, values, stack_size, depth_limit(n));
 }
 
 }  // namespace detail

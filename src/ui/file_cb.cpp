@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "core/bibtex_writer.h"
+#include "core/file_io.h"
 #include "core/latex.h"
 #include "import/load.h"
 #include "ui/app.h"
@@ -96,7 +97,14 @@ void save_to(Widget dialog, const std::string& path) {
   XtUnmanageChild(dialog);
 }
 
-void ask_overwrite(Widget dialog) {
+// What a question asked about: the Save dialog and the path it showed then.
+// " Yes " replaces that file, whatever the dialog shows by the time.
+struct OverwriteRequest {
+  Widget dialog;
+  std::string path;
+};
+
+void ask_overwrite(Widget dialog, const std::string& path) {
   Widget question = XmCreateQuestionDialog(XtParent(dialog), const_cast<char*>("fexist"), nullptr, 0);
   XmString text = XmStringCreateLtoR(const_cast<char*>("File already exists.\n     Overwrite?"),
                                      const_cast<char*>(XmFONTLIST_DEFAULT_TAG));
@@ -106,7 +114,11 @@ void ask_overwrite(Widget dialog) {
   XtVaSetValues(question, XmNmessageString, message_text.get(), XmNokLabelString, yes.get(),
                 XmNcancelLabelString, no.get(), nullptr);
   XtVaSetValues(XtParent(question), XtNtitle, "Save Database", nullptr);
-  XtAddCallback(question, XmNokCallback, overwrite_cb, dialog);
+  auto* request = new OverwriteRequest{dialog, path};
+  XtAddCallback(question, XmNokCallback, overwrite_cb, request);
+  XtAddCallback(
+      question, XmNdestroyCallback,
+      [](Widget, XtPointer data, XtPointer) { delete static_cast<OverwriteRequest*>(data); }, request);
   // Each question is made anew; it goes once it has been answered.
   XtAddCallback(
       question, XmNunmapCallback,
@@ -185,22 +197,25 @@ void load_cb(Widget dialog, XtPointer, XtPointer call_data) {
 void save_cb(Widget dialog, XtPointer, XtPointer) {
   const auto path = dir_spec_path(dialog);
   if (!path) return;
-  // A file that exists but cannot be read counts as absent.
-  if (std::FILE* existing = std::fopen(path->c_str(), "r")) {
-    std::fclose(existing);
-    ask_overwrite(dialog);
-    return;
+  switch (save_target(*path)) {
+    case SaveTarget::kDirectory:
+      // Never offered for overwriting: it cannot be opened as a file.
+      messages() << "Cannot open file: " << *path << "\n";
+      return;
+    case SaveTarget::kExistingFile:
+      ask_overwrite(dialog, *path);
+      return;
+    case SaveTarget::kAbsent:
+      save_to(dialog, *path);
+      return;
   }
-  save_to(dialog, *path);
 }
 
 void overwrite_cb(Widget, XtPointer client_data, XtPointer) {
-  Widget dialog = static_cast<Widget>(client_data);
-  const auto path = dir_spec_path(dialog);
-  if (!path) return;
-  // The writer replaces the old file only once the new one is complete, so
-  // the old file is not removed first.
-  save_to(dialog, *path);
+  const auto* request = static_cast<const OverwriteRequest*>(client_data);
+  // The writer never loses the old content, so the old file is not removed
+  // first.
+  save_to(request->dialog, request->path);
 }
 
 void latex_cb(Widget dialog, XtPointer, XtPointer call_data) {

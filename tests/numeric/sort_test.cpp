@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <vector>
 
 #include "numeric/ivector.h"
 #include "numeric/runtime_error.h"
 #include "numeric/sort.h"
+#include "killer_adversary.h"
 
 namespace refloom {
 namespace {
@@ -62,6 +64,56 @@ TEST(Sort, DoesNotTouchOutsideTheArray) {
   EXPECT_EQ(values.front(), 99);
   EXPECT_EQ(values.back(), 99);
   EXPECT_TRUE(std::is_sorted(values.begin() + 1, values.end() - 1));
+}
+
+// A value that counts how often it is compared.
+struct Counted {
+  std::uint64_t value;
+  static inline std::uint64_t comparisons = 0;
+  friend bool operator<(const Counted& x, const Counted& y) { return ++comparisons, x.value < y.value; }
+  friend bool operator>(const Counted& x, const Counted& y) { return ++comparisons, x.value > y.value; }
+};
+
+std::uint64_t comparisons_to_sort(const std::vector<std::uint64_t>& order, long max_depth) {
+  std::vector<Counted> values;
+  for (std::uint64_t v : order) values.push_back({v});
+  Counted::comparisons = 0;
+  detail::sort_with_stack(values.size(), values.data(), NSTACK, max_depth);
+  for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(values[i].value, i);
+  return Counted::comparisons;
+}
+
+TEST(Sort, KillerAdversaryOrderCannotMakeItQuadratic) {
+  constexpr std::size_t n = 20000;
+  // The order that drives plain median-of-three quicksort to its worst case.
+  bench::KillerAdversary adversary(n);
+  auto items = adversary.items();
+  detail::sort_with_stack(n, items.data(), NSTACK, std::numeric_limits<long>::max());
+  const std::vector<std::uint64_t> order = adversary.input_order();
+  // Plain quicksort needs about n squared / 4 comparisons on it ...
+  EXPECT_GT(comparisons_to_sort(order, std::numeric_limits<long>::max()), n * n / 8);
+  // ... the sort stays within a small multiple of n log n (log2 n is 15 here).
+  const std::uint64_t used = comparisons_to_sort(order, detail::depth_limit(n));
+  EXPECT_LT(used, 4 * n * 15);
+  // And the same through the plain entry point.
+  std::vector<std::uint64_t> values = order;
+  sort(values.size(), values.data());
+  EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+}
+
+TEST(Sort, OrdinaryOrdersNeverReachTheDepthLimit) {
+  // With an unreachable limit and with the real one, the same comparisons:
+  // the partitioning path is the one it always was.
+  std::mt19937 rng(11);
+  for (std::size_t n : {8U, 100U, 5000U, 200000U}) {
+    std::vector<std::uint64_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = i;
+    EXPECT_EQ(comparisons_to_sort(order, detail::depth_limit(n)),
+              comparisons_to_sort(order, std::numeric_limits<long>::max()));
+    std::shuffle(order.begin(), order.end(), rng);
+    EXPECT_EQ(comparisons_to_sort(order, detail::depth_limit(n)),
+              comparisons_to_sort(order, std::numeric_limits<long>::max()));
+  }
 }
 
 using SortDeathTest = ::testing::Test;

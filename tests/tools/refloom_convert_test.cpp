@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/file_conditions.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 
@@ -73,6 +77,74 @@ TEST_F(RefloomConvert, UnwritableOutputGivesStatusOne) {
   const auto result = run_command(kConvert, {"-o", out, a});
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.err, "Cannot open file: " + out + "\n");
+}
+
+TEST_F(RefloomConvert, OutputsReachedThroughLinksToPipesAndDevicesAreWrittenDirectly) {
+  const auto a = input("a.bib", "@misc{4,\n}\n");
+  const std::string bib = "@misc{4,\n}\n\n";
+  const std::string link = dir_.file("out.bib");
+  ASSERT_EQ(symlink("/dev/stdout", link.c_str()), 0);
+  // Standard output is a pipe into cat; /dev/stdout, /dev/fd/1 and the link
+  // lead to it.
+  const auto piped = [&](const std::vector<std::string>& args) {
+    std::vector<std::string> sh_args = {"-c", "\"$0\" \"$@\" | cat", kConvert};
+    sh_args.insert(sh_args.end(), args.begin(), args.end());
+    return run_command("/bin/sh", sh_args);
+  };
+  for (const std::string& out : {std::string("/dev/stdout"), std::string("/dev/fd/1"), link}) {
+    const auto result = piped({"-o", out, a});
+    EXPECT_EQ(result.exit_status, 0) << out;
+    EXPECT_EQ(result.err, "") << out;
+    EXPECT_EQ(result.out, bib) << out;
+  }
+  auto result = piped({"-o", link, "-l", "/dev/stdout", a});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.out, bib +
+                            "\\documentclass[12pt]{article} \n\\begin{document} \n\\nocite{4} \n"
+                            "\\bibliography{" + dir_.file("out") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
+  struct stat status;
+  ASSERT_EQ(lstat(link.c_str(), &status), 0);
+  EXPECT_TRUE(S_ISLNK(status.st_mode));
+  const std::string null_link = dir_.file("null.bib");
+  ASSERT_EQ(symlink("/dev/null", null_link.c_str()), 0);
+  result = run_command(kConvert, {"-o", null_link, a});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(RefloomConvert, LongestValidOutputNamesAreWritten) {
+  const auto a = input("a.bib", "@misc{4,\n}\n");
+  const std::string out = dir_.file(std::string(251, 'o') + ".bib");
+  const std::string tex = dir_.file(std::string(251, 'l') + ".tex");
+  const auto result = run_command(kConvert, {"-o", out, "-l", tex, a});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(read_file(out), "@misc{4,\n}\n\n");
+  EXPECT_TRUE(read_file(tex).starts_with("\\documentclass"));
+}
+
+TEST_F(RefloomConvert, FailingWritesLeaveTheOldOutputsByteForByte) {
+  std::string big;
+  for (int i = 1; i <= 300; ++i) big += "@misc{" + std::to_string(i) + ",\n  title = {A title long enough},\n}\n";
+  const auto a = input("a.bib", big);
+  const std::string out = dir_.file("out.bib");
+  const std::string tex = dir_.file("out.tex");
+  const std::string old_bib("old\0bib\n", 8);
+  write_file(out, old_bib);
+  write_file(tex, "old tex\n");
+  const std::string linked = dir_.file("linked.bib");
+  ASSERT_EQ(link(out.c_str(), linked.c_str()), 0);  // rewritten in place
+  testing::CommandResult result;
+  {
+    testing::FileSizeLimit limit(2048);
+    result = run_command(kConvert, {"-o", out, "-l", tex, a});
+  }
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, "Cannot write file: " + out + "\nCannot write LaTeX file! \n");
+  EXPECT_EQ(read_file(out), old_bib);
+  EXPECT_EQ(read_file(linked), old_bib);
+  EXPECT_EQ(read_file(tex), "old tex\n");
 }
 
 TEST_F(RefloomConvert, BadUsageGivesStatusTwoWithAReasonAndTheUsage) {

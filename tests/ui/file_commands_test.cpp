@@ -316,6 +316,42 @@ TEST_F(FileCommands, SaveOverAnExistingFileYesReplacesIt) {
   EXPECT_EQ(XtNameToWidget(shell_, "*fexist"), nullptr);
 }
 
+TEST_F(FileCommands, YesReplacesTheFileAskedAboutWhateverTheDialogShowsMeanwhile) {
+  load(sample());
+  const std::string asked = sample("asked.bib", "asked about\n");
+  const std::string other = sample("other.bib", "never asked about\n");
+  Widget dialog = open_save_dialog();
+  save(dialog, asked);
+  Widget question = overwrite_question();
+  ASSERT_NE(question, nullptr);
+  // While the question shows, another existing name is typed into the dialog.
+  type_into(XmFileSelectionBoxGetChild(dialog, XmDIALOG_TEXT), other);
+  pump();
+  click(XmMessageBoxGetChild(question, XmDIALOG_OK_BUTTON));
+  pump();
+  EXPECT_TRUE(read_file(asked).starts_with("@article{12,\n"));
+  EXPECT_EQ(read_file(other), "never asked about\n");
+  EXPECT_EQ(ui::CurrentFileName, asked);
+  EXPECT_EQ(title_of(shell_), asked);
+  EXPECT_FALSE(is_shown(dialog));
+  EXPECT_EQ(messages(), "");
+}
+
+TEST_F(FileCommands, DirectoryIsNeverOfferedForOverwriting) {
+  load(sample());
+  const std::string directory = dir_.file("sub");
+  ASSERT_EQ(mkdir(directory.c_str(), 0755), 0);
+  Widget dialog = open_save_dialog();
+  for (const std::string& path : {directory, directory + "/"}) {
+    clear_messages();
+    save(dialog, path);
+    EXPECT_EQ(messages(), "Cannot open file: " + path + "\n");
+    EXPECT_EQ(XtNameToWidget(shell_, "*fexist"), nullptr);
+    EXPECT_TRUE(is_shown(dialog));
+  }
+  EXPECT_EQ(ui::CurrentFileName, dir_.file("refs.bib"));
+}
+
 TEST_F(FileCommands, FailedSaveKeepsTheDialogAndTheTitle) {
   load(sample());
   Widget dialog = open_save_dialog();
