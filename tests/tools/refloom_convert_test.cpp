@@ -306,6 +306,14 @@ TEST_F(RefloomConvert, QuietStillReportsAnInputThatCannotBeOpened) {
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.err, "Cannot open file: " + missing + "\n");
   EXPECT_EQ(result.out, "@misc{4,\n}\n\n");
+  // A file that opens but fails while it is read (this one at its first
+  // byte) is reported as it is without -q.
+  const std::string unreadable = "/proc/self/mem";
+  const auto loud = run_command(kConvert, {unreadable});
+  const auto quiet = run_command(kConvert, {"-q", unreadable});
+  EXPECT_EQ(loud.err, "Cannot read file: " + unreadable + "\n");
+  EXPECT_EQ(quiet.err, loud.err);
+  EXPECT_EQ(quiet.exit_status, 1);
 }
 
 TEST_F(RefloomConvert, UsageNamesThePipeOptions) {
