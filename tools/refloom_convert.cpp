@@ -33,7 +33,7 @@ constexpr const char* kUsage =
     "  -s TEXT        keep only the references with TEXT in some field\n"
     "  -c             make -s case sensitive (it folds a-z to A-Z otherwise)\n"
     "  -q             quiet: no messages about the inputs' content (an input\n"
-    "                 that cannot be opened is still reported)\n"
+    "                 that cannot be opened or read is still reported)\n"
     "  --help         show this text\n"
     "  --version      show the version\n";
 
