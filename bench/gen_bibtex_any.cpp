@@ -107,7 +107,9 @@ void any_style(long n, const char* eol) {
     if (pick(4) == 0) out += "\tISSN = {" + std::to_string(1000 + pick(9000)) + "-" + std::to_string(1000 + pick(9000)) + "}," + eol;
     if (pick(3) == 0) out += "\tnote = \"Part \" # {" + std::to_string(1 + pick(9)) + "}," + eol;
     out += "\tabstract = {" + abstract_text(eol) + "}" + eol;
-    out += "}" + std::string(eol) + eol;
+    out += '}';  // appended, not "}" + std::string: GCC 12 -O3 flags that (-Wrestrict)
+    out += eol;
+    out += eol;
     put(out);
   }
 }

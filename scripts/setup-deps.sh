@@ -1,15 +1,22 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing Refloom need:
 # the scalable fonts of data/app-defaults/Refloom (DejaVu, and WenQuanYi Micro
-# Hei for CJK) and latex + bibtex for the test that runs saved files through
-# them.
+# Hei for CJK), latex + bibtex for the test that runs saved files through
+# them, and man + groff for the test of the installed manual pages. With
+# --clang, --deb or --fuzz also what `make check-builds`, `make deb` or
+# `make fuzz` need.
 # Quiet and quick when everything is already there; safe to run again.
 set -eu
 
 packages="g++ make cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
 libmotif-dev libxt-dev libxmu-dev libx11-dev libxtst-dev xvfb xdotool mwm x11-utils \
-fonts-dejavu-core fonts-wqy-microhei texlive-latex-base texlive-binaries time bc"
-[ "${1:-}" = "--fuzz" ] && packages="$packages clang libclang-rt-dev"
+fonts-dejavu-core fonts-wqy-microhei texlive-latex-base texlive-binaries time bc \
+man-db groff-base desktop-file-utils"
+case "${1:-}" in
+  --fuzz) packages="$packages clang libclang-rt-dev" ;;
+  --clang) packages="$packages clang" ;;
+  --deb) packages="$packages dpkg-dev file" ;;
+esac
 
 missing=""
 for p in $packages; do

@@ -18,17 +18,28 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: refloom-convert [-f FORMAT] [-o OUTPUT.bib] [-l OUTPUT.tex] [-s TEXT] [-c] INPUT...\n"
+    "usage: refloom-convert [-q] [-f FORMAT] [-o OUTPUT.bib] [-l OUTPUT.tex] [-s TEXT] [-c] INPUT...\n"
+    "  INPUT          a file to read, or - for standard input\n"
     "  -f FORMAT      format of the inputs that follow: bibtex (the default),\n"
     "                 ovid, spirs, pubmed, inspec, bibtex-any (BibTeX in any\n"
     "                 style: macros, other fields, non-numeric keys), nbib\n"
     "                 (PubMed .nbib) or ris\n"
     "  -o OUTPUT.bib  write the database there instead of to standard output\n"
+    "                 (- is standard output)\n"
     "  -l OUTPUT.tex  also write a LaTeX document citing every reference,\n"
     "                 naming OUTPUT.bib (without its extension) as bibliography\n"
     "  -s TEXT        keep only the references with TEXT in some field\n"
     "  -c             make -s case sensitive (it folds a-z to A-Z otherwise)\n"
-    "  --help         show this text\n";
+    "  -q             quiet: no messages about the inputs' content (an input\n"
+    "                 that cannot be opened or read is still reported)\n"
+    "  --help         show this text\n"
+    "  --version      show the version\n";
+
+// Standard input and output by name, so that the program fits in a pipe.
+constexpr std::string_view kStandardStream = "-";
+// Every reader takes a path; this one reads the standard input whatever
+// the format.
+constexpr const char* kStandardInputPath = "/dev/stdin";
 
 struct Input {
   std::string path;
@@ -41,6 +52,7 @@ struct Options {
   std::optional<std::string> latex;
   std::optional<std::string> search;
   bool case_sensitive = false;
+  bool quiet = false;
 };
 
 int usage_error(const std::string& reason) {
@@ -55,7 +67,7 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (options_ended || arg.empty() || arg[0] != '-' || arg == "-") {
-      options.inputs.push_back({std::string(arg), file_type});
+      options.inputs.push_back({arg == kStandardStream ? kStandardInputPath : std::string(arg), file_type});
       continue;
     }
     if (arg == "--") {
@@ -63,6 +75,11 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
+    } else if (arg == "--version") {
+      std::cout << "refloom-convert " REFLOOM_VERSION "\n";
+      return 0;
+    } else if (arg == "-q") {
+      options.quiet = true;
     } else if (arg == "-c") {
       options.case_sensitive = true;
     } else if (arg == "-f" || arg == "-o" || arg == "-l" || arg == "-s") {
@@ -73,7 +90,11 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         if (!type) return usage_error("unknown format: " + value);
         file_type = *type;
       } else if (arg == "-o") {
-        options.output = value;
+        if (value == kStandardStream) {
+          options.output.reset();
+        } else {
+          options.output = value;
+        }
       } else if (arg == "-s") {
         options.search = value;
       } else {
@@ -100,8 +121,14 @@ int main(int argc, char** argv) {
   // reference.
   int status = 0;
   refloom::Session session;
+  std::ostream discarded(nullptr);  // no buffer: whatever is written goes nowhere
   for (const Input& input : options.inputs) {
-    if (session.load(input.path, input.file_type, messages).result != 0) status = 1;
+    const int result = session.load(input.path, input.file_type, options.quiet ? discarded : messages).result;
+    if (result != 0) {
+      // Quiet drops what the readers say about the content, not a file that failed.
+      if (options.quiet) messages << (result < 0 ? "Cannot open file: " : "Cannot read file: ") << input.path << "\n";
+      status = 1;
+    }
     messages.flush();
   }
   session.view_all();

@@ -70,7 +70,11 @@ class NbibRecord {
       if (!author_pending_) append_name(authors_, initials_name_to_bibtex(text));
       author_pending_ = false;
     } else if (tag == "CN") {
-      append_name(authors_, "{" + tex_escaped(text) + "}");
+      // Appended, not "{" + std::string: GCC 12 at -O3 flags that (-Wrestrict).
+      std::string collective(1, '{');
+      collective += tex_escaped(text);
+      collective += '}';
+      append_name(authors_, collective);
       author_pending_ = false;
     } else if (tag == "FED") {
       append_name(editors_, full_name_to_bibtex(text));

@@ -223,7 +223,9 @@ class RisImport {
     } else if (tag == "ER") {
       finish();
     } else if (in_record_) {
-      tag_ = tag;
+      // Two characters put in place, not tag_ = tag: GCC 12 at -O3 flags
+      // that assignment as a possibly overlapping copy (-Wrestrict).
+      tag_.assign({tag[0], tag[1]});
       text_.assign(text);
       in_field_ = true;
     }

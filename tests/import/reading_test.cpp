@@ -176,7 +176,9 @@ TEST(Reading, NulBytesAreDroppedAndReportedOncePerFile) {
     const std::string path = dir.file(reader.name + ".txt");
     std::string content = reader.record(std::string("Sen\0ti\0\0nel", 11)) + reader.record("Second");
     content.insert(0, std::string(70000, '\0'));  // a whole read of nothing but NUL
-    content.insert(content.size() - 3, std::string(1, '\0'));
+    // One character inserted, not a one-character string: GCC 12 at -O3
+    // flags the string insertion as a possibly overlapping copy (-Wrestrict).
+    content.insert(content.size() - 3, 1, '\0');
     write_file(path, content);
     std::ostringstream messages;
     ReferenceDatabase db;

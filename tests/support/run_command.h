@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace refloom::testing {
@@ -12,6 +14,8 @@ struct CommandResult {
 };
 
 // Runs a program with arguments (no shell), capturing both output streams.
-CommandResult run_command(const std::string& program, const std::vector<std::string>& args);
+// With `input`, the program's standard input is a pipe that carries it.
+CommandResult run_command(const std::string& program, const std::vector<std::string>& args,
+                          std::optional<std::string_view> input = std::nullopt);
 
 }  // namespace refloom::testing

@@ -215,5 +215,113 @@ TEST_F(RefloomConvert, SearchKeepsTheMatchingReferences) {
   EXPECT_NE(result.out.find("@inbook{4,"), std::string::npos);
 }
 
+// One record per format, written from each format's rules: every reader
+// must take it from a pipe exactly as from a file.
+struct FormatSample {
+  std::string name;
+  std::string text;
+};
+
+const std::vector<FormatSample> kSamples = {
+    {"bibtex", "@article{4,\n  title = {Pipes},\n  year = {1999},\n}\n"},
+    {"ovid", "1\nAU  - Smith JA\nTI  - Pipes\nSO  - J Tests 1999 Jan;4(2):10-12\n"},
+    {"spirs", "Rec 1\nAU:    Smith-JA\nTI:    Pipes\n"},
+    {"pubmed", "UI  - 1\nAU  - Smith JA\nTI  - Pipes\n"},
+    {"inspec", "AN   1\nAU   Smith, J.A.\nTI   Pipes\n"},
+    {"bibtex-any", "@string{j = \"J. Tests\"}\n@Article(smith2020,\n\tTitle = \"Pipes\", journal = j # \" B\",\n\tdoi = {10.1/x})\n"},
+    {"nbib", "PMID- 17\nTI  - Pipes\nFAU - Smith, Jane\nDP  - 1999 Jan\n"},
+    {"ris", "TY  - JOUR\r\nTI  - Pipes\r\nAU  - Jane Smith\r\nPY  - 1999\r\nER  - \r\n"},
+};
+
+TEST_F(RefloomConvert, DashReadsStandardInputInEveryFormat) {
+  for (const FormatSample& sample : kSamples) {
+    SCOPED_TRACE(sample.name);
+    const auto path = input("sample.txt", sample.text);
+    const auto from_file = run_command(kConvert, {"-f", sample.name, path});
+    ASSERT_EQ(from_file.exit_status, 0);
+    ASSERT_NE(from_file.out.find("\"Pipes\""), std::string::npos) << from_file.out;
+    const auto from_pipe = run_command(kConvert, {"-f", sample.name, "-"}, sample.text);
+    EXPECT_EQ(from_pipe.exit_status, 0);
+    EXPECT_EQ(from_pipe.out, from_file.out);
+    EXPECT_EQ(from_pipe.err, from_file.err);
+  }
+}
+
+TEST_F(RefloomConvert, DashTakesItsPlaceAmongTheInputs) {
+  const auto a = input("a.bib", "@misc{1,\n}\n");
+  const auto result = run_command(kConvert, {a, "-", a}, "@misc{1,\n note = {piped},\n}\n");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.out, "@misc{1,\n}\n\n@misc{2,\nnote       = \"piped\",\n}\n\n@misc{3,\n}\n\n");
+  // An empty pipe is an empty input, not an error.
+  const auto empty = run_command(kConvert, {"-"}, "");
+  EXPECT_EQ(empty.exit_status, 0);
+  EXPECT_EQ(empty.out, "");
+  EXPECT_EQ(empty.err, "");
+}
+
+TEST_F(RefloomConvert, DashAfterDoubleDashIsStillStandardInput) {
+  const auto result = run_command(kConvert, {"--", "-"}, "@misc{8,\n}\n");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.out, "@misc{8,\n}\n\n");
+}
+
+TEST_F(RefloomConvert, OutputDashIsStandardOutput) {
+  const auto a = input("a.bib", "@misc{5,\n title = {T},\n}\n");
+  const std::string tex = dir_.file("refs.tex");
+  const auto result = run_command(kConvert, {"-o", "-", "-l", tex, a});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.out, "@misc{5,\ntitle      = \"T\",\n}\n\n");
+  EXPECT_EQ(result.err, "");
+  // No file was named after it: the document names no bibliography file.
+  EXPECT_NE(read_file(tex).find("\\bibliography{} \n"), std::string::npos);
+  const auto piped = run_command(kConvert, {"-o", "-", "-"}, "@misc{6,\n}\n");
+  EXPECT_EQ(piped.out, "@misc{6,\n}\n\n");
+}
+
+TEST_F(RefloomConvert, VersionPrintsTheProgramVersion) {
+  const auto result = run_command(kConvert, {"--version"});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.out, "refloom-convert 1.7\n");
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(RefloomConvert, QuietDropsTheReadersMessagesButNotTheirWork) {
+  const std::string text = "@article{1,\n title = {T},\n url = {http://x},\n}\n@misc{2,\n year = 1999,\n}\n";
+  const auto loud = run_command(kConvert, {"-"}, text);
+  ASSERT_NE(loud.err, "");
+  const auto quiet = run_command(kConvert, {"-q", "-"}, text);
+  EXPECT_EQ(quiet.exit_status, loud.exit_status);
+  EXPECT_EQ(quiet.out, loud.out);
+  EXPECT_EQ(quiet.err, "");
+  // Position does not matter, and the seed importers stay silent too.
+  const auto later = run_command(kConvert, {"-", "-q"}, text);
+  EXPECT_EQ(later.err, "");
+  EXPECT_EQ(later.out, loud.out);
+}
+
+TEST_F(RefloomConvert, QuietStillReportsAnInputThatCannotBeOpened) {
+  const auto a = input("a.bib", "@misc{4,\n}\n");
+  const std::string missing = dir_.file("missing.bib");
+  const auto result = run_command(kConvert, {"-q", missing, a});
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, "Cannot open file: " + missing + "\n");
+  EXPECT_EQ(result.out, "@misc{4,\n}\n\n");
+  // A file that opens but fails while it is read (this one at its first
+  // byte) is reported as it is without -q.
+  const std::string unreadable = "/proc/self/mem";
+  const auto loud = run_command(kConvert, {unreadable});
+  const auto quiet = run_command(kConvert, {"-q", unreadable});
+  EXPECT_EQ(loud.err, "Cannot read file: " + unreadable + "\n");
+  EXPECT_EQ(quiet.err, loud.err);
+  EXPECT_EQ(quiet.exit_status, 1);
+}
+
+TEST_F(RefloomConvert, UsageNamesThePipeOptions) {
+  const auto result = run_command(kConvert, {"--help"});
+  for (const char* text : {"[-q]", "  -q ", "  --version ", "- for standard input", "(- is standard output)"}) {
+    EXPECT_NE(result.out.find(text), std::string::npos) << text;
+  }
+}
+
 }  // namespace
 }  // namespace refloom
