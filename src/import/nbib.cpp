@@ -14,7 +14,6 @@ namespace {
 
 constexpr std::size_t kTagWidth = 4;
 constexpr std::string_view kContinuation = "      ";
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool equals_ignoring_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -183,18 +182,7 @@ class NbibImport {
       : database_(database), record_(entry_type) {}
 
   void line(std::string_view line) {
-    if (first_line_) {
-      first_line_ = false;
-      if (line.substr(0, kByteOrderMark.size()) == kByteOrderMark) line.remove_prefix(kByteOrderMark.size());
-    }
-    // A carriage return ends a line too: CRLF files, and the CR-only files
-    // of old Macintosh programs.
-    for (std::size_t cr = line.find('\r'); cr != std::string_view::npos; cr = line.find('\r')) {
-      one_line(line.substr(0, cr));
-      line.remove_prefix(cr + 1);
-      if (line.empty()) return;
-    }
-    one_line(line);
+    lines_.feed(line, [this](std::string_view one) { one_line(one); });
   }
 
   void finish() {
@@ -241,7 +229,7 @@ class NbibImport {
   ReferenceDatabase& database_;
   NbibRecord record_;
   bool in_record_ = false;
-  bool first_line_ = true;
+  ExportLines lines_;
   bool after_blank_ = true;
   bool in_field_ = false;
   std::string tag_;

@@ -4,6 +4,7 @@
 // TeX, so what TeX or BibTeX would misread is escaped, and names come in
 // full ("Smith, John A", "John A. Smith") rather than as initials.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -43,5 +44,30 @@ std::string_view year_of(std::string_view date);
 
 // The English three-letter month name ("Jan".."Dec") of 1..12.
 std::string_view month_abbreviation(int month);
+
+// Cuts what LineReader delivers into the lines of a today's export: a UTF-8
+// byte order mark at the start of the file is skipped, and a carriage
+// return ends a line too (CRLF files, and the CR-only files of old
+// Macintosh programs).
+class ExportLines {
+ public:
+  template <class OneLine>
+  void feed(std::string_view line, OneLine&& one_line) {
+    if (first_line_) {
+      first_line_ = false;
+      if (line.substr(0, kByteOrderMark.size()) == kByteOrderMark) line.remove_prefix(kByteOrderMark.size());
+    }
+    for (std::size_t cr = line.find('\r'); cr != std::string_view::npos; cr = line.find('\r')) {
+      one_line(line.substr(0, cr));
+      line.remove_prefix(cr + 1);
+      if (line.empty()) return;
+    }
+    one_line(line);
+  }
+
+ private:
+  static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  bool first_line_ = true;
+};
 
 }  // namespace refloom

@@ -13,7 +13,6 @@ namespace refloom {
 
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool is_tag_character(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
@@ -181,18 +180,7 @@ class RisImport {
   explicit RisImport(ReferenceDatabase& database) : database_(database) {}
 
   void line(std::string_view line) {
-    if (first_line_) {
-      first_line_ = false;
-      if (line.substr(0, kByteOrderMark.size()) == kByteOrderMark) line.remove_prefix(kByteOrderMark.size());
-    }
-    // A carriage return ends a line too: CRLF files, and the CR-only files
-    // of old Macintosh programs.
-    for (std::size_t cr = line.find('\r'); cr != std::string_view::npos; cr = line.find('\r')) {
-      one_line(line.substr(0, cr));
-      line.remove_prefix(cr + 1);
-      if (line.empty()) return;
-    }
-    one_line(line);
+    lines_.feed(line, [this](std::string_view one) { one_line(one); });
   }
 
   void finish() {
@@ -239,7 +227,7 @@ class RisImport {
   ReferenceDatabase& database_;
   RisRecord record_;
   bool in_record_ = false;
-  bool first_line_ = true;
+  ExportLines lines_;
   bool in_field_ = false;
   std::string tag_;
   std::string text_;
