@@ -130,7 +130,10 @@ Shown Session::reduce() {
   if (database_.empty()) return {};
   edit_target_.retained(listed_references_.indices());
   reduce_to_listed(database_, listed_references_);
-  return {};
+  // The list shows the same lines; only an emptied database changes the menus.
+  Shown shown;
+  if (database_.empty()) shown.data_commands = DataCommandsSwitch::kOff;
+  return shown;
 }
 
 Shown Session::search_all_fields(SearchMode mode, std::string_view text, bool fold) {

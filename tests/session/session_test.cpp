@@ -304,13 +304,16 @@ TEST_F(SessionTest, ReduceKeepsTheListedAndShowsTheSameLines) {
   EXPECT_EQ(listed(), (Indices{0, 1, 2}));
 }
 
-TEST_F(SessionTest, ReduceOfAnEmptyListingDeletesAllButLeavesTheMenus) {
+TEST_F(SessionTest, ReduceOfAnEmptyListingDeletesAllAndSwitchesOff) {
   load_keys({1, 2});
   session_.search_all_fields(kSearchAnd, "nowhere", true);
   const Shown shown = session_.reduce();
   EXPECT_TRUE(session_.database().empty());
-  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kOff);
   EXPECT_EQ(shown.list, ListChange::kNone);
+  // Reduce of an emptied database changes nothing more.
+  const Shown again = session_.reduce();
+  EXPECT_EQ(again.data_commands, DataCommandsSwitch::kUnchanged);
 }
 
 TEST_F(SessionTest, AnEditOpenDuringReduceFollowsItsReference) {

@@ -113,6 +113,17 @@ TEST_F(EditCommands, ReduceKeepsTheListedReferencesAndTheList) {
   EXPECT_EQ(ui::session().listed_references().indices(), (std::vector<std::size_t>{0, 1, 2}));
 }
 
+TEST_F(EditCommands, ReduceToAnEmptyListSwitchesTheDataCommandsOff) {
+  load_directly(kThree);
+  ui::show(ui::session().list({}));
+  pump();
+  for (Widget widget : ui::DataCommands) ASSERT_TRUE(XtIsSensitive(widget)) << XtName(widget);
+  choose("Edit", "Reduce to listed references");
+  EXPECT_TRUE(ui::database().empty());
+  EXPECT_EQ(list_items(reflist()), Lines{});
+  for (Widget widget : ui::DataCommands) EXPECT_FALSE(XtIsSensitive(widget)) << XtName(widget);
+}
+
 TEST_F(EditCommands, AddAfterASearchListsTheNewReferenceToo) {
   load_directly(kThree);
   ui::show(ui::session().list({0}));
