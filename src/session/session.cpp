@@ -1,5 +1,7 @@
 #include "session/session.h"
 
+#include <algorithm>
+
 #include "core/bibtex_writer.h"
 #include "core/latex.h"
 #include "core/numbering.h"
@@ -72,9 +74,18 @@ void Session::start_add() {
   database_.edit_buffer().ref_id = next_refid(database_, database_.ref_count());
 }
 
-Shown Session::add_from_edit_buffer() {
-  // Indices are taken only now: other commands may have run while the
-  // form was open.
+Shown Session::add_from_edit_buffer(std::ostream& messages) {
+  // Indices and the RefId are settled only now: other commands may have
+  // run while the form was open.
+  EditBuffer& buffer = database_.edit_buffer();
+  const auto& held = database_.references();
+  const bool taken = std::any_of(held.begin(), held.end(),
+                                 [&](const Reference& reference) { return reference.ref_id() == buffer.ref_id; });
+  if (taken) {
+    const RefId free_id = next_refid(database_, database_.ref_count());
+    messages << "Ref. ID " << buffer.ref_id << " was taken meanwhile, reference stored as " << free_id << " \n";
+    buffer.ref_id = free_id;
+  }
   database_.add_reference();
   const std::size_t index = database_.ref_count() - 1;
   listed_references_.append(index);
@@ -130,7 +141,10 @@ Shown Session::reduce() {
   if (database_.empty()) return {};
   edit_target_.retained(listed_references_.indices());
   reduce_to_listed(database_, listed_references_);
-  return {};
+  // The list shows the same lines; only an emptied database changes the menus.
+  Shown shown;
+  if (database_.empty()) shown.data_commands = DataCommandsSwitch::kOff;
+  return shown;
 }
 
 Shown Session::search_all_fields(SearchMode mode, std::string_view text, bool fold) {

@@ -80,7 +80,9 @@ class Session {
   // article with the next free RefId.
   void start_add();
   // The form answered Ok: a new reference from the edit buffer, listed last.
-  Shown add_from_edit_buffer();
+  // A proposed RefId that a load took meanwhile gives way to the next free
+  // one, said on `messages`.
+  Shown add_from_edit_buffer(std::ostream& messages);
 
   // Edit > Edit reference, before the form: the reference at a list
   // position in the edit buffer, and its entry type for the form; nothing

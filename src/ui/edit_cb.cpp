@@ -26,7 +26,7 @@ std::optional<std::size_t> selected_position() {
 void add_reference() {
   session().start_add();
   if (run_form(0, kAddMode) == kFormCancel) return;
-  show(session().add_from_edit_buffer());
+  show(session().add_from_edit_buffer(messages()));
 }
 
 void edit_reference() {

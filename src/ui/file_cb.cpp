@@ -146,6 +146,9 @@ void file_cb(Widget, XtPointer client_data, XtPointer) {
 
 void filetype_cb(Widget list, XtPointer, XtPointer call_data) {
   auto* selection = static_cast<XmListCallbackStruct*>(call_data);
+  // A single-select list deselects its item on a second click (or the space
+  // key); the chosen format stays chosen instead, so one is always shown.
+  if (!XmListPosSelected(list, selection->item_position)) XmListSelectPos(list, selection->item_position, False);
   const auto text = xmstring_text(selection->item);
   Widget dialog = XtParent(XtParent(list));  // list, scrolled window, dialog
   XtVaSetValues(dialog, XmNuserData, to_client_data(selection->item_position), nullptr);

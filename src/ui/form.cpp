@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -290,15 +291,47 @@ Widget open_form_shell() {
 
 bool form_is_open() { return open_form_shell() != nullptr; }
 
+namespace {
+
+// Gives the open form the keyboard focus once the window manager shows it
+// again; the focus cannot go to a window that is not viewable. The form is
+// looked up anew each time, as it may have been answered meanwhile.
+void focus_form_when_shown(XtPointer tries_left, XtIntervalId*) {
+  Widget form_shell = open_form_shell();
+  if (form_shell == nullptr || !XtIsRealized(form_shell)) return;
+  Display* display = XtDisplay(form_shell);
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(display, XtWindow(form_shell), &attributes) && attributes.map_state == IsViewable) {
+    XSetInputFocus(display, XtWindow(form_shell), RevertToParent, CurrentTime);
+    return;
+  }
+  const auto left = reinterpret_cast<std::intptr_t>(tries_left);
+  if (left > 0) {
+    XtAppAddTimeOut(app_context, 20, focus_form_when_shown, reinterpret_cast<XtPointer>(left - 1));
+  }
+}
+
+}  // namespace
+
 void raise_form() {
   Widget form_shell = open_form_shell();
   if (form_shell == nullptr) return;
   XtPopup(form_shell, XtGrabNone);
+  Display* display = XtDisplay(form_shell);
+  const Window window = XtWindow(form_shell);
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(display, window, &attributes) && attributes.map_state != IsViewable) {
+    // Iconified: mwm ignores a plain map of an iconic window, so the form
+    // is withdrawn and mapped anew, in the normal state its hints ask for.
+    XWithdrawWindow(display, window, DefaultScreen(display));
+    XMapRaised(display, window);
+  }
   // Restacking a managed window goes through the window manager.
   XWindowChanges changes{};
   changes.stack_mode = Above;
-  Display* display = XtDisplay(form_shell);
-  XReconfigureWMWindow(display, XtWindow(form_shell), DefaultScreen(display), CWStackMode, &changes);
+  XReconfigureWMWindow(display, window, DefaultScreen(display), CWStackMode, &changes);
+  // About five seconds for the window manager to show it.
+  focus_form_when_shown(reinterpret_cast<XtPointer>(std::intptr_t{250}), nullptr);
 }
 
 void refid_cb(Widget widget, XtPointer client_data, XtPointer) {

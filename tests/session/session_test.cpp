@@ -183,7 +183,7 @@ TEST_F(SessionTest, AddListsTheNewReferenceLastAndCountsTheDatabase) {
   EXPECT_EQ(buffer.text(kTitle), "");
   EXPECT_EQ(buffer.ref_id, 11U);
   session_.database().edit_buffer().text(kTitle) = "New";
-  const Shown shown = session_.add_from_edit_buffer();
+  const Shown shown = session_.add_from_edit_buffer(messages_);
   EXPECT_EQ(shown.list, ListChange::kAppendLast);
   EXPECT_EQ(shown.position, 4U);
   EXPECT_EQ(shown.count, 11U);  // the database, not the four listed
@@ -195,10 +195,33 @@ TEST_F(SessionTest, AddListsTheNewReferenceLastAndCountsTheDatabase) {
   EXPECT_EQ(session_.delete_at(4).count, 3U);
 }
 
+TEST_F(SessionTest, AddTakesTheNextFreeRefIdWhenALoadTookTheProposedOne) {
+  load_keys({1, 2});
+  session_.start_add();
+  ASSERT_EQ(session_.database().edit_buffer().ref_id, 3U);
+  session_.database().edit_buffer().text(kTitle) = "Added";
+  // The form is open; a load renumbers its references 3 and 4.
+  ASSERT_EQ(load_text(misc_entries({1, 2}), "more.bib").result, 0);
+  const Shown shown = session_.add_from_edit_buffer(messages_);
+  EXPECT_EQ(messages_.str(), "Ref. ID 3 was taken meanwhile, reference stored as 5 \n");
+  EXPECT_EQ(ids(), (std::vector<RefId>{1, 2, 3, 4, 5}));
+  EXPECT_EQ(title(4), "Added");
+  EXPECT_EQ(shown.list, ListChange::kAppendLast);
+  EXPECT_EQ(shown.count, 5U);
+
+  // A RefId still free is kept, and nothing is said.
+  messages_.str("");
+  session_.start_add();
+  session_.database().edit_buffer().ref_id = 9;
+  session_.add_from_edit_buffer(messages_);
+  EXPECT_EQ(messages_.str(), "");
+  EXPECT_EQ(ids(), (std::vector<RefId>{1, 2, 3, 4, 5, 9}));
+}
+
 TEST_F(SessionTest, AddIntoAnEmptyDatabaseStartsAtOne) {
   session_.start_add();
   EXPECT_EQ(session_.database().edit_buffer().ref_id, 1U);
-  const Shown shown = session_.add_from_edit_buffer();
+  const Shown shown = session_.add_from_edit_buffer(messages_);
   EXPECT_EQ(shown.count, 1U);
   EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kOn);
   EXPECT_EQ(ids(), (std::vector<RefId>{1}));
@@ -304,13 +327,16 @@ TEST_F(SessionTest, ReduceKeepsTheListedAndShowsTheSameLines) {
   EXPECT_EQ(listed(), (Indices{0, 1, 2}));
 }
 
-TEST_F(SessionTest, ReduceOfAnEmptyListingDeletesAllButLeavesTheMenus) {
+TEST_F(SessionTest, ReduceOfAnEmptyListingDeletesAllAndSwitchesOff) {
   load_keys({1, 2});
   session_.search_all_fields(kSearchAnd, "nowhere", true);
   const Shown shown = session_.reduce();
   EXPECT_TRUE(session_.database().empty());
-  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
+  EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kOff);
   EXPECT_EQ(shown.list, ListChange::kNone);
+  // Reduce of an emptied database changes nothing more.
+  const Shown again = session_.reduce();
+  EXPECT_EQ(again.data_commands, DataCommandsSwitch::kUnchanged);
 }
 
 TEST_F(SessionTest, AnEditOpenDuringReduceFollowsItsReference) {

@@ -113,6 +113,17 @@ TEST_F(EditCommands, ReduceKeepsTheListedReferencesAndTheList) {
   EXPECT_EQ(ui::session().listed_references().indices(), (std::vector<std::size_t>{0, 1, 2}));
 }
 
+TEST_F(EditCommands, ReduceToAnEmptyListSwitchesTheDataCommandsOff) {
+  load_directly(kThree);
+  ui::show(ui::session().list({}));
+  pump();
+  for (Widget widget : ui::DataCommands) ASSERT_TRUE(XtIsSensitive(widget)) << XtName(widget);
+  choose("Edit", "Reduce to listed references");
+  EXPECT_TRUE(ui::database().empty());
+  EXPECT_EQ(list_items(reflist()), Lines{});
+  for (Widget widget : ui::DataCommands) EXPECT_FALSE(XtIsSensitive(widget)) << XtName(widget);
+}
+
 TEST_F(EditCommands, AddAfterASearchListsTheNewReferenceToo) {
   load_directly(kThree);
   ui::show(ui::session().list({0}));
@@ -124,6 +135,26 @@ TEST_F(EditCommands, AddAfterASearchListsTheNewReferenceToo) {
                   });
   EXPECT_EQ(list_items(reflist()), (Lines{"12 Doe, J. First Nature 1995", "8    "}));
   EXPECT_EQ(count_line(), "number of references: 4");
+}
+
+TEST_F(EditCommands, AddTakesTheNextFreeRefIdWhenALoadTookTheProposedOne) {
+  load_directly(kThree);
+  const bool ran = while_form_open([this] { choose("Edit", "Add reference"); },
+                                   [&](Widget shell) {
+                                     EXPECT_EQ(text_of(form_field(shell, "Ref. ID:")), "8");
+                                     type_into(form_field(shell, "Title:"), "Added");
+                                     // Renumbered 8 and 10 into the held 7, 9 and 12.
+                                     load_directly("@misc{1,\n}\n@misc{2,\n}\n");
+                                     bring_to_front(shell);
+                                     click(find_in(shell, "form.rowcol.ok"));
+                                   });
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(messages(), "Ref. ID 8 was taken meanwhile, reference stored as 11 \n");
+  std::vector<RefId> ids;
+  for (const Reference& reference : ui::database().references()) ids.push_back(reference.ref_id());
+  EXPECT_EQ(ids, (std::vector<RefId>{12, 7, 9, 8, 10, 11}));
+  EXPECT_EQ(list_items(reflist()).back(), "11  Added  ");
+  EXPECT_EQ(count_line(), "number of references: 6");
 }
 
 TEST_F(EditCommands, AnEditWhoseReferenceWasDeletedMeanwhileIsNotStored) {

@@ -123,6 +123,39 @@ TEST_F(FileCommands, LoadDialogStartsWithBibtexAndRemembersTheFormat) {
   EXPECT_EQ(title_of(XtParent(dialog)), "Load Inspec");
 }
 
+// A click on the chosen format keeps it chosen: the list never shows none.
+TEST_F(FileCommands, ClickOnTheChosenFormatKeepsItChosen) {
+  Widget dialog = open_load_dialog();
+  Widget filetype = find_in(dialog, "*filetype");
+  const auto chosen = [&] {
+    int* positions = nullptr;
+    int selected = 0;
+    std::vector<int> result;
+    if (XmListGetSelectedPos(filetype, &positions, &selected)) {
+      result.assign(positions, positions + selected);
+      XtFree(reinterpret_cast<char*>(positions));
+    }
+    return result;
+  };
+  const auto file_type = [&] {
+    XtPointer user_data = nullptr;
+    XtVaGetValues(dialog, XmNuserData, &user_data, nullptr);
+    return reinterpret_cast<std::intptr_t>(user_data);
+  };
+  click_format(filetype, 1);
+  pump();
+  EXPECT_EQ(chosen(), std::vector<int>{1});
+  EXPECT_EQ(file_type(), 1);
+  EXPECT_EQ(title_of(XtParent(dialog)), "Load BibTeX");
+
+  click_format(filetype, 8);
+  click_format(filetype, 8);
+  pump();
+  EXPECT_EQ(chosen(), std::vector<int>{8});
+  EXPECT_EQ(file_type(), 8);
+  EXPECT_EQ(title_of(XtParent(dialog)), "Load RIS");
+}
+
 // Today's exports: the format picked in the list decides the reader.
 TEST_F(FileCommands, NbibAndRisLoadFromTheDialog) {
   const std::string nbib = sample("export.nbib",

@@ -277,6 +277,60 @@ TEST_F(ReferenceForm, ASecondFormIsNotOpenedWhileOneIsOpen) {
   EXPECT_EQ(ui::database().reference(0).text(kTitle), "Only one");
 }
 
+// Whether `window` is `ancestor` or lies inside it.
+bool window_within(Display* display, Window window, Window ancestor) {
+  while (window != None && window != PointerRoot) {
+    if (window == ancestor) return true;
+    Window root = None;
+    Window parent = None;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, window, &root, &parent, &children, &count)) return false;
+    if (children != nullptr) XFree(children);
+    if (parent == root) return false;
+    window = parent;
+  }
+  return false;
+}
+
+TEST_F(ReferenceForm, ACommandThatNeedsTheFormDeiconifiesRaisesAndFocusesIt) {
+  const auto map_state = [&](Widget shell) {
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display(), XtWindow(shell), &attributes);
+    return attributes.map_state;
+  };
+  const auto focused = [&](Widget shell) {
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display(), &focus, &revert);
+    return window_within(display(), focus, XtWindow(shell));
+  };
+  load_directly("@misc{1,\n}\n");  // the searches need a reference
+  const bool ran = add([&](Widget shell) {
+    for (const auto& [cascade, entry] : {std::pair{"Edit", "Add reference"}, std::pair{"Search", "AND"}}) {
+      XIconifyWindow(display(), XtWindow(shell), DefaultScreen(display()));
+      ASSERT_TRUE(pump_until([&] { return map_state(shell) == IsUnmapped; })) << entry;
+      choose(cascade, entry);
+      EXPECT_TRUE(pump_until([&] { return map_state(shell) == IsViewable; })) << entry;
+      EXPECT_TRUE(pump_until([&] { return focused(shell); })) << entry;
+      EXPECT_EQ(ui::open_form_shell(), shell);
+    }
+    // Shown but behind the main window, which has the focus.
+    bring_to_front(shell_);
+    click(find("main_w.reflist"));
+    pump();
+    ASSERT_FALSE(focused(shell));
+    choose("Edit", "Add reference");
+    EXPECT_TRUE(pump_until([&] { return focused(shell); }));
+    click(form_field(shell, "Title:"));
+    type("Back");
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  EXPECT_TRUE(ran);
+  ASSERT_EQ(ui::database().ref_count(), 2U);
+  EXPECT_EQ(ui::database().reference(1).text(kTitle), "Back");
+}
+
 TEST_F(ReferenceForm, EditShowsLargeIdentifiersWholeAndOtherTypesWithTheCommonFields) {
   load_directly("@Article{18446744073709551615,\n title = {T},\n journal = {J},\n}\n");
   select_line(1);
