@@ -7,7 +7,10 @@
 #include <Xm/MainW.h>
 #include <Xm/PushBG.h>
 #include <Xm/ToggleBG.h>
+// Editres.h needs the Xt types first.
+#include <X11/Xmu/Editres.h>
 
+#include "editres_client.h"
 #include "ui/app.h"
 
 namespace refloom::testing {
@@ -101,6 +104,28 @@ TEST_F(MainWindow, DataCommandsAreTheTwelveEntriesInMenuOrder) {
   EXPECT_EQ(names, (std::vector<std::string>{"New", "Save", "Print", "Edit reference", "Delete reference",
                                              "Reduce to listed references", "Search in all fields", "AND", "OR",
                                              "NOT", "View all references", "Case sensitive"}));
+}
+
+// Widget inspectors (editres) reach the program through a handler on its
+// shell. Motif's shells may carry a copy of their own, so the program's is
+// told apart by taking it away: one fetch of the request fewer.
+TEST_F(MainWindow, TheShellAnswersEditresThroughTheProgramsOwnHandler) {
+  Display* inspector = XOpenDisplay(nullptr);
+  ASSERT_NE(inspector, nullptr);
+  const auto answer = [this] { pump(5); };
+  const EditresTree tree = editres_widget_tree(inspector, XtWindow(shell_), answer);
+  EXPECT_EQ(tree.error, "");
+  const EditresWidget* reflist = tree.find("reflist");
+  ASSERT_NE(reflist, nullptr);
+  EXPECT_EQ(reflist->widget_class, "XmList");
+  ASSERT_EQ(reflist->path.size(), 3U);
+  EXPECT_EQ(tree.widgets.front().widget_class, "Refloom");
+  EXPECT_EQ(tree.find("main_w")->path.back(), reflist->path[1]);
+
+  XtRemoveEventHandler(shell_, 0, True, _XEditResCheckMessages, nullptr);
+  const EditresTree without = editres_widget_tree(inspector, XtWindow(shell_), answer, 2000);
+  EXPECT_EQ(tree.fetches, without.fetches + 1) << "fetches without the handler: " << without.fetches;
+  XCloseDisplay(inspector);
 }
 
 class ReferenceList : public GuiTest {
