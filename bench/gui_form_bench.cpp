@@ -89,6 +89,19 @@ struct Times {
   double change;
 };
 
+// Handles events until the window manager shows the form and everything
+// pending is done, its drawing included.
+void until_shown(Widget shell) {
+  Display* display = XtDisplay(shell);
+  for (;;) {
+    settle();
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, XtWindow(shell), &attributes) && attributes.map_state == IsViewable) break;
+    XtAppProcessEvent(ui::app_context, XtIMAll);
+  }
+  settle();
+}
+
 // Opens the form in edit mode, switches article to incollection (the type
 // with the most fields), and cancels it.
 Times time_form() {
@@ -96,12 +109,12 @@ Times time_form() {
   state.mode = ui::kEditMode;
   auto start = Clock::now();
   ui::open_form(refloom::EntryType{0}, state);
-  settle();
+  until_shown(state.shell);
   const double open = seconds_since(start);
   Widget button = type_button(state.shell, 4);
   start = Clock::now();
   ui::entrytype_cb(button, reinterpret_cast<XtPointer>(std::intptr_t{4}), nullptr);
-  settle();
+  until_shown(state.shell);
   const double change = seconds_since(start);
   ui::form_cancel_cb(nullptr, &state, nullptr);
   settle();
