@@ -363,7 +363,8 @@ TEST_F(ReferenceForm, EditShowsLargeIdentifiersWholeAndOtherTypesWithTheCommonFi
 std::string long_text(std::size_t length, unsigned seed) {
   static const char* const kWords[] = {"measured", "in", "a", "controlled", "population", "over", "twelve",
                                        "months", "with", "results", "that", "suggest", "further", "work"};
-  std::string text = "S" + std::to_string(seed);
+  std::string text(1, 'S');
+  text += std::to_string(seed);
   unsigned state = seed;
   while (text.size() < length) {
     state = state * 1103515245U + 12345U;
