@@ -2,6 +2,7 @@
 
 #include "core/message_stream.h"
 #include "ui/app.h"
+#include "ui/message_dialog.h"
 
 int main(int argc, char** argv) {
   // Messages go out in whole lines when each command is done: a load that
@@ -15,6 +16,6 @@ int main(int argc, char** argv) {
   // shown as soon as they have run.
   while (!XtAppGetExitFlag(refloom::ui::app_context)) {
     XtAppProcessEvent(refloom::ui::app_context, XtIMAll);
-    refloom::ui::messages().flush();
+    refloom::ui::show_messages();
   }
 }
