@@ -107,15 +107,20 @@ TEST(MessageCollector, PassesEveryByteOnUnchanged) {
   collector << "Ref. ID " << 8U << " was taken meanwhile, reference stored as " << 11ULL << " \n";
   collector << 'x' << std::string("\0y", 2) << '\n';
   collector.write("partial", 7);
+  collector.flush();
   EXPECT_EQ(target.str(), std::string("Ref. ID 8 was taken meanwhile, reference stored as 11 \nx\0y\npartial", 66));
   EXPECT_EQ(collector.summary().message_count(), 3U);
   EXPECT_EQ(collector.summary().text(),
             std::string("Ref. ID 8 was taken meanwhile, reference stored as 11 \nx\0y\npartial", 66));
 
-  // Another target from now on; the summary goes on.
+  // Another target from now on; what was written before goes to the old
+  // one, and the summary goes on.
+  collector << " end";
   std::ostringstream other;
   collector.set_target(other);
   collector << "\nmore\n";
+  collector.flush();
+  EXPECT_TRUE(target.str().ends_with("partial end"));
   EXPECT_EQ(other.str(), "\nmore\n");
   EXPECT_EQ(collector.summary().message_count(), 4U);
 }
