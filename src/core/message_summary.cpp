@@ -95,21 +95,24 @@ std::string MessageSummary::text() const {
 
 MessageCollector::MessageCollector(std::ostream& target) : std::ostream(&buffer_) { buffer_.target = &target; }
 
+void MessageCollector::Tee::pass_on() {
+  const auto size = static_cast<std::size_t>(pptr() - pbase());
+  if (size == 0) return;
+  target->rdbuf()->sputn(pbase(), static_cast<std::streamsize>(size));
+  summary.add(std::string_view(pbase(), size));
+  setp(block_, block_ + sizeof block_);
+}
+
 MessageCollector::Tee::int_type MessageCollector::Tee::overflow(int_type c) {
+  pass_on();
   if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-  const char byte = traits_type::to_char_type(c);
-  target->rdbuf()->sputc(byte);
-  summary.add(std::string_view(&byte, 1));
+  *pptr() = traits_type::to_char_type(c);
+  pbump(1);
   return c;
 }
 
-std::streamsize MessageCollector::Tee::xsputn(const char* text, std::streamsize count) {
-  target->rdbuf()->sputn(text, count);
-  summary.add(std::string_view(text, static_cast<std::size_t>(count)));
-  return count;
-}
-
 int MessageCollector::Tee::sync() {
+  pass_on();
   target->flush();
   return target->bad() ? -1 : 0;
 }

@@ -61,22 +61,35 @@ class MessageCollector : public std::ostream {
   MessageCollector(const MessageCollector&) = delete;
   MessageCollector& operator=(const MessageCollector&) = delete;
 
-  void set_target(std::ostream& target) { buffer_.target = &target; }
+  // What was written so far goes to the old target first.
+  void set_target(std::ostream& target) {
+    buffer_.pass_on();
+    buffer_.target = &target;
+  }
   std::ostream& target() const { return *buffer_.target; }
-  MessageSummary& summary() { return buffer_.summary; }
-  const MessageSummary& summary() const { return buffer_.summary; }
+  // The summary of everything written so far.
+  MessageSummary& summary() {
+    buffer_.pass_on();
+    return buffer_.summary;
+  }
 
  private:
-  // No buffer of its own: each write goes straight on to the target's.
+  // Writes gather in a small block and go on to the target and the summary
+  // together, so that a message of many pieces costs one call of each.
   class Tee : public std::streambuf {
    public:
+    Tee() { setp(block_, block_ + sizeof block_); }
     std::ostream* target = nullptr;
     MessageSummary summary;
+    // Hands the gathered bytes to the target and the summary.
+    void pass_on();
 
    protected:
     int_type overflow(int_type c) override;
-    std::streamsize xsputn(const char* text, std::streamsize count) override;
     int sync() override;
+
+   private:
+    char block_[4096];
   };
 
   Tee buffer_;
