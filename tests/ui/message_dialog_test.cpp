@@ -286,6 +286,28 @@ TEST_F(MessageDialog, CommandsWithoutMessagesLeaveItAsItIs) {
   EXPECT_EQ(heading(dialog), "1 message:");
 }
 
+TEST_F(MessageDialog, ClosedByTheWindowManagerItComesBackForTheNextMessages) {
+  load(sample("broken.bib", kGoodAndBroken));
+  Widget dialog = shown_dialog();
+  ASSERT_NE(dialog, nullptr);
+  // What the window manager sends when its close button is used.
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = XtWindow(XtParent(dialog));
+  event.xclient.message_type = XInternAtom(display(), "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display(), "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display(), XtWindow(XtParent(dialog)), False, NoEventMask, &event);
+  ASSERT_TRUE(pump_until([&] { return !is_shown(XtParent(dialog)); }));
+
+  Widget load_dialog = open_load_dialog();
+  type_into(XmFileSelectionBoxGetChild(load_dialog, XmDIALOG_TEXT), "");
+  click(XmFileSelectionBoxGetChild(load_dialog, XmDIALOG_OK_BUTTON));
+  EXPECT_EQ(shown_dialog(), dialog);
+  EXPECT_EQ(shown_messages(dialog), "No file selected! ");
+}
+
 // What a test does while the form waits: the form's own event loop runs,
 // not the fixture's.
 struct InsideForm {
