@@ -47,7 +47,6 @@ class MessageSummary {
   std::vector<std::string> kept_;
   std::string line_;           // the message being written, while kept
   bool line_started_ = false;  // some bytes of a message without its line feed
-  bool line_cut_ = false;      // the message being written was too long
   std::size_t count_ = 0;      // messages ended by a line feed
   std::optional<std::size_t> references_read_;
   std::string load_path_;

@@ -183,16 +183,6 @@ TEST_F(MessageDialog, SavingToADirectorySaysItCannotBeOpened) {
   EXPECT_EQ(messages(), "Cannot open file: " + directory + "\n");
 }
 
-TEST_F(MessageDialog, AnEmptySelectionIsShown) {
-  Widget load_dialog = open_load_dialog();
-  type_into(XmFileSelectionBoxGetChild(load_dialog, XmDIALOG_TEXT), "");
-  click(XmFileSelectionBoxGetChild(load_dialog, XmDIALOG_OK_BUTTON));
-  Widget dialog = shown_dialog();
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(heading(dialog), "1 message:");
-  EXPECT_EQ(shown_messages(dialog), "No file selected! ");
-}
-
 TEST_F(MessageDialog, AddTellsOnScreenThatTheProposedRefIdWasTaken) {
   load_directly("@misc{7,\n}\n@misc{9,\n}\n@misc{12,\n}\n");
   const bool ran = while_form_open([this] { choose("Edit", "Add reference"); },
