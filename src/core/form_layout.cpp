@@ -126,4 +126,15 @@ std::string_view reprint_for_button(int button) { return kReprintValues[button =
 
 int reprint_button(std::string_view reprint) { return reprint == kReprintValues[0] ? 0 : 1; }
 
+std::string_view form_title(FormMode mode) {
+  switch (mode) {
+    case kEditMode:
+      return "Edit reference";
+    case kSearchMode:
+      return "Search references";
+    default:
+      return "Add new reference";
+  }
+}
+
 }  // namespace refloom

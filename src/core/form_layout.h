@@ -1,11 +1,19 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
 #include "core/fields.h"
 
 namespace refloom {
+
+// The form's modes: they give its title, and whether "Ref. ID:" is taken
+// over at Ok.
+enum FormMode : std::int16_t { kAddMode = 0, kEditMode = 1, kSearchMode = 2 };
+
+// The title of the form's window in a mode (any other value: Add's).
+std::string_view form_title(FormMode mode);
 
 // One text field of the reference form: its label and the slot it shows.
 struct FormField {

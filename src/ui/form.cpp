@@ -32,17 +32,6 @@ namespace {
 
 constexpr const char* kFormShellName = "ReferenceForm";
 
-const char* title_of(FormMode mode) {
-  switch (mode) {
-    case kEditMode:
-      return "Edit reference";
-    case kSearchMode:
-      return "Search references";
-    default:
-      return "Add new reference";
-  }
-}
-
 Widget shell_of(Widget widget) {
   while (widget != nullptr && !XtIsWMShell(widget)) widget = XtParent(widget);
   return widget;
@@ -275,7 +264,7 @@ void form_destroyed_cb(Widget, XtPointer client_data, XtPointer) {
 
 void build_shell(EntryType type, FormState& state) {
   state.shell = XtVaCreatePopupShell(kFormShellName, topLevelShellWidgetClass, toplevel, XmNtitle,
-                                     title_of(state.mode), XmNdeleteResponse, XmDO_NOTHING, nullptr);
+                                     form_title(state.mode).data(), XmNdeleteResponse, XmDO_NOTHING, nullptr);
   Atom delete_window = XmInternAtom(XtDisplay(state.shell), const_cast<char*>("WM_DELETE_WINDOW"), False);
   XmAddWMProtocolCallback(state.shell, delete_window, window_closed_cb, &state);
   XtAddCallback(state.shell, XmNdestroyCallback, form_destroyed_cb, &state);

@@ -5,11 +5,14 @@
 #include <cstdint>
 
 #include "core/fields.h"
+#include "core/form_layout.h"
 
 namespace refloom::ui {
 
-// The form's modes: the title, and whether "Ref. ID:" is taken over.
-enum FormMode : std::int16_t { kAddMode = 0, kEditMode = 1, kSearchMode = 2 };
+using refloom::FormMode;
+using refloom::kAddMode;
+using refloom::kEditMode;
+using refloom::kSearchMode;
 
 // What the waiting caller learns: Ok or Cancel (closing the window, or the
 // form's shell going away, counts as Cancel).

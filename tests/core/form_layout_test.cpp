@@ -75,5 +75,11 @@ TEST(FormLayout, EntryTypeButtons) {
   EXPECT_EQ(entry_type_for_button(-1), "article");
 }
 
+TEST(FormLayout, TitlesOfTheModes) {
+  EXPECT_EQ(form_title(kAddMode), "Add new reference");
+  EXPECT_EQ(form_title(kEditMode), "Edit reference");
+  EXPECT_EQ(form_title(kSearchMode), "Search references");
+}
+
 }  // namespace
 }  // namespace refloom
