@@ -69,6 +69,10 @@ class GuiTest : public ::testing::Test {
   void select_line(int position);
   std::string count_line() const;
 
+  // Toolkit warnings and X errors recorded so far in this test; each one
+  // fails the test when it ends.
+  const std::vector<std::string>& toolkit_problems() const;
+
   std::string messages() const { return messages_.str(); }
   void clear_messages() { messages_.str(""); }
 
