@@ -75,19 +75,32 @@ void store(ModelReference& reference, const FormEdits& edits) {
 
 }  // namespace
 
-void CommandModel::added(const FormEdits& edits) {
+std::string CommandModel::added(const FormEdits& edits, RefId proposed) {
+  std::string message;
   ModelReference reference;
-  reference.id = proposed_id();
+  reference.id = proposed;
+  const bool taken = std::any_of(references.begin(), references.end(),
+                                 [&](const ModelReference& held) { return held.id == proposed; });
+  if (taken) {
+    reference.id = proposed_id();
+    message = "Ref. ID " + std::to_string(proposed) + " was taken meanwhile, reference stored as " +
+              std::to_string(reference.id) + " \n";
+  }
   reference.slots[kEntryTypeSlot] = "article";
   store(reference, edits);
   references.push_back(reference);
   listed.push_back(references.size() - 1);
   count_shown = references.size();
   data_commands = true;
+  return message;
 }
 
-void CommandModel::edited(std::size_t position, const FormEdits& edits) {
-  store(references[listed[position - 1]], edits);
+std::string CommandModel::edited(const FormEdits& edits) {
+  const auto target = edit_target;
+  edit_target.reset();
+  if (!target) return "Reference deleted while being edited, changes not stored! \n";
+  store(references[*target], edits);
+  return "";
 }
 
 void CommandModel::deleted(std::size_t position) {
@@ -99,12 +112,22 @@ void CommandModel::deleted(std::size_t position) {
   }
   count_shown = listed.size();
   if (references.empty()) data_commands = false;
+  if (edit_target && *edit_target == index) {
+    edit_target.reset();
+  } else if (edit_target && *edit_target > index) {
+    --*edit_target;
+  }
 }
 
 void CommandModel::reduced() {
   if (references.empty()) return;
   std::vector<ModelReference> kept;
-  for (std::size_t index : listed) kept.push_back(references[index]);
+  std::optional<std::size_t> target;
+  for (std::size_t index : listed) {
+    if (edit_target == index) target = kept.size();
+    kept.push_back(references[index]);
+  }
+  edit_target = target;
   references = std::move(kept);
   for (std::size_t i = 0; i < listed.size(); ++i) listed[i] = i;
   if (references.empty()) data_commands = false;
@@ -201,6 +224,7 @@ void CommandModel::viewed_all() {
 }
 
 void CommandModel::emptied() {
+  edit_target.reset();
   references.clear();
   listed.clear();
   count_shown = 0;

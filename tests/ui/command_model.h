@@ -57,6 +57,8 @@ class CommandModel {
   bool case_sensitive = false;
   std::string title{kProgramTitle};
   std::string current_file;
+  // The database index of the reference an open Edit form belongs to.
+  std::optional<std::size_t> edit_target;
 
   // The first free RefId above the smallest of the first `prefix`
   // references; a duplicate shifts the candidates by one. 1 when the
@@ -67,8 +69,15 @@ class CommandModel {
   // A file whose references, read into an empty database, are `read`; a
   // file that could not be opened changes nothing and is not reported here.
   void loaded(const std::vector<ModelReference>& read, const std::string& path);
-  void added(const FormEdits& edits);
-  void edited(std::size_t position, const FormEdits& edits);
+  // Ok in the form of Add reference, which proposed `proposed`: when a
+  // command run meanwhile took it, the next free one instead. Returns the
+  // message that says so, or nothing.
+  std::string added(const FormEdits& edits, RefId proposed);
+  // Edit reference: the form opens for the reference on a list line, and
+  // Ok stores into that reference wherever other commands moved it; if
+  // they deleted it, nothing is stored. Returns the message that says so.
+  void started_edit(std::size_t position) { edit_target = listed[position - 1]; }
+  std::string edited(const FormEdits& edits);
   void deleted(std::size_t position);
   void reduced();
   void searched_all_fields(SearchMode mode, std::string_view text, bool fold);

@@ -82,7 +82,7 @@ TEST(CommandModel, AddAfterASearchListsTheNewReferenceAndCountsTheDatabase) {
   FormEdits edits;
   edits.slots[kTitle] = "New";
   edits.slots[kYear] = "";  // typed empty: absent
-  model.added(edits);
+  EXPECT_EQ(model.added(edits, model.proposed_id()), "");
   EXPECT_EQ(model.references.back().id, 8U);
   EXPECT_EQ(model.references.back().slots[kEntryTypeSlot], "article");
   EXPECT_EQ(model.references.back().slots[kTitle], "New");
@@ -101,10 +101,52 @@ TEST(CommandModel, EditMakesEmptyFieldsAbsent) {
   model.loaded({reference}, "a.bib");
   FormEdits edits;
   edits.slots[kTitle] = "Changed";
-  model.edited(1, edits);
+  model.started_edit(1);
+  EXPECT_EQ(model.edited(edits), "");
   EXPECT_EQ(model.references[0].slots[kTitle], "Changed");
   EXPECT_FALSE(model.references[0].slots[kNote]);
   EXPECT_EQ(model.references[0].id, 4U);
+}
+
+TEST(CommandModel, AddWhoseProposedRefIdWasTakenMeanwhileTakesTheNextFree) {
+  CommandModel model;
+  model.loaded(with_ids({7, 9, 12}), "a.bib");
+  const RefId proposed = model.proposed_id();
+  model.loaded(with_ids({1, 2}), "b.bib");  // numbered 8 and 10
+  EXPECT_EQ(model.added(FormEdits{}, proposed), "Ref. ID 8 was taken meanwhile, reference stored as 11 \n");
+  EXPECT_EQ(model.references.back().id, 11U);
+  // A proposal still free is kept, even below the next free one.
+  model.emptied();
+  model.loaded(with_ids({3, 4}), "c.bib");
+  EXPECT_EQ(model.added(FormEdits{}, 2), "");
+  EXPECT_EQ(model.references.back().id, 2U);
+}
+
+TEST(CommandModel, AnEditFollowsItsReferenceOrIsNotStored) {
+  CommandModel model;
+  model.loaded({titled(1, "A"), titled(2, "B"), titled(3, "C")}, "a.bib");
+  FormEdits edits;
+  edits.slots[kTitle] = "Changed";
+  model.started_edit(3);
+  model.deleted(1);
+  EXPECT_EQ(model.edited(edits), "");
+  EXPECT_EQ(model.references[1].slots[kTitle], "Changed");
+
+  model.started_edit(1);
+  model.deleted(1);
+  EXPECT_EQ(model.edited(edits), "Reference deleted while being edited, changes not stored! \n");
+
+  model.loaded({titled(4, "D"), titled(5, "E")}, "b.bib");  // C, D, E
+  model.started_edit(2);
+  model.listed = {1};
+  model.reduced();
+  edits.slots[kTitle] = "Kept";
+  EXPECT_EQ(model.edited(edits), "");
+  EXPECT_EQ(model.references[0].slots[kTitle], "Kept");
+
+  model.started_edit(1);
+  model.emptied();
+  EXPECT_EQ(model.edited(edits), "Reference deleted while being edited, changes not stored! \n");
 }
 
 TEST(CommandModel, DeleteAndReduceFollowTheListedSet) {

@@ -278,12 +278,17 @@ class RandomCommands : public GuiTest {
   void map_wide_characters();
 
   void note(const std::string& text) {
-    log_.push_back(text);
-    if (trace_) std::cout << "  " << log_.size() << " " << text << std::endl;
+    log_.push_back(side_command_ ? "(while the form is open) " + text : text);
+    if (trace_) std::cout << "  " << log_.size() << " " << log_.back() << std::endl;
   }
+  // More of the command that opened the form.
   void note_more(const std::string& text) {
-    log_.back() += text;
+    log_[form_entry_] += text;
     if (trace_) std::cout << "      " << text << std::endl;
+  }
+  void note_form_command(const std::string& text) {
+    note(text);
+    form_entry_ = log_.size() - 1;
   }
   void problem(const std::string& text) { problems_ += text + "\n"; }
 
@@ -296,6 +301,8 @@ class RandomCommands : public GuiTest {
   void form_search_command();
   void save_command(bool check);
   void simple_command(const std::string& cascade, const std::string& entry);
+  void side_command();
+  void raise_form_command();
 
   // The form's steps: types into fields and picks options; fills `edits`.
   void fill_form(FormEdits& edits, ui::FormMode mode, std::size_t steps);
@@ -319,7 +326,7 @@ class RandomCommands : public GuiTest {
   bool typeable(std::string_view character) const;
   std::string line_of(const ModelReference& reference) const;
 
-  std::string differences();
+  std::string differences(bool form_open = false);
   void report(std::uint64_t seed, int command, int commands, const std::string& differences);
 
   std::string old_cwd_;
@@ -334,6 +341,8 @@ class RandomCommands : public GuiTest {
   std::string problems_;
   std::string expected_messages_;
   int check_saves_ = 0;
+  std::size_t form_entry_ = 0;  // the log entry of the command that opened the form
+  bool side_command_ = false;
   std::vector<std::string> saved_files_;
 };
 
@@ -585,6 +594,13 @@ void RandomCommands::fill_form(FormEdits& edits, ui::FormMode mode, std::size_t 
       problem("the form went away while it was filled in");
       return;
     }
+    // Now and then another command from the main window, once per form:
+    // the form waits without a grab.
+    if (!side_command_ && random_->chance(8)) {
+      side_command();
+      shell = ui::open_form_shell();
+      if (shell == nullptr) return;
+    }
     const std::size_t roll = random_->below(100);
     if (roll < 10) {
       const std::size_t button = random_->below(std::size(kEntryTypes));
@@ -633,6 +649,81 @@ void RandomCommands::fill_form(FormEdits& edits, ui::FormMode mode, std::size_t 
   }
 }
 
+void RandomCommands::side_command() {
+  note_more(" [another command]");
+  side_command_ = true;
+  clear_messages();
+  expected_messages_.clear();
+  bring_to_front(shell_);
+  const std::size_t roll = random_->below(100);
+  if (!model_.data_commands) {
+    if (roll < 60) {
+      load_command();
+    } else {
+      raise_form_command();
+    }
+  } else if (roll < 25) {
+    load_command();
+  } else if (roll < 45) {
+    delete_command();
+  } else if (roll < 55) {
+    search_all_command();
+  } else if (roll < 62) {
+    note("View all references");
+    simple_command("Search", "View all references");
+    model_.viewed_all();
+  } else if (roll < 70) {
+    note("Reduce to listed references");
+    simple_command("Edit", "Reduce to listed references");
+    model_.reduced();
+  } else if (roll < 74) {
+    note("New");
+    simple_command("File", "New");
+    model_.emptied();
+  } else if (roll < 80) {
+    note("Case sensitive");
+    simple_command("Search", "Case sensitive");
+    model_.toggled_case();
+  } else if (roll < 86) {
+    save_command(false);
+  } else {
+    raise_form_command();
+  }
+  close_message_dialog();
+  const std::string found = differences(true);
+  if (!found.empty()) problems_ = "after a command run while the form was open:\n" + found;
+  clear_messages();
+  expected_messages_.clear();
+  side_command_ = false;
+  Widget form_shell = ui::open_form_shell();
+  if (form_shell == nullptr) {
+    problem("the form closed while another command ran");
+    return;
+  }
+  bring_to_front(form_shell);
+}
+
+// A command that needs the form, chosen while it is open, brings the open
+// form back instead of opening a second one.
+void RandomCommands::raise_form_command() {
+  static const std::pair<const char*, const char*> kFormCommands[] = {
+      {"Edit", "Add reference"}, {"Edit", "Edit reference"}, {"Search", "AND"}, {"Search", "OR"}, {"Search", "NOT"}};
+  const std::size_t count = model_.data_commands ? std::size(kFormCommands) : 1;
+  const auto& [cascade, entry] = kFormCommands[random_->below(count)];
+  note(std::string(entry) + ": brings the open form back");
+  Widget form_shell = ui::open_form_shell();
+  choose(cascade, entry);
+  pump(150);
+  if (ui::open_form_shell() != form_shell) problem(std::string(entry) + " replaced the open form");
+  std::size_t forms = 0;
+  for (Cardinal i = 0; i < shell_->core.num_popups; ++i) {
+    Widget popup = shell_->core.popup_list[i];
+    if (!popup->core.being_destroyed && std::string_view(XtName(popup)) == "ReferenceForm") ++forms;
+  }
+  if (forms != 1) problem(std::to_string(forms) + " forms exist");
+  if (!pump_until([&] { return is_shown(form_shell); }, 3000)) problem("the form is not shown");
+}
+
 void RandomCommands::answer_form(bool ok) {
   note_more(ok ? " Ok" : " Cancel");
   Widget shell = ui::open_form_shell();
@@ -645,7 +736,7 @@ void RandomCommands::answer_form(bool ok) {
 }
 
 void RandomCommands::add_command() {
-  note("Add reference");
+  note_form_command("Add reference");
   const RefId proposed = model_.proposed_id();
   const bool ok = random_->chance(85);
   FormEdits edits;
@@ -658,7 +749,7 @@ void RandomCommands::add_command() {
             fill_form(edits, ui::kAddMode, 1 + random_->below(4));
             answer_form(ok);
           });
-  if (ok) model_.added(edits);
+  if (ok) expected_messages_ += model_.added(edits, proposed);
 }
 
 void RandomCommands::edit_command() {
@@ -670,9 +761,10 @@ void RandomCommands::edit_command() {
     return;
   }
   const std::size_t position = 1 + random_->below(model_.listed.size());
-  note("Edit reference on line " + std::to_string(position));
+  note_form_command("Edit reference on line " + std::to_string(position));
   select_line(static_cast<int>(position));
   const ModelReference reference = model_.references[model_.listed[position - 1]];
+  model_.started_edit(position);
   const bool ok = random_->chance(80);
   FormEdits edits;
   in_form([this] { choose("Edit", "Edit reference"); },
@@ -684,7 +776,11 @@ void RandomCommands::edit_command() {
             fill_form(edits, ui::kEditMode, 1 + random_->below(4));
             answer_form(ok);
           });
-  if (ok) model_.edited(position, edits);
+  if (ok) {
+    expected_messages_ += model_.edited(edits);
+  } else {
+    model_.edit_target.reset();
+  }
 }
 
 void RandomCommands::delete_command() {
@@ -744,7 +840,7 @@ void RandomCommands::search_all_command() {
 void RandomCommands::form_search_command() {
   static const char* const kEntries[] = {"AND", "OR", "NOT"};
   const std::size_t mode_index = random_->below(3);
-  note(std::string(kEntries[mode_index]) + " through the form");
+  note_form_command(std::string(kEntries[mode_index]) + " through the form");
   const bool ok = random_->chance(90);
   FormEdits edits;
   in_form([&] { choose("Search", kEntries[mode_index]); },
@@ -1054,7 +1150,7 @@ std::string RandomCommands::line_of(const ModelReference& reference) const {
   return utf8_ ? shown_list_line(real) : list_line(real);
 }
 
-std::string RandomCommands::differences() {
+std::string RandomCommands::differences(bool form_open) {
   std::ostringstream out;
   out << problems_;
 
@@ -1122,7 +1218,7 @@ std::string RandomCommands::differences() {
   for (const std::string& problem_text : toolkit_problems()) out << problem_text << "\n";
 
   // Every command ends with its windows closed.
-  if (ui::form_is_open()) out << "the form is still open\n";
+  if (ui::form_is_open() != form_open) out << (form_open ? "the form closed\n" : "the form is still open\n");
   for (Widget dialog : {ui::load_dialog, ui::save_dialog, ui::latex_dialog}) {
     if (dialog != nullptr && XtIsManaged(dialog)) out << "a file dialog is still open\n";
   }
@@ -1135,7 +1231,7 @@ void RandomCommands::report(std::uint64_t seed, int command, int commands, const
   std::ostringstream out;
   out << "random commands failed: seed " << seed << ", command " << command << " of " << commands << ", locale "
       << locale_name() << "\n"
-      << found << "command log:\n";
+      << found << "command log (commands run while the form was open have entries of their own):\n";
   for (std::size_t i = 0; i < log_.size(); ++i) out << "  " << i + 1 << " " << log_[i] << "\n";
   char program[4096] = {};
   const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
