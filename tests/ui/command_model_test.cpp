@@ -239,7 +239,7 @@ TEST(CommandModel, NewEmptiesAndKeepsTheCurrentFile) {
 TEST(CommandModel, ValuesASavedFileCannotCarryComeBackProtected) {
   EXPECT_EQ(value_after_save("plain"), "plain");
   EXPECT_EQ(value_after_save("a \"quote\" {balanced}"), "a \"quote\" {balanced}");  // written in braces
-  EXPECT_EQ(value_after_save("open { only"), "open { only");                      // quotes carry it
+  EXPECT_EQ(value_after_save("open { only"), "open { only");                        // quotes carry it
   EXPECT_EQ(value_after_save("\"x{"), "{\"}x{");
   EXPECT_EQ(value_after_save("a{\"}b\"}"), "a{\"}b{\"}}");
   EXPECT_EQ(value_after_save("end\\"), "end\\");  // braces balance: written in braces

@@ -72,7 +72,8 @@ const PreparedFile kPreparedFiles[] = {
      "author     = \"Smithson, Ann-Kathrin\",\n"
      "booktitle  = \"Proceedings of the 3rd Meeting\",\n"
      "note       = \"\xCE\xB1-helix\",\n"
-     "title      = \"Stra\xC3\x9F" "e und Caf\xC3\xA9\",\n"
+     "title      = \"Stra\xC3\x9F"
+     "e und Caf\xC3\xA9\",\n"
      "year       = \"19999\",\n"
      "}\n\n"
      "@misc{10,\n"
@@ -146,9 +147,9 @@ struct WideCharacter {
   KeySym keysym;
 };
 const WideCharacter kWideCharacters[] = {
-    {"\xC3\xA9", XK_eacute},  {"\xC3\xBC", XK_udiaeresis}, {"\xC3\x9F", XK_ssharp},
-    {"\xCE\xB1", 0x7e1},      // Greek alpha
-    {"\xE2\x82\xAC", 0x20ac},  // euro sign
+    {"\xC3\xA9", XK_eacute},     {"\xC3\xBC", XK_udiaeresis},
+    {"\xC3\x9F", XK_ssharp},     {"\xCE\xB1", 0x7e1},  // Greek alpha
+    {"\xE2\x82\xAC", 0x20ac},                          // euro sign
     {"\xE5\x8C\x97", 0x1005317},
 };
 
@@ -159,20 +160,34 @@ struct LabelSlot {
   int slot;
 };
 constexpr LabelSlot kLabelSlots[] = {
-    {"Ref. ID:", kRefIdSlot},  {"Key:", kKey},
-    {"Crossref:", kCrossref},  {"Howpublished:", kHowpublished},
-    {"Journal:", kJournal},    {"Volume:", kVolume},
-    {"Number:", kNumber},      {"Edition:", kEdition},
-    {"Month:", kMonth},        {"Chapter:", kChapter},
-    {"Pages:", kPages},        {"Year:", kYear},
-    {"Title:", kTitle},        {"Booktitle:", kBooktitle},
-    {"Series:", kSeries},      {"Type:", kType},
-    {"Author:", kAuthor},      {"Institution:", kInstitution},
-    {"Organization:", kOrganization}, {"School:", kSchool},
-    {"Editor:", kEditor},      {"Publisher:", kPublisher},
-    {"Address:", kAddress},    {"Abstract:", kAbstract},
-    {"Keyword:", kKeyword},    {"Note:", kNote},
-    {"Annote:", kAnnote},      {"Comment:", kComment},
+    {"Ref. ID:", kRefIdSlot},
+    {"Key:", kKey},
+    {"Crossref:", kCrossref},
+    {"Howpublished:", kHowpublished},
+    {"Journal:", kJournal},
+    {"Volume:", kVolume},
+    {"Number:", kNumber},
+    {"Edition:", kEdition},
+    {"Month:", kMonth},
+    {"Chapter:", kChapter},
+    {"Pages:", kPages},
+    {"Year:", kYear},
+    {"Title:", kTitle},
+    {"Booktitle:", kBooktitle},
+    {"Series:", kSeries},
+    {"Type:", kType},
+    {"Author:", kAuthor},
+    {"Institution:", kInstitution},
+    {"Organization:", kOrganization},
+    {"School:", kSchool},
+    {"Editor:", kEditor},
+    {"Publisher:", kPublisher},
+    {"Address:", kAddress},
+    {"Abstract:", kAbstract},
+    {"Keyword:", kKeyword},
+    {"Note:", kNote},
+    {"Annote:", kAnnote},
+    {"Comment:", kComment},
 };
 
 int slot_of_label(std::string_view label) {
@@ -182,8 +197,8 @@ int slot_of_label(std::string_view label) {
   return -1;
 }
 
-constexpr std::string_view kEntryTypes[] = {"article",  "book",          "booklet", "inbook",    "incollection",
-                                            "inproceedings", "manual", "mastersthesis", "misc", "phdthesis",
+constexpr std::string_view kEntryTypes[] = {"article",       "book",       "booklet",       "inbook", "incollection",
+                                            "inproceedings", "manual",     "mastersthesis", "misc",   "phdthesis",
                                             "proceedings",   "techreport", "unpublished"};
 constexpr std::string_view kReprints[] = {"IN FILE", "NOT IN FILE"};
 
@@ -262,7 +277,8 @@ class RandomCommands : public GuiTest {
   }
 
   int commands_per_sequence(int otherwise) const {
-    return static_cast<int>(number_from_environment("REFLOOM_COMMANDS").value_or(static_cast<std::uint64_t>(otherwise)));
+    return static_cast<int>(
+        number_from_environment("REFLOOM_COMMANDS").value_or(static_cast<std::uint64_t>(otherwise)));
   }
 
   // Runs one sequence of `commands` commands (fewer once `deadline` has
@@ -421,66 +437,78 @@ int RandomCommands::run_sequence(std::uint64_t seed, int commands, Clock::time_p
 }
 
 void RandomCommands::random_command() {
+  enum class Command { kLoad, kAdd, kEdit, kDelete, kReduce, kSearchAll, kFormSearch, kViewAll, kCase, kNew, kSave };
   struct Choice {
+    Command command;
     int weight;
     bool needs_data;
-    void (RandomCommands::*run)();
   };
   static const Choice kChoices[] = {
-      {11, false, &RandomCommands::load_command},
-      {14, false, &RandomCommands::add_command},
-      {13, true, &RandomCommands::edit_command},
-      {8, true, &RandomCommands::delete_command},
-      {3, true, nullptr},  // Reduce
-      {13, true, &RandomCommands::search_all_command},
-      {11, true, &RandomCommands::form_search_command},
-      {6, true, nullptr},  // View all
-      {5, true, nullptr},  // Case sensitive
-      {2, true, nullptr},  // New
-      {7, true, nullptr},  // Save
+      {Command::kLoad, 11, false},      {Command::kAdd, 14, false},   {Command::kEdit, 13, true},
+      {Command::kDelete, 8, true},      {Command::kReduce, 3, true},  {Command::kSearchAll, 13, true},
+      {Command::kFormSearch, 11, true}, {Command::kViewAll, 6, true}, {Command::kCase, 5, true},
+      {Command::kNew, 2, true},         {Command::kSave, 7, true},
   };
   // An empty listing of a held database is where Reduce, Edit and Delete
   // meet their edge cases: Reduce is tried more often there.
-  const auto weight = [&](std::size_t index) {
-    const Choice& choice = kChoices[index];
+  const auto weight = [&](const Choice& choice) {
     if (choice.needs_data && !model_.data_commands) return 0;
-    if (index == 4 && model_.listed.empty()) return 30;
+    if (choice.command == Command::kReduce && model_.listed.empty()) return 30;
     return choice.weight;
   };
   int total = 0;
-  for (std::size_t index = 0; index < std::size(kChoices); ++index) total += weight(index);
+  for (const Choice& choice : kChoices) total += weight(choice);
   int pick = static_cast<int>(random_->below(static_cast<std::size_t>(total)));
-  std::size_t chosen = 0;
-  for (; chosen < std::size(kChoices); ++chosen) {
-    if (pick < weight(chosen)) break;
-    pick -= weight(chosen);
+  Command chosen = Command::kLoad;
+  for (const Choice& choice : kChoices) {
+    if (pick < weight(choice)) {
+      chosen = choice.command;
+      break;
+    }
+    pick -= weight(choice);
   }
   switch (chosen) {
-    case 4:
+    case Command::kLoad:
+      load_command();
+      return;
+    case Command::kAdd:
+      add_command();
+      return;
+    case Command::kEdit:
+      edit_command();
+      return;
+    case Command::kDelete:
+      delete_command();
+      return;
+    case Command::kReduce:
       note("Reduce to listed references");
       simple_command("Edit", "Reduce to listed references");
       model_.reduced();
       return;
-    case 7:
+    case Command::kSearchAll:
+      search_all_command();
+      return;
+    case Command::kFormSearch:
+      form_search_command();
+      return;
+    case Command::kViewAll:
       note("View all references");
       simple_command("Search", "View all references");
       model_.viewed_all();
       return;
-    case 8:
+    case Command::kCase:
       note("Case sensitive");
       simple_command("Search", "Case sensitive");
       model_.toggled_case();
       return;
-    case 9:
+    case Command::kNew:
       note("New");
       simple_command("File", "New");
       model_.emptied();
       return;
-    case 10:
+    case Command::kSave:
       save_command(false);
       return;
-    default:
-      (this->*kChoices[chosen].run)();
   }
 }
 
@@ -583,7 +611,8 @@ void RandomCommands::check_form_shows(Widget shell, const ModelReference* refere
       if (utf8_) expected = utf8_for_display(expected);
     }
     const std::string shown = text_of(form_field(shell, label));
-    if (shown != expected) problem("the form shows " + label + " " + in_quotes(shown) + ", expected " + in_quotes(expected));
+    if (shown != expected)
+      problem("the form shows " + label + " " + in_quotes(shown) + ", expected " + in_quotes(expected));
   }
 }
 
@@ -744,7 +773,8 @@ void RandomCommands::add_command() {
           [&](Widget shell) {
             if (title_of(shell) != "Add new reference") problem("form title " + in_quotes(title_of(shell)));
             const std::string id = text_of(form_field(shell, "Ref. ID:"));
-            if (id != std::to_string(proposed)) problem("Add proposes Ref. ID " + id + ", expected " + std::to_string(proposed));
+            if (id != std::to_string(proposed))
+              problem("Add proposes Ref. ID " + id + ", expected " + std::to_string(proposed));
             check_form_shows(shell, nullptr);
             fill_form(edits, ui::kAddMode, 1 + random_->below(4));
             answer_form(ok);
@@ -883,7 +913,8 @@ void RandomCommands::save_command(bool check) {
   struct stat status;
   const bool exists = stat(name.c_str(), &status) == 0;
   const bool yes = random_->chance(70);
-  note((check ? "Save (read back) " : "Save ") + name + (exists ? (yes ? ", Yes to the question" : ", No to the question") : ""));
+  note((check ? "Save (read back) " : "Save ") + name +
+       (exists ? (yes ? ", Yes to the question" : ", No to the question") : ""));
 
   Widget dialog = open_save_dialog();
   if (dialog == nullptr) return;
@@ -934,7 +965,9 @@ void RandomCommands::read_back_saved(const std::string& path) {
   }
   for (std::size_t i = 0; i < back.size(); ++i) {
     const ModelReference& held = model_.references[i];
-    if (back[i].id != held.id) problem(path + ": reference " + std::to_string(i) + " reads back as " + std::to_string(back[i].id) + ", held " + std::to_string(held.id));
+    if (back[i].id != held.id)
+      problem(path + ": reference " + std::to_string(i) + " reads back as " + std::to_string(back[i].id) + ", held " +
+              std::to_string(held.id));
     for (std::size_t slot = 1; slot < kSlotCount; ++slot) {
       std::optional<std::string> expected;
       const auto& text = held.slots[slot];
@@ -1132,8 +1165,10 @@ std::string RandomCommands::search_text(int slot) {
       if (!ok) continue;
       if (random_->chance(30)) {
         for (char& c : piece) {
-          if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-          else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+          if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+          else if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
         }
       }
       return piece;
@@ -1162,7 +1197,8 @@ std::string RandomCommands::differences(bool form_open) {
   }
 
   const std::string count = "number of references: " + std::to_string(model_.count_shown);
-  if (count_line() != count) out << "the count line shows " << in_quotes(count_line()) << ", expected " << in_quotes(count) << "\n";
+  if (count_line() != count)
+    out << "the count line shows " << in_quotes(count_line()) << ", expected " << in_quotes(count) << "\n";
 
   if (model_.data_commands != !model_.references.empty()) {
     out << "model: the data commands are " << (model_.data_commands ? "on" : "off") << " with "
@@ -1187,8 +1223,8 @@ std::string RandomCommands::differences(bool form_open) {
         const auto& is = held[i].slots[slot];
         const auto& should = model_.references[i].slots[slot];
         if (is != should) {
-          out << "reference " << i << " slot " << slot << " holds " << (is ? in_quotes(*is) : "nothing") << ", expected "
-              << (should ? in_quotes(*should) : "nothing") << "\n";
+          out << "reference " << i << " slot " << slot << " holds " << (is ? in_quotes(*is) : "nothing")
+              << ", expected " << (should ? in_quotes(*should) : "nothing") << "\n";
         }
       }
     }
