@@ -861,8 +861,7 @@ void RandomCommands::search_all_command() {
   Widget mbox = open_search_dialog();
   if (mbox == nullptr) return;
   if (mode_index != 0) click(find_in(mbox, std::string("rowcol.") + kToggles[mode_index]));
-  click(find_in(mbox, "rowcol.text"));
-  type_text(text);
+  type_into_field(find_in(mbox, "rowcol.text"), text);
   click(XmMessageBoxGetChild(mbox, ok ? XmDIALOG_OK_BUTTON : XmDIALOG_CANCEL_BUTTON));
   if (ok) model_.searched_all_fields(static_cast<SearchMode>(mode_index + 1), text, !model_.case_sensitive);
 }
@@ -1076,18 +1075,36 @@ void RandomCommands::type_into_field(Widget field, std::string_view text) {
   if (field == nullptr) return;
   Widget shell = field;
   while (!XtIsShell(shell)) shell = XtParent(shell);
-  // A window that has just been mapped may get its focus from the window
-  // manager only after the click: click again until the field has it.
-  for (int tries = 0; XmGetFocusWidget(shell) != field && tries < 5; ++tries) {
-    if (tries > 0) pump(100);
+  // The keyboard goes to the field once the window manager has given its
+  // window the focus (a window just mapped or raised may get it only after
+  // the click) and the toolkit has given the field the focus within it.
+  const auto focused = [&] {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display(), &focus, &revert);
+    bool in_shell = false;
+    for (Window window = focus; window != 0 && window != PointerRoot && !in_shell;) {
+      in_shell = window == XtWindow(shell);
+      Window root = 0;
+      Window parent = 0;
+      Window* children = nullptr;
+      unsigned count = 0;
+      if (!XQueryTree(display(), window, &root, &parent, &children, &count)) break;
+      if (children != nullptr) XFree(children);
+      window = parent == root ? 0 : parent;
+    }
+    return in_shell && XmGetFocusWidget(shell) == field;
+  };
+  for (int tries = 0; tries < 5 && !focused(); ++tries) {
     const auto point = visible_point(field);
     if (!point) {
       problem("a field lies off the screen");
       return;
     }
     click_at(field, point->first, point->second);
+    pump_until(focused, 500);
   }
-  if (XmGetFocusWidget(shell) != field) {
+  if (!focused()) {
     problem("clicks on a field did not give it the keyboard focus");
     return;
   }
