@@ -109,7 +109,12 @@ const PreparedFile kPreparedFiles[] = {
      "  DOI = {10.1000/xyz}\n"
      "}\n"
      "\n"
-     "@book{jones99, title = {Comma {First}}, year = {1999}, author = {Jones, Carl}}\n"},
+     "@book{jones99, title = {Comma {First}}, year = {1999}, author = {Jones, Carl}}\n"
+     "\n"
+     "@Online{web1,\n"
+     "  title = {A type the form does not know},\n"
+     "  note = {Seen 2024},\n"
+     "}\n"},
     {"export.nbib", kNbibFile,
      "PMID- 1001\n"
      "TI  - A PubMed title about \xCE\xB1 waves.\n"
@@ -189,6 +194,31 @@ constexpr LabelSlot kLabelSlots[] = {
     {"Annote:", kAnnote},
     {"Comment:", kComment},
 };
+
+// The fields that hold several lines (the rows and the bottom block).
+bool multi_line(int slot) {
+  switch (slot) {
+    case kTitle:
+    case kBooktitle:
+    case kSeries:
+    case kType:
+    case kAuthor:
+    case kInstitution:
+    case kOrganization:
+    case kSchool:
+    case kEditor:
+    case kPublisher:
+    case kAddress:
+    case kAbstract:
+    case kKeyword:
+    case kNote:
+    case kAnnote:
+    case kComment:
+      return true;
+    default:
+      return false;
+  }
+}
 
 int slot_of_label(std::string_view label) {
   for (const LabelSlot& entry : kLabelSlots) {
@@ -337,7 +367,8 @@ class RandomCommands : public GuiTest {
   void close_message_dialog();
   void read_back_saved(const std::string& path);
 
-  std::string random_text();
+  // A text to type; line breaks only into a field of several lines.
+  std::string random_text(bool line_breaks = false);
   std::string search_text(int slot);
   bool typeable(std::string_view character) const;
   std::string line_of(const ModelReference& reference) const;
@@ -666,7 +697,7 @@ void RandomCommands::fill_form(FormEdits& edits, ui::FormMode mode, std::size_t 
         text = std::to_string(random_->below(20));
       }
     } else {
-      text = mode == ui::kSearchMode ? search_text(slot) : random_text();
+      text = mode == ui::kSearchMode ? search_text(slot) : random_text(multi_line(slot));
     }
     note_more(" [" + label + " " + in_quotes(text) + "]");
     type_into_field(form_field(shell, label), text);
@@ -1016,6 +1047,11 @@ void RandomCommands::type_text(std::string_view text) {
       ++i;
       continue;
     }
+    if (byte == '\n') {
+      key(XK_Return);  // a line break in a multi-line field
+      ++i;
+      continue;
+    }
     bool typed = false;
     for (const WideCharacter& character : kWideCharacters) {
       if (text.substr(i).starts_with(character.utf8)) {
@@ -1132,14 +1168,16 @@ bool RandomCommands::typeable(std::string_view character) const {
   return false;
 }
 
-std::string RandomCommands::random_text() {
+std::string RandomCommands::random_text(bool line_breaks) {
   static const std::string_view kPunctuation = " {}\"',.-:;\\&%#_~^()";
   if (random_->chance(8)) return "";
   const std::size_t length = 1 + random_->below(12);
   std::string text;
   for (std::size_t i = 0; i < length; ++i) {
     const std::size_t roll = random_->below(100);
-    if (roll < 50) {
+    if (line_breaks && roll < 4) {
+      text += '\n';
+    } else if (roll < 50) {
       const char letter = static_cast<char>('a' + random_->below(26));
       text += random_->chance(30) ? static_cast<char>(letter - 'a' + 'A') : letter;
     } else if (roll < 60) {
