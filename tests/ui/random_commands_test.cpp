@@ -606,6 +606,10 @@ void RandomCommands::load_command() {
   Widget dialog = open_load_dialog();
   if (dialog == nullptr) return;
   click_format(dialog, type);
+  const std::string title = "Load " + std::string(file_type_label(type));
+  if (title_of(XtParent(dialog)) != title) {
+    problem("the Load dialog's title is " + in_quotes(title_of(XtParent(dialog))) + ", expected " + in_quotes(title));
+  }
   type_into_field(XmFileSelectionBoxGetChild(dialog, XmDIALOG_TEXT), name);
   click(XmFileSelectionBoxGetChild(dialog, XmDIALOG_OK_BUTTON));
   close_message_dialog();
@@ -1327,9 +1331,8 @@ void RandomCommands::report(std::uint64_t seed, int command, int commands, const
   char program[4096] = {};
   const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
   if (length <= 0) program[0] = '\0';
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   out << "replay: sh scripts/with-display.sh env REFLOOM_SEED=" << seed << " REFLOOM_COMMANDS=" << commands << " "
-      << program << " --gtest_filter=" << info->test_suite_name() << "." << info->name() << "\n";
+      << program << " --gtest_filter=RandomCommands.FixedSeed\n";
   ADD_FAILURE() << out.str();
 }
 
@@ -1344,15 +1347,21 @@ std::uint64_t clock_seed() {
          (static_cast<std::uint64_t>(getpid()) << 32);
 }
 
+// A replay (REFLOOM_SEED set) runs to its end, however long it takes.
+Clock::time_point short_run_deadline() {
+  if (number_from_environment("REFLOOM_SEED")) return Clock::time_point::max();
+  return Clock::now() + kShortRunLimit;
+}
+
 TEST_F(RandomCommands, FixedSeed) {
   const std::uint64_t seed = number_from_environment("REFLOOM_SEED").value_or(kFixedSeed);
-  const int ran = run_sequence(seed, commands_per_sequence(kShortRun), Clock::now() + kShortRunLimit);
+  const int ran = run_sequence(seed, commands_per_sequence(kShortRun), short_run_deadline());
   std::cout << ran << " commands without a failure" << std::endl;
 }
 
 TEST_F(RandomCommands, SeedFromTheClock) {
   const std::uint64_t seed = number_from_environment("REFLOOM_SEED").value_or(clock_seed());
-  const int ran = run_sequence(seed, commands_per_sequence(kShortRun), Clock::now() + kShortRunLimit);
+  const int ran = run_sequence(seed, commands_per_sequence(kShortRun), short_run_deadline());
   std::cout << ran << " commands without a failure" << std::endl;
 }
 
