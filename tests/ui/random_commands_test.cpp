@@ -1239,6 +1239,35 @@ std::string RandomCommands::search_text(int slot) {
 
 // --- Checks -----------------------------------------------------------------
 
+// The whole text of a list item, its line breaks included: a line feed in
+// a field makes the item a compound string of two lines (separators).
+std::string item_text(XmString item) {
+  std::string text;
+  XmStringContext context = nullptr;
+  if (!XmStringInitContext(&context, item)) return text;
+  char* segment = nullptr;
+  XmStringCharSet charset = nullptr;
+  XmStringDirection direction = 0;
+  Boolean separator = False;
+  while (XmStringGetNextSegment(context, &segment, &charset, &direction, &separator)) {
+    text += segment;
+    if (separator) text += '\n';
+    XtFree(segment);
+    XtFree(charset);
+  }
+  XmStringFreeContext(context);
+  return text;
+}
+
+std::vector<std::string> list_lines() {
+  XmStringTable items = nullptr;
+  int count = 0;
+  XtVaGetValues(ui::reflist, XmNitems, &items, XmNitemCount, &count, nullptr);
+  std::vector<std::string> lines;
+  for (int i = 0; i < count; ++i) lines.push_back(item_text(items[i]));
+  return lines;
+}
+
 std::string RandomCommands::line_of(const ModelReference& reference) const {
   const Reference real = real_reference(reference);
   return utf8_ ? shown_list_line(real) : list_line(real);
@@ -1250,7 +1279,7 @@ std::string RandomCommands::differences(bool form_open) {
 
   std::vector<std::string> expected_lines;
   for (std::size_t index : model_.listed) expected_lines.push_back(line_of(model_.references[index]));
-  const std::vector<std::string> lines = list_items(ui::reflist);
+  const std::vector<std::string> lines = list_lines();
   if (lines != expected_lines) {
     out << "the list shows\n" << lines_text(lines) << "  expected\n" << lines_text(expected_lines);
   }
