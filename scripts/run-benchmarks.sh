@@ -52,6 +52,15 @@ if [ -x "$build/bench/gui_load_bench" ]; then
   LC_ALL=C.UTF-8 XAPPLRESDIR="$(cd "$(dirname "$0")/.." && pwd)/data/app-defaults" \
     sh "$(dirname "$0")/with-display.sh" "$build/bench/gui_load_bench" "$data/utf8-100k.bib" | sed 's/^/  /'
 fi
+if [ -x "$build/bench/gui_form_bench" ]; then
+  # Edit on a reference with long texts, and an entry type switch, in both
+  # locales (the C locale keeps one byte per character in the text widget).
+  for locale in C.UTF-8 C; do
+    echo "Reference form with long texts, LC_ALL=$locale, Xft font:"
+    LC_ALL=$locale XAPPLRESDIR="$(cd "$(dirname "$0")/.." && pwd)/data/app-defaults" \
+      sh "$(dirname "$0")/with-display.sh" "$build/bench/gui_form_bench" | sed 's/^/  /'
+  done
+fi
 if [ -x "$build/bench/search_bench" ]; then
   echo "Searches on 200,000 references:"
   sh "$(dirname "$0")/with-display.sh" "$build/bench/search_bench" "$data/big200k.bib" | sed 's/^/  /'

@@ -17,9 +17,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/form_layout.h"
 #include "ui/app.h"
+#include "ui/line_ends.h"
 #include "ui/xm_util.h"
 
 namespace refloom::ui {
@@ -75,21 +78,58 @@ Widget make_row_label(Widget parent, std::string_view text, Widget above, Widget
   return label;
 }
 
+Arg arg(const char* name, XtArgVal value) { return Arg{const_cast<char*>(name), value}; }
+Arg arg(const char* name, Widget widget) { return arg(name, reinterpret_cast<XtArgVal>(widget)); }
+
+// A text field, created with every resource of its layout and no text:
+// fill_texts gives it its text once the form is laid out.
+Widget make_text(Widget parent, int slot, std::vector<Arg> layout) {
+  layout.push_back(arg(XmNuserData, reinterpret_cast<XtArgVal>(to_client_data(slot))));
+  Widget text = XtCreateManagedWidget("text", xmTextWidgetClass, parent, layout.data(),
+                                      static_cast<Cardinal>(layout.size()));
+  speed_up_line_ends(text);
+  return text;
+}
+
 // A text field showing an edit buffer slot, taken over when it loses the
 // keyboard focus.
-Widget make_text(Widget parent, int slot) {
-  Widget text = XtVaCreateManagedWidget("text", xmTextWidgetClass, parent, XmNvalue,
-                                        shown_text(database().edit_buffer().text(slot)).c_str(), XmNuserData,
-                                        to_client_data(slot), nullptr);
+Widget make_slot_text(Widget parent, int slot, std::vector<Arg> layout) {
+  Widget text = make_text(parent, slot, std::move(layout));
   XtAddCallback(text, XmNlosingFocusCallback, field_cb, to_client_data(slot));
   return text;
 }
 
-Widget make_multiline_text(Widget parent, const FormField& field) {
-  Widget text = make_text(parent, field.slot);
-  XtVaSetValues(text, XmNeditMode, XmMULTI_LINE_EDIT, XmNrows, field.rows, nullptr);
-  if (field.word_wrap) XtVaSetValues(text, XmNwordWrap, True, nullptr);
-  return text;
+// Gives the text fields among a container's children their texts: the
+// "Ref. ID:" the RefId in decimal, the others their slots. Done after the
+// layout, so that the toolkit wraps a long text once, for its final width,
+// and not again for each resource and size it passes through.
+void fill_texts(Widget parent) {
+  const EditBuffer& buffer = database().edit_buffer();
+  WidgetList children = nullptr;
+  Cardinal count = 0;
+  XtVaGetValues(parent, XmNchildren, &children, XmNnumChildren, &count, nullptr);
+  for (Cardinal i = 0; i < count; ++i) {
+    if (!XmIsText(children[i])) continue;
+    XtPointer data = nullptr;
+    XtVaGetValues(children[i], XmNuserData, &data, nullptr);
+    const int slot = from_client_data<int>(data);
+    std::string value;
+    if (slot == kRefIdSlot) {
+      char number[24];
+      std::snprintf(number, sizeof number, "%" PRIu64, buffer.ref_id);
+      value = number;
+    } else {
+      value = shown_text(buffer.text(slot));
+    }
+    if (!value.empty()) XmTextSetString(children[i], value.data());
+  }
+}
+
+// The resources of a multi-line field, before its attachments.
+std::vector<Arg> multiline_layout(const FormField& field) {
+  std::vector<Arg> layout = {arg(XmNeditMode, XmMULTI_LINE_EDIT), arg(XmNrows, field.rows)};
+  if (field.word_wrap) layout.push_back(arg(XmNwordWrap, True));
+  return layout;
 }
 
 Widget make_option_menu(Widget parent, const char* const* names, int count, int initial, XtCallbackProc callback) {
@@ -115,18 +155,15 @@ Widget make_option_menu(Widget parent, const char* const* names, int count, int 
 void build_top_row(Widget rowcol, EntryType type, FormState& state) {
   EditBuffer& buffer = database().edit_buffer();
   for (const FormField& field : top_fields()) {
-    Widget text;
+    const std::vector<Arg> layout = {arg(XmNcolumns, field.columns)};
     if (field.slot == kRefIdSlot) {
       make_wide_label(rowcol, field.label);
-      char number[24];
-      std::snprintf(number, sizeof number, "%" PRIu64, buffer.ref_id);
-      text = XtVaCreateManagedWidget("text", xmTextWidgetClass, rowcol, XmNvalue, number, nullptr);
+      Widget text = make_text(rowcol, kRefIdSlot, layout);
       XtAddCallback(text, XmNlosingFocusCallback, refid_cb, &state);
     } else {
       make_label(rowcol, field.label);
-      text = make_text(rowcol, field.slot);
+      make_slot_text(rowcol, field.slot, layout);
     }
-    XtVaSetValues(text, XmNcolumns, field.columns, nullptr);
   }
 
   std::array<const char*, kEntryTypeNames.size()> names;
@@ -156,10 +193,10 @@ Widget build_band(Widget form, Widget rowcol, EntryType type) {
     Widget label = make_label(form, field.label);
     XtVaSetValues(label, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, rowcol, XmNleftAttachment, left,
                   XmNleftWidget, previous_text, nullptr);
-    Widget text = make_text(form, field.slot);
-    XtVaSetValues(text, XmNcolumns, field.columns, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, label,
-                  XmNleftAttachment, left, XmNleftWidget, previous_text, nullptr);
-    previous_text = text;
+    previous_text = make_slot_text(form, field.slot,
+                                   {arg(XmNcolumns, field.columns), arg(XmNtopAttachment, XmATTACH_WIDGET),
+                                    arg(XmNtopWidget, label), arg(XmNleftAttachment, left),
+                                    arg(XmNleftWidget, previous_text)});
   }
   return previous_text;
 }
@@ -168,10 +205,11 @@ Widget build_band(Widget form, Widget rowcol, EntryType type) {
 Widget build_rows(Widget form, Widget above, EntryType type) {
   for (const FormField& field : row_fields(type)) {
     Widget label = make_row_label(form, field.label, above, nullptr);
-    Widget text = make_multiline_text(form, field);
-    XtVaSetValues(text, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, above, XmNleftAttachment, XmATTACH_WIDGET,
-                  XmNleftWidget, label, XmNrightAttachment, XmATTACH_FORM, nullptr);
-    above = text;
+    std::vector<Arg> layout = multiline_layout(field);
+    layout.insert(layout.end(), {arg(XmNtopAttachment, XmATTACH_WIDGET), arg(XmNtopWidget, above),
+                                 arg(XmNleftAttachment, XmATTACH_WIDGET), arg(XmNleftWidget, label),
+                                 arg(XmNrightAttachment, XmATTACH_FORM)});
+    above = make_slot_text(form, field.slot, std::move(layout));
   }
   return above;
 }
@@ -184,14 +222,17 @@ void build_bottom(Widget form, Widget above) {
     const FormField& left = fields[pair];
     const FormField& right = fields[pair + 1];
     Widget left_label = make_row_label(form, left.label, above, nullptr);
-    Widget left_text = make_multiline_text(form, left);
-    XtVaSetValues(left_text, XmNcolumns, left.columns, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, above,
-                  XmNleftAttachment, XmATTACH_WIDGET, XmNleftWidget, left_label, nullptr);
+    std::vector<Arg> left_layout = multiline_layout(left);
+    left_layout.insert(left_layout.end(), {arg(XmNcolumns, left.columns), arg(XmNtopAttachment, XmATTACH_WIDGET),
+                                           arg(XmNtopWidget, above), arg(XmNleftAttachment, XmATTACH_WIDGET),
+                                           arg(XmNleftWidget, left_label)});
+    Widget left_text = make_slot_text(form, left.slot, std::move(left_layout));
     Widget right_label = make_row_label(form, right.label, above, left_text);
-    Widget right_text = make_multiline_text(form, right);
-    XtVaSetValues(right_text, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, above, XmNleftAttachment,
-                  XmATTACH_WIDGET, XmNleftWidget, right_label, XmNrightAttachment, XmATTACH_FORM, nullptr);
-    above = right_text;
+    std::vector<Arg> right_layout = multiline_layout(right);
+    right_layout.insert(right_layout.end(), {arg(XmNtopAttachment, XmATTACH_WIDGET), arg(XmNtopWidget, above),
+                                             arg(XmNleftAttachment, XmATTACH_WIDGET), arg(XmNleftWidget, right_label),
+                                             arg(XmNrightAttachment, XmATTACH_FORM)});
+    above = make_slot_text(form, right.slot, std::move(right_layout));
   }
 }
 
@@ -248,6 +289,10 @@ void build_shell(EntryType type, FormState& state) {
   Widget abstract = build_rows(form, year, type);
   build_bottom(form, abstract);
   XtManageChild(form);
+  // The form lays its children out when it is realized.
+  XtRealizeWidget(state.shell);
+  fill_texts(rowcol);
+  fill_texts(form);
   XtPopup(state.shell, XtGrabNone);
 }
 

@@ -6,7 +6,13 @@
 #include <Xm/RowColumn.h>
 #include <Xm/Text.h>
 
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "core/fields.h"
+#include "core/reference.h"
 #include "ui/app.h"
 #include "ui/form.h"
 
@@ -349,6 +355,217 @@ TEST_F(ReferenceForm, EditShowsLargeIdentifiersWholeAndOtherTypesWithTheCommonFi
   EXPECT_EQ(r.text(kEntryTypeSlot), "Article");  // unchanged: no type was picked
   EXPECT_EQ(r.text(kJournal), "J");              // kept, though not shown
   EXPECT_EQ(r.text(kYear), "1999");
+}
+
+
+// A text of `length` bytes in one paragraph of words, different for each
+// seed: the worst case for word wrap, which breaks all of it.
+std::string long_text(std::size_t length, unsigned seed) {
+  static const char* const kWords[] = {"measured", "in", "a", "controlled", "population", "over", "twelve",
+                                       "months", "with", "results", "that", "suggest", "further", "work"};
+  std::string text(1, 'S');
+  text += std::to_string(seed);
+  unsigned state = seed;
+  while (text.size() < length) {
+    state = state * 1103515245U + 12345U;
+    text += ' ';
+    text += kWords[(state >> 16) % std::size(kWords)];
+  }
+  text.resize(length);
+  if (text.back() == ' ') text.back() = 'x';
+  return text;
+}
+
+// Compares long texts without printing them.
+::testing::AssertionResult same_text(const std::string& actual, const std::string& expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  std::size_t at = 0;
+  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+  return ::testing::AssertionFailure() << "lengths " << actual.size() << " and " << expected.size()
+                                       << ", first difference at " << at;
+}
+
+// The slots of the form's text fields by their labels.
+const std::vector<std::pair<std::string, int>> kTextSlots = {
+    {"Key:", kKey},           {"Crossref:", kCrossref},   {"Howpublished:", kHowpublished},
+    {"Journal:", kJournal},   {"Volume:", kVolume},       {"Number:", kNumber},
+    {"Edition:", kEdition},   {"Month:", kMonth},         {"Chapter:", kChapter},
+    {"Pages:", kPages},       {"Year:", kYear},           {"Title:", kTitle},
+    {"Booktitle:", kBooktitle}, {"Series:", kSeries},     {"Type:", kType},
+    {"Author:", kAuthor},     {"Institution:", kInstitution}, {"Organization:", kOrganization},
+    {"School:", kSchool},     {"Editor:", kEditor},       {"Publisher:", kPublisher},
+    {"Address:", kAddress},   {"Abstract:", kAbstract},   {"Keyword:", kKeyword},
+    {"Note:", kNote},         {"Annote:", kAnnote},       {"Comment:", kComment},
+};
+
+class LongTexts : public ReferenceForm {
+ protected:
+  // Every text field of a form with its label, place, size and layout
+  // resources, in the order they were made.
+  std::vector<std::string> text_layouts(Widget shell) const {
+    std::vector<std::string> layouts;
+    for (const char* container : {"form.rowcol", "form"}) {
+      Widget parent = XtNameToWidget(shell, container);
+      WidgetList children = nullptr;
+      Cardinal count = 0;
+      XtVaGetValues(parent, XmNchildren, &children, XmNnumChildren, &count, nullptr);
+      for (Cardinal i = 0; i + 1 < count; ++i) {
+        if (std::string_view(XtName(children[i])) != "label" || std::string_view(XtName(children[i + 1])) != "text") {
+          continue;
+        }
+        Widget text = children[i + 1];
+        int mode = 0;
+        short rows = 0;
+        short columns = 0;
+        Boolean wrap = False;
+        Position x = 0;
+        Position y = 0;
+        Dimension width = 0;
+        Dimension height = 0;
+        XtVaGetValues(text, XmNeditMode, &mode, XmNrows, &rows, XmNcolumns, &columns, XmNwordWrap, &wrap, XtNx, &x,
+                      XtNy, &y, XtNwidth, &width, XtNheight, &height, nullptr);
+        layouts.push_back(label_of(children[i]) + " mode " + std::to_string(mode) + " rows " + std::to_string(rows) +
+                          " columns " + std::to_string(columns) + " wrap " + std::to_string(wrap) + " " +
+                          std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(x) + "+" +
+                          std::to_string(y));
+      }
+    }
+    return layouts;
+  }
+
+  // The layouts of an empty form in each of `types`, through the same
+  // switches.
+  std::vector<std::vector<std::string>> empty_layouts(const std::vector<int>& types) {
+    std::vector<std::vector<std::string>> layouts;
+    add([&](Widget shell) {
+      for (int type : types) {
+        choose_option(ui::open_form_shell(), 0, type);
+        shell = ui::open_form_shell();
+        ASSERT_TRUE(pump_until([&] { return is_shown(shell); }));
+        pump(200);  // the window manager may still resize it
+        layouts.push_back(text_layouts(shell));
+      }
+      click(find_in(shell, "form.rowcol.cancel"));
+    });
+    return layouts;
+  }
+
+  // Every text field of the form shows its slot of the reference whole.
+  void expect_texts_of(Widget shell, const Reference& reference, const std::string& type) {
+    std::vector<std::string> labels = form_labels(shell);
+    labels.insert(labels.begin(), {"Key:", "Crossref:"});
+    for (const auto& [label, slot] : kTextSlots) {
+      if (std::find(labels.begin(), labels.end(), label) == labels.end()) continue;
+      EXPECT_TRUE(same_text(text_of(form_field(shell, label)), std::string(reference.text(slot).value_or(""))))
+          << label << " in " << type;
+    }
+  }
+
+  // Switches the open form to `type` and returns the new form once shown.
+  Widget switch_type(Widget shell, int type) {
+    choose_option(shell, 0, type);
+    Widget rebuilt = ui::open_form_shell();
+    EXPECT_TRUE(pump_until([&] { return is_shown(rebuilt); })) << type;
+    pump(200);  // the window manager may still resize it
+    return rebuilt;
+  }
+
+  void expect_unchanged(const Reference& before) {
+    ASSERT_EQ(ui::database().ref_count(), 1U);
+    const Reference& after = ui::database().reference(0);
+    EXPECT_EQ(after.ref_id(), before.ref_id());
+    for (int slot = kEntryTypeSlot; slot < kSlotCount; ++slot) {
+      EXPECT_TRUE(same_text(std::string(after.text(slot).value_or("<absent>")),
+                            std::string(before.text(slot).value_or("<absent>"))))
+          << "slot " << slot;
+    }
+  }
+};
+
+TEST_F(LongTexts, AOneMegabyteAbstractIsShownWholeAndTheLayoutStays) {
+  const std::vector<std::vector<std::string>> empty = empty_layouts({4, 0});
+  ASSERT_EQ(empty.size(), 2U);
+  const std::string abstract = long_text(1 << 20, 3);
+  load_directly("@article{1,\n  title = {A title},\n  abstract = {" + abstract + "},\n}\n");
+  ASSERT_EQ(ui::database().ref_count(), 1U);
+  ASSERT_TRUE(same_text(std::string(ui::database().reference(0).text(kAbstract).value_or("")), abstract));
+  const Reference before = ui::database().reference(0);
+
+  select_line(1);
+  const bool ran = while_form_open([this] { choose("Edit", "Edit reference"); }, [&](Widget shell) {
+    expect_texts_of(shell, before, "article");
+    Widget text = form_field(shell, "Abstract:");
+    short rows = 0;
+    Boolean wrap = False;
+    int mode = 0;
+    XtVaGetValues(text, XmNrows, &rows, XmNwordWrap, &wrap, XmNeditMode, &mode, nullptr);
+    EXPECT_EQ(rows, 8);
+    EXPECT_TRUE(wrap);
+    EXPECT_EQ(mode, XmMULTI_LINE_EDIT);
+    // The abstract has the focus when the type changes: it is taken over
+    // unchanged.
+    click(text);
+    shell = switch_type(shell, 4);
+    expect_texts_of(shell, before, "incollection");
+    EXPECT_EQ(text_layouts(shell), empty[0]);
+    click(form_field(shell, "Abstract:"));
+    shell = switch_type(shell, 0);
+    expect_texts_of(shell, before, "article");
+    EXPECT_EQ(text_layouts(shell), empty[1]);
+    click(form_field(shell, "Abstract:"));
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  EXPECT_TRUE(ran);
+  expect_unchanged(before);
+}
+
+TEST_F(LongTexts, EveryFieldAt100KBIsShownWholeInEveryLayout) {
+  // Between them these types show every text field of the form.
+  const std::vector<int> types = {0, 2, 5, 11, 9, 4};
+  const std::vector<std::vector<std::string>> empty = empty_layouts(types);
+  ASSERT_EQ(empty.size(), types.size());
+  std::string bibtex = "@incollection{1,\n";
+  for (const auto& [label, slot] : kTextSlots) {
+    bibtex += "  " + std::string(field_name(slot)) + " = {" + long_text(100 * 1024, static_cast<unsigned>(slot)) +
+              "},\n";
+  }
+  load_directly(bibtex + "}\n");
+  ASSERT_EQ(ui::database().ref_count(), 1U);
+  const Reference before = ui::database().reference(0);
+  for (const auto& [label, slot] : kTextSlots) {
+    ASSERT_TRUE(same_text(std::string(before.text(slot).value_or("")), long_text(100 * 1024, static_cast<unsigned>(slot)))) << label;
+  }
+
+  select_line(1);
+  const bool ran = while_form_open([this] { choose("Edit", "Edit reference"); }, [&](Widget shell) {
+    expect_texts_of(shell, before, "incollection");
+    for (std::size_t i = 0; i < types.size(); ++i) {
+      click(form_field(shell, "Key:"));
+      shell = switch_type(shell, types[i]);
+      expect_texts_of(shell, before, std::string(kEntryTypeNames[static_cast<std::size_t>(types[i])]));
+      EXPECT_EQ(text_layouts(shell), empty[i]) << kEntryTypeNames[static_cast<std::size_t>(types[i])];
+    }
+    click(form_field(shell, "Comment:"));
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  EXPECT_TRUE(ran);
+  expect_unchanged(before);
+}
+
+TEST_F(LongTexts, TypingAtTheStartOfAOneMegabyteAbstractIsStored) {
+  const std::string abstract = long_text(1 << 20, 5);
+  load_directly("@article{1,\n  abstract = {" + abstract + "},\n}\n");
+  select_line(1);
+  const bool ran = while_form_open([this] { choose("Edit", "Edit reference"); }, [&](Widget shell) {
+    click(form_field(shell, "Abstract:"));
+    key(XK_Home, ControlMask);
+    type("New start. ");
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  EXPECT_TRUE(ran);
+  ASSERT_EQ(ui::database().ref_count(), 1U);
+  EXPECT_TRUE(same_text(std::string(ui::database().reference(0).text(kAbstract).value_or("")),
+                        "New start. " + abstract));
 }
 
 }  // namespace
