@@ -35,8 +35,10 @@ Shown Session::load(const std::string& path, FileType file_type, std::ostream& m
   Shown shown;
   // Loading only appends (and renumbers what it appends), so an edit
   // target keeps its index.
+  const std::size_t held = database_.ref_count();
   shown.result = load_file(database_, path, file_type, messages);
   if (shown.result < 0) return shown;
+  shown.references_read = database_.ref_count() - held;
   CurrentFileName_ = path;
   shown.title = TitleChange::kCurrentFile;
   const Shown listed = view_all();

@@ -45,6 +45,8 @@ struct Shown {
   // File commands: 0; 1 when a read error cut a load short (what was read
   // is kept and shown); -1 when the file could not be opened.
   int result = 0;
+  // A load that opened its file: how many references it added.
+  std::optional<std::size_t> references_read;
 };
 
 class Session {

@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 
+#include "core/message_summary.h"
 #include "session/session.h"
 
 namespace refloom::ui {
@@ -45,9 +46,11 @@ Session& session();
 // Its database, through whose edit buffer the form types in.
 ReferenceDatabase& database();
 
-// Where messages for the user go (standard output in the program).
+// Where messages for the user go: every byte to the stream set (standard
+// output in the program), and a summary for the message dialog.
 std::ostream& messages();
 void set_messages(std::ostream& stream);
+MessageSummary& message_summary();
 
 // "number of references: %u" in the message line.
 void update_count(std::size_t count);

@@ -167,6 +167,7 @@ void load_cb(Widget dialog, XtPointer, XtPointer call_data) {
   {
     BusyCursor busy(dialog);
     shown = session().load(*path, file_type, messages());
+    if (shown.references_read) message_summary().set_load(*shown.references_read, *path);
     show(shown);
   }
   // A file that cannot be opened leaves everything as it was: the dialog

@@ -23,6 +23,7 @@
 #include "core/form_layout.h"
 #include "ui/app.h"
 #include "ui/line_ends.h"
+#include "ui/message_dialog.h"
 #include "ui/xm_util.h"
 
 namespace refloom::ui {
@@ -317,7 +318,7 @@ FormAnswer run_form(EntryType type, FormMode mode) {
   // main loop.
   while (state.answer == kFormWaiting) {
     XtAppProcessEvent(app_context, XtIMAll);
-    messages().flush();
+    show_messages();
   }
   // The state dies here: no shell may still point at it.
   if (state.shell != nullptr) let_go(state.shell, state);

@@ -19,6 +19,7 @@
 
 #include "ui/app.h"
 #include "ui/file_dialogs.h"
+#include "ui/message_dialog.h"
 #include "ui/reference_list.h"
 #include "ui/xm_util.h"
 
@@ -35,7 +36,7 @@ namespace {
 
 // A static object: empty before main runs, destroyed at normal exit.
 Session the_session;
-std::ostream* message_stream = &std::cout;
+MessageCollector message_collector(std::cout);
 
 struct MenuEntry {
   const char* name;  // also the label
@@ -129,8 +130,9 @@ void run_after_menu(void (*command)()) {
       reinterpret_cast<XtPointer>(command));
 }
 
-std::ostream& messages() { return *message_stream; }
-void set_messages(std::ostream& stream) { message_stream = &stream; }
+std::ostream& messages() { return message_collector; }
+void set_messages(std::ostream& stream) { message_collector.set_target(stream); }
+MessageSummary& message_summary() { return message_collector.summary(); }
 
 void update_count(std::size_t count) {
   char text[64];
@@ -209,7 +211,8 @@ void build_main_window(Widget shell) {
   XtManageChild(menubar);
   XmMainWindowSetAreas(main_w, menubar, nullptr, nullptr, nullptr, reflist);
 
-  load_dialog = save_dialog = latex_dialog = nullptr;
+  load_dialog = save_dialog = latex_dialog = message_dialog = nullptr;
+  message_summary().clear();
   the_session.reset();
 }
 

@@ -76,6 +76,7 @@ TEST_F(SessionTest, LoadListsEverythingSwitchesOnAndNamesTheFile) {
   EXPECT_EQ(session_.CurrentFileName(), dir_.file("refs.bib"));
   EXPECT_EQ(listed(), (Indices{0, 1}));
   EXPECT_EQ(ids(), (std::vector<RefId>{5, 3}));
+  EXPECT_EQ(shown.references_read, 2U);
 }
 
 TEST_F(SessionTest, LoadIntoAHeldDatabaseRenumbersAndListsAllAgain) {
@@ -86,6 +87,7 @@ TEST_F(SessionTest, LoadIntoAHeldDatabaseRenumbersAndListsAllAgain) {
   EXPECT_EQ(ids(), (std::vector<RefId>{1, 5, 2, 3}));
   EXPECT_EQ(listed(), (Indices{0, 1, 2, 3}));
   EXPECT_EQ(shown.count, 4U);
+  EXPECT_EQ(shown.references_read, 2U);  // those of the file, not all held
   EXPECT_EQ(session_.CurrentFileName(), dir_.file("more.bib"));
 }
 
@@ -93,6 +95,7 @@ TEST_F(SessionTest, LoadWithoutReferencesLeavesTheDataCommandsAlone) {
   const Shown shown = load_text("no entries here\n", "empty.bib");
   EXPECT_EQ(shown.result, 0);
   EXPECT_EQ(shown.count, 0U);
+  EXPECT_EQ(shown.references_read, 0U);
   EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
   EXPECT_EQ(shown.title, TitleChange::kCurrentFile);
   EXPECT_EQ(session_.CurrentFileName(), dir_.file("empty.bib"));
@@ -108,6 +111,7 @@ TEST_F(SessionTest, AFileThatCannotBeOpenedChangesNothing) {
   EXPECT_EQ(messages_.str(), "Cannot open file: " + missing + "\n");
   EXPECT_EQ(shown.list, ListChange::kNone);
   EXPECT_FALSE(shown.count);
+  EXPECT_FALSE(shown.references_read);
   EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
   EXPECT_EQ(shown.title, TitleChange::kUnchanged);
   EXPECT_EQ(session_.CurrentFileName(), dir_.file("refs.bib"));
@@ -123,6 +127,7 @@ TEST_F(SessionTest, ALoadCutShortByAReadErrorStillShowsWhatWasRead) {
   EXPECT_EQ(messages_.str(), "Cannot read file: /proc/self/mem\n");
   EXPECT_EQ(shown.list, ListChange::kRefill);
   EXPECT_EQ(shown.count, 1U);
+  EXPECT_EQ(shown.references_read, 0U);
   EXPECT_EQ(shown.title, TitleChange::kCurrentFile);
   EXPECT_EQ(session_.CurrentFileName(), "/proc/self/mem");
 }

@@ -18,6 +18,7 @@
 #include "ui/app.h"
 #include "import/load.h"
 #include "ui/form.h"
+#include "ui/message_dialog.h"
 #include "ui/reference_list.h"
 #include "ui/xm_util.h"
 
@@ -369,6 +370,8 @@ void GuiTest::pump(int quiet_ms) {
       // polling test) would never let the display look quiet.
       if (pending & XtIMXEvent) last_event = Clock::now();
       XtAppProcessEvent(ui::app_context, XtIMAll);
+      // As the program's main loop does after each event.
+      ui::show_messages();
     } else {
       usleep(2000);
     }

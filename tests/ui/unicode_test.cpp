@@ -8,13 +8,18 @@
 #include <X11/XKBlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <Xm/FileSB.h>
 #include <Xm/List.h>
+#include <Xm/MessageB.h>
 
 #include "core/display_text.h"
 #include "import/load.h"
 #include "ui/app.h"
+#include "ui/file_dialogs.h"
 #include "ui/form.h"
+#include "ui/message_dialog.h"
 #include "ui/reference_list.h"
+#include "ui/xm_util.h"
 
 namespace refloom::testing {
 namespace {
@@ -158,6 +163,29 @@ TEST_F(Unicode, TypedAccentsAreStoredAsUtf8) {
   });
   ASSERT_TRUE(ran);
   EXPECT_EQ(ui::database().reference(0).text(kTitle), "Caf\xC3\xA9");
+}
+
+TEST_F(Unicode, MessagesShowAsCharactersInTheMessageDialog) {
+  // A Latin-1 byte in the message, a UTF-8 name in the path.
+  const std::string path = dir_.file("caf\xC3\xA9.bib");
+  write_file(path, "@misc{1,\n  colour = {rouge \xE9},\n  title = {T}\n}\n");
+  ui::file_cb(nullptr, ui::to_client_data(ui::kLoad), nullptr);
+  pump();
+  ui::XmStringOwner value{path};
+  XmFileSelectionBoxCallbackStruct ok{};
+  ok.reason = XmCR_OK;
+  ok.value = value.get();
+  XtCallCallbacks(ui::load_dialog, XmNokCallback, &ok);
+  pump();
+  EXPECT_EQ(messages(), "unknown field: colour = {rouge \xE9}, skip this line! \n");  // stored bytes
+  ASSERT_NE(ui::message_dialog, nullptr);
+  ASSERT_TRUE(pump_until([this] { return is_shown(XtParent(ui::message_dialog)); }));
+  EXPECT_EQ(text_of(XtNameToWidget(ui::message_dialog, "*messageText")),
+            "unknown field: colour = {rouge \xC3\xA9}, skip this line! ");
+  XmString heading = nullptr;
+  XtVaGetValues(ui::message_dialog, XmNmessageString, &heading, nullptr);
+  ui::XmStringOwner owner(heading);
+  EXPECT_EQ(ui::xmstring_text(heading).value_or("<none>"), "1 reference read from " + path + "; 1 message:");
 }
 
 }  // namespace
