@@ -266,6 +266,35 @@ std::vector<std::string> characters_of(std::string_view text) {
   return characters;
 }
 
+// The whole text of a compound string, its line breaks included: a line
+// feed in a field makes a list item of two lines (separators).
+std::string item_text(XmString item) {
+  std::string text;
+  XmStringContext context = nullptr;
+  if (!XmStringInitContext(&context, item)) return text;
+  char* segment = nullptr;
+  XmStringCharSet charset = nullptr;
+  XmStringDirection direction = 0;
+  Boolean separator = False;
+  while (XmStringGetNextSegment(context, &segment, &charset, &direction, &separator)) {
+    text += segment;
+    if (separator) text += '\n';
+    XtFree(segment);
+    XtFree(charset);
+  }
+  XmStringFreeContext(context);
+  return text;
+}
+
+std::vector<std::string> list_lines() {
+  XmStringTable items = nullptr;
+  int count = 0;
+  XtVaGetValues(ui::reflist, XmNitems, &items, XmNitemCount, &count, nullptr);
+  std::vector<std::string> lines;
+  for (int i = 0; i < count; ++i) lines.push_back(item_text(items[i]));
+  return lines;
+}
+
 std::optional<std::uint64_t> number_from_environment(const char* name) {
   const char* value = std::getenv(name);
   if (value == nullptr || *value == '\0') return std::nullopt;
@@ -390,6 +419,10 @@ class RandomCommands : public GuiTest {
   int check_saves_ = 0;
   std::size_t form_entry_ = 0;  // the log entry of the command that opened the form
   bool side_command_ = false;
+  // The current command's message dialog was looked at already.
+  bool message_dialog_checked_ = false;
+  // After a load that opened its file: "n references read from path".
+  std::optional<std::string> expected_load_;
   std::vector<std::string> saved_files_;
 };
 
@@ -442,6 +475,8 @@ int RandomCommands::run_sequence(std::uint64_t seed, int commands, Clock::time_p
     const auto started = Clock::now();
     clear_messages();
     expected_messages_.clear();
+    expected_load_.reset();
+    message_dialog_checked_ = false;
     problems_.clear();
     // Every save is read back; a save at fixed points and at the end makes
     // sure that it happens.
@@ -602,6 +637,10 @@ void RandomCommands::load_command() {
   expected_messages_ = read_messages.str();
   std::vector<ModelReference> read_in = model_references(read);
   read_in.erase(read_in.begin(), read_in.begin() + static_cast<std::ptrdiff_t>(model_.references.size()));
+  if (result >= 0) {
+    expected_load_ =
+        std::to_string(read_in.size()) + (read_in.size() == 1 ? " reference" : " references") + " read from " + name;
+  }
 
   Widget dialog = open_load_dialog();
   if (dialog == nullptr) return;
@@ -718,6 +757,8 @@ void RandomCommands::side_command() {
   side_command_ = true;
   clear_messages();
   expected_messages_.clear();
+  expected_load_.reset();
+  message_dialog_checked_ = false;
   bring_to_front(shell_);
   const std::size_t roll = random_->below(100);
   if (!model_.data_commands) {
@@ -758,6 +799,8 @@ void RandomCommands::side_command() {
   if (!found.empty()) problems_ = "after a command run while the form was open:\n" + found;
   clear_messages();
   expected_messages_.clear();
+  expected_load_.reset();
+  message_dialog_checked_ = false;
   side_command_ = false;
   Widget form_shell = ui::open_form_shell();
   if (form_shell == nullptr) {
@@ -1021,9 +1064,12 @@ void RandomCommands::read_back_saved(const std::string& path) {
 
 // --- Messages on screen ----------------------------------------------------
 
-// A command that wrote messages may show them in a dialog of the
-// application shell: at most one, closed with a click on its OK button.
+// A command that wrote messages shows them in the message dialog: exactly
+// one, with a heading that counts them (and, after a load, the references
+// read and from where) and the messages one per line; a click on OK closes
+// it. A command that wrote nothing shows none.
 void RandomCommands::close_message_dialog() {
+  if (message_dialog_checked_) return;
   std::vector<Widget> shown;
   for (Cardinal i = 0; i < shell_->core.num_popups; ++i) {
     Widget popup = shell_->core.popup_list[i];
@@ -1032,8 +1078,31 @@ void RandomCommands::close_message_dialog() {
     if (dialog != nullptr && XtIsManaged(dialog)) shown.push_back(dialog);
   }
   if (shown.size() > 1) problem(std::to_string(shown.size()) + " message dialogs are shown");
+  if (expected_messages_.empty()) {
+    if (!shown.empty()) problem("a message dialog although the command wrote no message");
+  } else {
+    message_dialog_checked_ = true;
+    if (shown.empty()) problem("no message dialog for " + in_quotes(expected_messages_));
+  }
   for (Widget dialog : shown) {
     if (!pump_until([&] { return is_shown(dialog); }, 3000)) problem("a message dialog is managed but never shown");
+    if (!expected_messages_.empty()) {
+      std::string lines = expected_messages_;
+      if (lines.back() == '\n') lines.pop_back();
+      const auto count = static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n')) + 1;
+      std::string heading = expected_load_ ? *expected_load_ + "; " : "";
+      heading += std::to_string(count) + (count == 1 ? " message:" : " messages:");
+      if (utf8_) lines = utf8_for_display(lines);
+      XmString shown_heading = nullptr;
+      XtVaGetValues(dialog, XmNmessageString, &shown_heading, nullptr);
+      const std::string heading_text = item_text(shown_heading);
+      XmStringFree(shown_heading);
+      if (heading_text != heading) {
+        problem("the message dialog's heading is " + in_quotes(heading_text) + ", expected " + in_quotes(heading));
+      }
+      const std::string text = text_of(XtNameToWidget(dialog, "*messageText"));
+      if (text != lines) problem("the message dialog shows " + in_quotes(text) + ", expected " + in_quotes(lines));
+    }
     click(XmMessageBoxGetChild(dialog, XmDIALOG_OK_BUTTON));
     if (!pump_until([&] { return !XtIsManaged(dialog) || !is_shown(dialog); }, 2000)) {
       problem("OK did not close the message dialog");
@@ -1238,35 +1307,6 @@ std::string RandomCommands::search_text(int slot) {
 }
 
 // --- Checks -----------------------------------------------------------------
-
-// The whole text of a list item, its line breaks included: a line feed in
-// a field makes the item a compound string of two lines (separators).
-std::string item_text(XmString item) {
-  std::string text;
-  XmStringContext context = nullptr;
-  if (!XmStringInitContext(&context, item)) return text;
-  char* segment = nullptr;
-  XmStringCharSet charset = nullptr;
-  XmStringDirection direction = 0;
-  Boolean separator = False;
-  while (XmStringGetNextSegment(context, &segment, &charset, &direction, &separator)) {
-    text += segment;
-    if (separator) text += '\n';
-    XtFree(segment);
-    XtFree(charset);
-  }
-  XmStringFreeContext(context);
-  return text;
-}
-
-std::vector<std::string> list_lines() {
-  XmStringTable items = nullptr;
-  int count = 0;
-  XtVaGetValues(ui::reflist, XmNitems, &items, XmNitemCount, &count, nullptr);
-  std::vector<std::string> lines;
-  for (int i = 0; i < count; ++i) lines.push_back(item_text(items[i]));
-  return lines;
-}
 
 std::string RandomCommands::line_of(const ModelReference& reference) const {
   const Reference real = real_reference(reference);
