@@ -39,7 +39,13 @@ void append_list_line(std::size_t index) {
 void replace_list_line(std::size_t position, std::size_t index) {
   XmStringOwner item(line_string(index));
   XmString items[1] = {item.get()};
-  XmListReplaceItemsPos(reflist, items, 1, static_cast<int>(position));
+  const int at = static_cast<int>(position);
+  // Motif's list loses track of what it keeps of a selected line that is
+  // replaced (a leak): the line is deselected first and selected again.
+  const bool selected = XmListPosSelected(reflist, at) == True;
+  if (selected) XmListDeselectPos(reflist, at);
+  XmListReplaceItemsPos(reflist, items, 1, at);
+  if (selected) XmListSelectPos(reflist, at, False);
 }
 
 void delete_list_line(std::size_t position) { XmListDeletePos(reflist, static_cast<int>(position)); }

@@ -44,6 +44,9 @@ TEST_F(EditCommands, EditChangesTheSelectedReferenceAndItsLine) {
   EXPECT_EQ(ui::database().reference(1).ref_id(), 7U);
   EXPECT_EQ(ui::database().reference(1).text(kEntryTypeSlot), "book");
   EXPECT_EQ(count_line(), "number of references: 3");
+  // The edited line stays selected, as Motif keeps a replaced line.
+  EXPECT_TRUE(XmListPosSelected(reflist(), 2));
+  EXPECT_FALSE(XmListPosSelected(reflist(), 1));
 }
 
 TEST_F(EditCommands, CancelledEditLeavesTheReference) {

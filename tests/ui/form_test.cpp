@@ -7,6 +7,7 @@
 #include <Xm/Text.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -175,6 +176,75 @@ TEST_F(ReferenceForm, TypedTextIsStoredWhenOkIsClicked) {
   EXPECT_EQ(list_items(find("main_w.reflist")), (Labels{"1  A title J. Tests "}));
   EXPECT_EQ(count_line(), "number of references: 1");
   for (Widget widget : ui::DataCommands) EXPECT_TRUE(XtIsSensitive(widget)) << XtName(widget);
+}
+
+// A click on Ok, or moving to another field, takes the field being typed in
+// over through its losing-focus callback before Ok runs. Motif's keyboard
+// activation (a default button on Return, a mnemonic) arms and activates a
+// button without moving the focus: Ok itself must take that field over.
+TEST_F(ReferenceForm, OkActivatedWithoutMovingTheFocusStoresTheFieldBeingTyped) {
+  const bool ran = add([&](Widget shell) {
+    Widget title = form_field(shell, "Title:");
+    click(title);
+    type("Typed last");
+    ASSERT_EQ(XmGetFocusWidget(shell), title);
+    ASSERT_EQ(buffer().text(kTitle), "") << "the title lost the focus before Ok";
+    activate_in_place(find_in(shell, "form.rowcol.ok"));
+    EXPECT_FALSE(ui::form_is_open());
+  });
+  ASSERT_TRUE(ran);
+  ASSERT_EQ(ui::database().ref_count(), 1U);
+  EXPECT_EQ(ui::database().reference(0).text(kTitle), "Typed last");
+  EXPECT_EQ(list_items(find("main_w.reflist")), (Labels{"1  Typed last  "}));
+}
+
+TEST_F(ReferenceForm, SwitchingTheTypeWithoutMovingTheFocusKeepsTheFieldBeingTyped) {
+  const bool ran = add([&](Widget shell) {
+    Widget title = form_field(shell, "Title:");
+    click(title);
+    type("Still here");
+    ASSERT_EQ(buffer().text(kTitle), "") << "the title lost the focus before the switch";
+    choose_option_in_place(shell, 0, 1);  // book
+    Widget book = ui::open_form_shell();
+    ASSERT_NE(book, shell);
+    ASSERT_TRUE(pump_until([&] { return is_shown(book); }));
+    EXPECT_EQ(buffer().text(kEntryTypeSlot), "book");
+    EXPECT_EQ(text_of(form_field(book, "Title:")), "Still here");
+    click(find_in(book, "form.rowcol.ok"));
+  });
+  ASSERT_TRUE(ran);
+  ASSERT_EQ(ui::database().ref_count(), 1U);
+  EXPECT_EQ(ui::database().reference(0).text(kEntryTypeSlot), "book");
+  EXPECT_EQ(ui::database().reference(0).text(kTitle), "Still here");
+}
+
+// Long rows wrap their words where the layout says so; every other field,
+// the single-line ones included, does not.
+TEST_F(ReferenceForm, OnlyTheFieldsMeantToWrapWrapTheirWords) {
+  const std::vector<std::string> wrapping = {"Title:",  "Booktitle:", "Author:", "Institution:", "Editor:",
+                                             "Abstract:", "Keyword:", "Note:",   "Annote:",      "Comment:"};
+  std::set<std::string> seen;
+  const bool ran = add([&](Widget first) {
+    for (int type = 0; type < 13; ++type) {
+      Widget shell = first;
+      if (type > 0) {
+        choose_option_in_place(ui::open_form_shell(), 0, type);
+        shell = ui::open_form_shell();
+      }
+      Labels labels = {"Ref. ID:", "Key:", "Crossref:"};
+      for (const std::string& label : form_labels(shell)) labels.push_back(label);
+      for (const std::string& label : labels) {
+        Boolean wrap = False;
+        XtVaGetValues(form_field(shell, label), XmNwordWrap, &wrap, nullptr);
+        const bool expected = std::find(wrapping.begin(), wrapping.end(), label) != wrapping.end();
+        EXPECT_EQ(wrap == True, expected) << label << " in " << kEntryTypeNames[static_cast<std::size_t>(type)];
+        seen.insert(label);
+      }
+    }
+    click(find_in(ui::open_form_shell(), "form.rowcol.cancel"));
+  });
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(seen.size(), 28U);  // every text field of the form, once at least
 }
 
 TEST_F(ReferenceForm, JournalSurvivesSwitchingTheTypeAway_AndBack) {

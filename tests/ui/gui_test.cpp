@@ -6,6 +6,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <Xm/List.h>
+#include <Xm/PushB.h>
 #include <Xm/RowColumn.h>
 #include <Xm/Text.h>
 #include <Xm/Xm.h>
@@ -99,13 +100,20 @@ void widget_center(Widget widget, int x, int y, int& root_x, int& root_y, Displa
 
 }  // namespace
 
+void GuiTest::widget_created_hook(Widget, XtPointer test, XtPointer call_data) {
+  static_cast<GuiTest*>(test)->widget_created(static_cast<XtCreateHookDataRec*>(call_data)->widget);
+}
+
 void GuiTest::SetUp() {
   start_toolkit_once();
   if (HasFatalFailure()) return;
   problems.clear();
   recorded_problems = &problems;
   shell_ = XtAppCreateShell("refloom", "Refloom", applicationShellWidgetClass, test_display, nullptr, 0);
+  Widget hooks = XtHooksOfDisplay(test_display);
+  XtAddCallback(hooks, XtNcreateHook, widget_created_hook, this);
   ui::build_main_window(shell_);
+  XtRemoveCallback(hooks, XtNcreateHook, widget_created_hook, this);
   ui::set_messages(messages_);
   ui::database() = ReferenceDatabase();
   XtRealizeWidget(shell_);
@@ -278,7 +286,7 @@ std::vector<std::string> GuiTest::form_labels(Widget form_shell) const {
   return labels;
 }
 
-void GuiTest::choose_option(Widget form_shell, int menu, int button) {
+Widget GuiTest::option_menu(Widget form_shell, int menu) const {
   Widget rowcol = XtNameToWidget(form_shell, "form.rowcol");
   WidgetList children = nullptr;
   Cardinal count = 0;
@@ -287,8 +295,13 @@ void GuiTest::choose_option(Widget form_shell, int menu, int button) {
   for (Cardinal i = 0; i < count; ++i) {
     if (std::string_view(XtName(children[i])) == "option") options.push_back(children[i]);
   }
-  ASSERT_EQ(options.size(), 2U);
-  Widget option = options[static_cast<std::size_t>(menu)];
+  EXPECT_EQ(options.size(), 2U);
+  return options.size() == 2 ? options[static_cast<std::size_t>(menu)] : nullptr;
+}
+
+void GuiTest::choose_option(Widget form_shell, int menu, int button) {
+  Widget option = option_menu(form_shell, menu);
+  ASSERT_NE(option, nullptr);
   Widget pulldown = nullptr;
   XtVaGetValues(option, XmNsubMenuId, &pulldown, nullptr);
   // As a user does: press on the option button, drag to the choice, release.
@@ -319,6 +332,33 @@ void GuiTest::choose_option(Widget form_shell, int menu, int button) {
   XFlush(test_display);
   pump();
   ASSERT_TRUE(posted) << "option menu not posted";
+}
+
+void GuiTest::activate_in_place(Widget button) {
+  ASSERT_NE(button, nullptr);
+  // The key event Motif hands on when Return activates a default button.
+  XEvent event{};
+  event.xkey.type = KeyPress;
+  event.xkey.display = test_display;
+  event.xkey.window = XtWindow(button);
+  event.xkey.time = CurrentTime;
+  event.xkey.keycode = XKeysymToKeycode(test_display, XK_Return);
+  XtCallActionProc(button, "ArmAndActivate", &event, nullptr, 0);
+  pump();
+}
+
+void GuiTest::choose_option_in_place(Widget form_shell, int menu, int button) {
+  Widget option = option_menu(form_shell, menu);
+  ASSERT_NE(option, nullptr);
+  Widget pulldown = nullptr;
+  XtVaGetValues(option, XmNsubMenuId, &pulldown, nullptr);
+  Widget choice = find_in(pulldown, "button_" + std::to_string(button));
+  ASSERT_NE(choice, nullptr);
+  XmPushButtonCallbackStruct call{};
+  call.reason = XmCR_ACTIVATE;
+  call.click_count = 1;
+  XtCallCallbacks(choice, XmNactivateCallback, &call);
+  pump();
 }
 
 void GuiTest::bring_to_front(Widget shell) {

@@ -44,6 +44,14 @@ class GuiTest : public ::testing::Test {
   // form's wait once the form is shown. A form the steps leave open is
   // cancelled. Returns whether the steps ran.
   bool while_form_open(const std::function<void()>& trigger, const std::function<void(Widget)>& steps);
+  // Activates a push button as Motif's keyboard activation does (a default
+  // button on Return, a mnemonic): armed and activated where it is, without
+  // taking the keyboard focus from the field being typed in.
+  void activate_in_place(Widget button);
+  // Picks a button of one of the form's option menus (0 entry type,
+  // 1 reprint) without posting the menu: a posted menu grabs the keyboard,
+  // and the field being typed in loses the focus first.
+  void choose_option_in_place(Widget form_shell, int menu, int button);
   // A text field of the open form, by the label before it.
   Widget form_field(Widget form_shell, const std::string& label) const;
   // The labels of the form below the top row, in the order they were made.
@@ -69,6 +77,11 @@ class GuiTest : public ::testing::Test {
   void select_line(int position);
   std::string count_line() const;
 
+  // Called for every widget of the main window as it is created in SetUp,
+  // before its parent sizes it: what the program asked for at creation
+  // (a list's visible item count, say, follows its height from then on).
+  virtual void widget_created(Widget /*widget*/) {}
+
   // Toolkit warnings and X errors recorded so far in this test; each one
   // fails the test when it ends.
   const std::vector<std::string>& toolkit_problems() const;
@@ -80,6 +93,9 @@ class GuiTest : public ::testing::Test {
   TempDir dir_;
 
  private:
+  Widget option_menu(Widget form_shell, int menu) const;
+  static void widget_created_hook(Widget hooks, XtPointer test, XtPointer call_data);
+
   std::ostringstream messages_;
 };
 

@@ -7,7 +7,10 @@
 #include <Xm/MainW.h>
 #include <Xm/PushBG.h>
 #include <Xm/ToggleBG.h>
+// Editres.h needs the Xt types first.
+#include <X11/Xmu/Editres.h>
 
+#include "editres_client.h"
 #include "ui/app.h"
 
 namespace refloom::testing {
@@ -101,6 +104,86 @@ TEST_F(MainWindow, DataCommandsAreTheTwelveEntriesInMenuOrder) {
   EXPECT_EQ(names, (std::vector<std::string>{"New", "Save", "Print", "Edit reference", "Delete reference",
                                              "Reduce to listed references", "Search in all fields", "AND", "OR",
                                              "NOT", "View all references", "Case sensitive"}));
+}
+
+// Widget inspectors (editres) reach the program through a handler on its
+// shell. Motif's shells may carry a copy of their own, so the program's is
+// told apart by taking it away: one fetch of the request fewer.
+TEST_F(MainWindow, TheShellAnswersEditresThroughTheProgramsOwnHandler) {
+  Display* inspector = XOpenDisplay(nullptr);
+  ASSERT_NE(inspector, nullptr);
+  const auto answer = [this] { pump(5); };
+  const EditresTree tree = editres_widget_tree(inspector, XtWindow(shell_), answer);
+  EXPECT_EQ(tree.error, "");
+  const EditresWidget* reflist = tree.find("reflist");
+  ASSERT_NE(reflist, nullptr);
+  EXPECT_EQ(reflist->widget_class, "XmList");
+  ASSERT_EQ(reflist->path.size(), 3U);
+  EXPECT_EQ(tree.widgets.front().widget_class, "Refloom");
+  EXPECT_EQ(tree.find("main_w")->path.back(), reflist->path[1]);
+
+  XtRemoveEventHandler(shell_, 0, True, _XEditResCheckMessages, nullptr);
+  const EditresTree without = editres_widget_tree(inspector, XtWindow(shell_), answer, 2000);
+  EXPECT_EQ(tree.fetches, without.fetches + 1) << "fetches without the handler: " << without.fetches;
+  XCloseDisplay(inspector);
+}
+
+class ReferenceList : public GuiTest {
+ protected:
+  void widget_created(Widget widget) override {
+    if (std::string_view(XtName(widget)) == "reflist") {
+      XtVaGetValues(widget, XmNvisibleItemCount, &visible_at_creation_, nullptr);
+    }
+  }
+  std::vector<int> selected() {
+    int* positions = nullptr;
+    int count = 0;
+    std::vector<int> result;
+    if (XmListGetSelectedPos(find("main_w.reflist"), &positions, &count)) {
+      result.assign(positions, positions + count);
+      XtFree(reinterpret_cast<char*>(positions));
+    }
+    return result;
+  }
+  // A click on a line with modifier keys held.
+  void click_line(int position, unsigned modifiers) {
+    Widget list = find("main_w.reflist");
+    Position x = 0;
+    Position y = 0;
+    Dimension width = 0;
+    Dimension height = 0;
+    ASSERT_TRUE(XmListPosToBounds(list, position, &x, &y, &width, &height)) << "line " << position;
+    std::vector<KeyCode> held;
+    if (modifiers & ShiftMask) held.push_back(XKeysymToKeycode(display(), XK_Shift_L));
+    if (modifiers & ControlMask) held.push_back(XKeysymToKeycode(display(), XK_Control_L));
+    for (KeyCode code : held) XTestFakeKeyEvent(display(), code, True, CurrentTime);
+    click_at(list, x + width / 2, y + height / 2);
+    for (KeyCode code : held) XTestFakeKeyEvent(display(), code, False, CurrentTime);
+    pump();
+  }
+
+  int visible_at_creation_ = -1;
+};
+
+// The list is made for ten lines (the main window then gives it its own
+// height) and keeps the default policy: one line selected at a time.
+TEST_F(ReferenceList, IsMadeForTenLinesAndSelectsOneLineAtATime) {
+  EXPECT_EQ(visible_at_creation_, 10);
+  unsigned char policy = 0;
+  XtVaGetValues(find("main_w.reflist"), XmNselectionPolicy, &policy, nullptr);
+  EXPECT_EQ(policy, XmBROWSE_SELECT);
+
+  load_directly("@misc{1,\n}\n@misc{2,\n}\n@misc{3,\n}\n@misc{4,\n}\n@misc{5,\n}\n");
+  click_line(2, 0);
+  EXPECT_EQ(selected(), (std::vector<int>{2}));
+  // Shift and Control extend a selection only under another policy; here
+  // the one selected line stays the only one.
+  click_line(4, ShiftMask);
+  EXPECT_EQ(selected(), (std::vector<int>{2}));
+  click_line(5, ControlMask);
+  EXPECT_EQ(selected(), (std::vector<int>{2}));
+  click_line(3, 0);
+  EXPECT_EQ(selected(), (std::vector<int>{3}));
 }
 
 TEST_F(MainWindow, MenusPostWithTheKeyboard) {

@@ -160,6 +160,37 @@ TEST_F(Search, FormSearchWithAndOrNot) {
   EXPECT_EQ(count_line(), "number of references: 3");
 }
 
+// NOT drops every listed reference that meets any one of the criteria, a
+// criterion on a field the reference lacks being one it does not meet.
+TEST_F(Search, FormNotWithSeveralCriteriaDropsWhatMeetsAnyOfThem) {
+  load_directly(
+      "@article{1,\n journal = {Nature},\n title = {A review},\n}\n"
+      "@article{2,\n journal = {Nature Physics},\n}\n"
+      "@misc{3,\n title = {Review of reviews},\n}\n"
+      "@article{4,\n journal = {Science},\n title = {Letters},\n}\n"
+      "@misc{5,\n title = {Untouched},\n}\n");
+  const bool ran = form_search("NOT", [&](Widget shell) {
+    click(form_field(shell, "Journal:"));
+    type("nature");
+    click(form_field(shell, "Title:"));
+    type("REVIEW");
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(list_items(reflist()), (Lines{"4  Letters Science ", "5  Untouched  "}));
+  EXPECT_EQ(count_line(), "number of references: 2");
+
+  choose("Search", "View all references");
+  form_search("NOT", [&](Widget shell) {
+    type_into(form_field(shell, "Ref. ID:"), "4");
+    click(form_field(shell, "Journal:"));
+    type("Physics");
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  EXPECT_EQ(list_items(reflist()), (Lines{"1  A review Nature ", "3  Review of reviews  ", "5  Untouched  "}));
+  EXPECT_EQ(count_line(), "number of references: 3");
+}
+
 TEST_F(Search, FormSearchForAnEntryTypeAndCancel) {
   load_directly(kPeople);
   form_search("AND", [&](Widget shell) {

@@ -1,0 +1,278 @@
+// The built program started as a user starts it, through its own main, and
+// checked from outside: the window manager's view of its window, the
+// resources of its class, the editres protocol, and its standard output.
+
+#include <gtest/gtest.h>
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "editres_client.h"
+#include "support/temp_dir.h"
+
+namespace refloom::testing {
+namespace {
+
+constexpr const char* kTitle = "Refloom Manager, Ver. 1.7";
+// Generous: the sanitizer build starts slowly on a loaded machine.
+constexpr auto kPatience = std::chrono::seconds(20);
+
+void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool wait_for(const std::function<bool()>& done, std::chrono::milliseconds timeout = kPatience) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    sleep_ms(50);
+  }
+  return true;
+}
+
+// The program as a child process, its standard output read through a pipe.
+class Program {
+ public:
+  Program(const std::string& path, const std::string& resource_dir) {
+    int pipe_ends[2];
+    if (pipe(pipe_ends) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(pipe_ends[1], STDOUT_FILENO);
+      close(pipe_ends[0]);
+      close(pipe_ends[1]);
+      setenv("XAPPLRESDIR", resource_dir.c_str(), 1);
+      execl(path.c_str(), "refloom", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(pipe_ends[1]);
+    output_fd_ = pipe_ends[0];
+    fcntl(output_fd_, F_SETFL, O_NONBLOCK);
+  }
+  ~Program() {
+    if (running()) {
+      kill(pid_, SIGTERM);
+      int status = 0;
+      waitpid(pid_, &status, 0);
+    }
+    if (output_fd_ >= 0) close(output_fd_);
+  }
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  bool running() {
+    if (pid_ <= 0 || ended_) return false;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) ended_ = true;
+    return !ended_;
+  }
+  // Everything the program has written to standard output so far.
+  const std::string& output() {
+    char buffer[4096];
+    ssize_t count = 0;
+    while ((count = read(output_fd_, buffer, sizeof buffer)) > 0) output_.append(buffer, static_cast<std::size_t>(count));
+    return output_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int output_fd_ = -1;
+  bool ended_ = false;
+  std::string output_;
+};
+
+std::optional<std::string> window_name(Display* display, Window window) {
+  char* name = nullptr;
+  if (!XFetchName(display, window, &name) || name == nullptr) return std::nullopt;
+  std::string text = name;
+  XFree(name);
+  return text;
+}
+
+// A client window below `parent` (window manager frames included) whose
+// name passes `wanted`.
+Window find_window(Display* display, Window parent, const std::function<bool(const std::string&)>& wanted) {
+  Window root = None;
+  Window up = None;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(display, parent, &root, &up, &children, &count)) return None;
+  Window found = None;
+  for (unsigned i = 0; i < count && found == None; ++i) {
+    const auto name = window_name(display, children[i]);
+    if (name && wanted(*name)) {
+      found = children[i];
+    } else {
+      found = find_window(display, children[i], wanted);
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+class RealProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "needs a display: run it with make test";
+    display_ = XOpenDisplay(nullptr);
+    ASSERT_NE(display_, nullptr);
+    // Resources for the class Refloom, and only there: the program sees
+    // them only if it starts the toolkit with that class.
+    write_file(resources_.file("Refloom"), "Refloom.iconName: Iconified Refloom\n");
+  }
+  void TearDown() override {
+    program_.reset();
+    if (display_ != nullptr) XCloseDisplay(display_);
+  }
+
+  void start() {
+    program_ = std::make_unique<Program>(REFLOOM_PROGRAM, resources_.path());
+    ASSERT_TRUE(program_->started());
+    ASSERT_TRUE(wait_for([this] {
+      main_window_ = find_window(display_, DefaultRootWindow(display_), [](const std::string& name) { return name == kTitle; });
+      return main_window_ != None || !program_->running();
+    }));
+    ASSERT_NE(main_window_, None) << "no window titled " << kTitle << "; the program wrote: " << program_->output();
+    // Mapped and shown by the window manager.
+    ASSERT_TRUE(wait_for([this] {
+      XWindowAttributes attributes;
+      return XGetWindowAttributes(display_, main_window_, &attributes) && attributes.map_state == IsViewable;
+    }));
+    sleep_ms(300);
+  }
+
+  void key(KeySym keysym, KeySym modifier = NoSymbol) {
+    const KeyCode code = XKeysymToKeycode(display_, keysym);
+    ASSERT_NE(code, 0) << "no key for " << keysym;
+    std::vector<KeyCode> held;
+    if (modifier != NoSymbol) held.push_back(XKeysymToKeycode(display_, modifier));
+    if (XkbKeycodeToKeysym(display_, code, 0, 0) != keysym) held.push_back(XKeysymToKeycode(display_, XK_Shift_L));
+    for (KeyCode down : held) XTestFakeKeyEvent(display_, down, True, CurrentTime);
+    XTestFakeKeyEvent(display_, code, True, CurrentTime);
+    XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    for (auto it = held.rbegin(); it != held.rend(); ++it) XTestFakeKeyEvent(display_, *it, False, CurrentTime);
+    XFlush(display_);
+    sleep_ms(15);
+  }
+  void type(const std::string& text) {
+    for (char c : text) key(static_cast<KeySym>(static_cast<unsigned char>(c)));
+  }
+  // Posts a menu of the menu bar by its mnemonic, then picks an entry by its own.
+  void menu(KeySym cascade, KeySym entry) {
+    const KeyCode alt = XKeysymToKeycode(display_, XK_Alt_L);
+    XTestFakeKeyEvent(display_, alt, True, CurrentTime);
+    XFlush(display_);
+    sleep_ms(100);
+    key(cascade);
+    sleep_ms(100);
+    XTestFakeKeyEvent(display_, alt, False, CurrentTime);
+    XFlush(display_);
+    sleep_ms(400);
+    key(entry);
+  }
+  void click_into_main_window() {
+    int x = 0;
+    int y = 0;
+    Window child = None;
+    XTranslateCoordinates(display_, main_window_, DefaultRootWindow(display_), 200, 150, &x, &y, &child);
+    XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+    XFlush(display_);
+    sleep_ms(300);
+  }
+
+  Display* display_ = nullptr;
+  TempDir resources_;
+  TempDir files_;
+  std::unique_ptr<Program> program_;
+  Window main_window_ = None;
+};
+
+TEST_F(RealProgram, StartsWithTheClassRefloomItsResourcesAndTheTitle) {
+  start();
+  XClassHint hint{};
+  ASSERT_TRUE(XGetClassHint(display_, main_window_, &hint));
+  EXPECT_STREQ(hint.res_class, "Refloom");
+  EXPECT_STREQ(hint.res_name, "refloom");
+  XFree(hint.res_name);
+  XFree(hint.res_class);
+  EXPECT_EQ(window_name(display_, main_window_), kTitle);
+  char* icon_name = nullptr;
+  ASSERT_TRUE(XGetIconName(display_, main_window_, &icon_name));
+  EXPECT_STREQ(icon_name, "Iconified Refloom");
+  XFree(icon_name);
+  EXPECT_TRUE(program_->running());
+  EXPECT_EQ(program_->output(), "");
+}
+
+TEST_F(RealProgram, AnswersEditresWithItsWidgetTree) {
+  start();
+  const EditresTree tree = editres_widget_tree(display_, main_window_, {}, 10000);
+  ASSERT_EQ(tree.error, "");
+  EXPECT_EQ(tree.toolkit, "Xt");
+  ASSERT_FALSE(tree.widgets.empty());
+  const EditresWidget& shell = tree.widgets.front();
+  EXPECT_EQ(shell.name, "refloom");
+  EXPECT_EQ(shell.widget_class, "Refloom");  // the application class
+  EXPECT_EQ(shell.path.size(), 1U);
+  EXPECT_EQ(shell.window, main_window_);
+
+  const EditresWidget* main_w = tree.find("main_w");
+  const EditresWidget* reflist = tree.find("reflist");
+  const EditresWidget* message = tree.find("message");
+  ASSERT_NE(main_w, nullptr);
+  ASSERT_NE(reflist, nullptr);
+  ASSERT_NE(message, nullptr);
+  EXPECT_EQ(main_w->widget_class, "XmMainWindow");
+  EXPECT_EQ(reflist->widget_class, "XmList");
+  EXPECT_EQ(message->widget_class, "XmLabel");
+  EXPECT_EQ(main_w->path, (std::vector<std::uint32_t>{shell.path[0], main_w->path.back()}));
+  EXPECT_EQ(reflist->path, (std::vector<std::uint32_t>{shell.path[0], main_w->path.back(), reflist->path.back()}));
+  EXPECT_NE(reflist->window, 0U);  // realized
+  for (const char* name : {"menubar", "FilePullDown", "Load", "Case sensitive"}) {
+    EXPECT_NE(tree.find(name), nullptr) << name;
+  }
+}
+
+TEST_F(RealProgram, MessagesOfALoadArriveWhileTheProgramRuns) {
+  const std::string path = files_.file("bad.bib");
+  write_file(path, "@article{3,\nyear = 1999,\n}\n");
+  start();
+  click_into_main_window();
+  menu(XK_f, XK_l);
+  Window dialog = None;
+  ASSERT_TRUE(wait_for([&] {
+    dialog = find_window(display_, DefaultRootWindow(display_),
+                         [](const std::string& name) { return name.rfind("Load ", 0) == 0; });
+    return dialog != None;
+  })) << "the Load dialog did not appear";
+  sleep_ms(300);
+  key(XK_slash, XK_Control_L);  // select the whole selection text
+  type(path);
+  key(XK_Return);
+
+  const std::string expected = "BibTeX file corrupted in reference 1 ! \nyear must start with either >> { << or >> \" << \n";
+  EXPECT_TRUE(wait_for([&] { return program_->output().size() >= expected.size(); }))
+      << "only this came: " << program_->output();
+  EXPECT_EQ(program_->output().substr(0, expected.size()), expected);
+  EXPECT_TRUE(program_->running());
+}
+
+}  // namespace
+}  // namespace refloom::testing
