@@ -10,13 +10,14 @@ DEB_BUILD     ?= build-deb
 CHECK_BUILDS  ?= build-check
 JOBS          ?= 2
 FUZZ_SECONDS  ?= 120
+MINUTES       ?= 30
 PREFIX        ?= /usr/local
 DESTDIR       ?=
 
 # Development builds stop at any warning; a plain cmake configure does not.
 DEV_FLAGS = -DREFLOOM_WERROR=ON
 
-.PHONY: all deps build run test check-release check-builds install uninstall deb asan fuzz bench screenshots clean
+.PHONY: all deps build run test check-release check-builds install uninstall deb asan fuzz soak bench screenshots clean
 
 all: build
 
@@ -95,6 +96,12 @@ fuzz:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DREFLOOM_FUZZ=ON $(DEV_FLAGS) >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
 	sh scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Random command sequences through the real window for MINUTES minutes.
+soak: deps $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) $(DEV_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target ui_random_tests ui_random_utf8_tests
+	sh scripts/soak.sh $(BUILD) $(MINUTES)
 
 bench: build
 	sh scripts/run-benchmarks.sh $(BUILD)

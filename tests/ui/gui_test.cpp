@@ -137,6 +137,8 @@ void GuiTest::TearDown() {
 
 Display* GuiTest::display() const { return test_display; }
 
+const std::vector<std::string>& GuiTest::toolkit_problems() const { return problems; }
+
 Widget GuiTest::find(const std::string& path) const { return find_in(shell_, path); }
 
 Widget GuiTest::find_in(Widget parent, const std::string& path) const {

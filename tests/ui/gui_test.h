@@ -82,6 +82,10 @@ class GuiTest : public ::testing::Test {
   // (a list's visible item count, say, follows its height from then on).
   virtual void widget_created(Widget /*widget*/) {}
 
+  // Toolkit warnings and X errors recorded so far in this test; each one
+  // fails the test when it ends.
+  const std::vector<std::string>& toolkit_problems() const;
+
   std::string messages() const { return messages_.str(); }
   void clear_messages() { messages_.str(""); }
 

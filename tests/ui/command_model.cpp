@@ -1,0 +1,269 @@
+#include "command_model.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace refloom::testing {
+
+ModelReference model_reference(const Reference& reference) {
+  ModelReference model;
+  model.id = reference.ref_id();
+  for (int slot = 1; slot < kSlotCount; ++slot) {
+    if (const auto text = reference.text(slot)) model.slots[static_cast<std::size_t>(slot)] = std::string(*text);
+  }
+  return model;
+}
+
+Reference real_reference(const ModelReference& model) {
+  Reference reference;
+  reference.set_ref_id(model.id);
+  for (int slot = 1; slot < kSlotCount; ++slot) {
+    const auto& text = model.slots[static_cast<std::size_t>(slot)];
+    if (text) reference.set_text(slot, *text);
+  }
+  return reference;
+}
+
+std::vector<ModelReference> model_references(const ReferenceDatabase& database) {
+  std::vector<ModelReference> models;
+  for (const Reference& reference : database.references()) models.push_back(model_reference(reference));
+  return models;
+}
+
+RefId CommandModel::next_refid(const std::vector<ModelReference>& references, std::size_t prefix) {
+  if (references.empty()) return 1;
+  std::vector<RefId> ids;
+  for (std::size_t i = 0; i < std::min(prefix, references.size()); ++i) ids.push_back(references[i].id);
+  if (ids.empty()) return 1;
+  std::sort(ids.begin(), ids.end());
+  // The k-th smallest (from 0) is compared with the smallest plus k.
+  for (std::size_t k = 0; k < ids.size(); ++k) {
+    const RefId candidate = ids.front() + k;
+    if (ids[k] > candidate) return candidate;
+  }
+  return ids.back() + 1;
+}
+
+void CommandModel::list(std::vector<std::size_t> indices) {
+  listed = std::move(indices);
+  count_shown = listed.size();
+}
+
+void CommandModel::loaded(const std::vector<ModelReference>& read, const std::string& path) {
+  const std::size_t held = references.size();
+  for (const ModelReference& reference : read) {
+    references.push_back(reference);
+    // Read into a database that held references: each new one is numbered
+    // against every reference before it.
+    if (held > 0) references.back().id = next_refid(references, references.size() - 1);
+  }
+  viewed_all();
+  if (!references.empty()) data_commands = true;
+  title = path;
+  current_file = path;
+}
+
+namespace {
+
+// What the edit buffer stores: empty texts become absent.
+void store(ModelReference& reference, const FormEdits& edits) {
+  for (std::size_t slot = 1; slot < kSlotCount; ++slot) {
+    if (edits.slots[slot]) reference.slots[slot] = edits.slots[slot];
+    if (reference.slots[slot] && reference.slots[slot]->empty()) reference.slots[slot].reset();
+  }
+}
+
+}  // namespace
+
+std::string CommandModel::added(const FormEdits& edits, RefId proposed) {
+  std::string message;
+  ModelReference reference;
+  reference.id = proposed;
+  const bool taken = std::any_of(references.begin(), references.end(),
+                                 [&](const ModelReference& held) { return held.id == proposed; });
+  if (taken) {
+    reference.id = proposed_id();
+    message = "Ref. ID " + std::to_string(proposed) + " was taken meanwhile, reference stored as " +
+              std::to_string(reference.id) + " \n";
+  }
+  reference.slots[kEntryTypeSlot] = "article";
+  store(reference, edits);
+  references.push_back(reference);
+  listed.push_back(references.size() - 1);
+  count_shown = references.size();
+  data_commands = true;
+  return message;
+}
+
+std::string CommandModel::edited(const FormEdits& edits) {
+  const auto target = edit_target;
+  edit_target.reset();
+  if (!target) return "Reference deleted while being edited, changes not stored! \n";
+  store(references[*target], edits);
+  return "";
+}
+
+void CommandModel::deleted(std::size_t position) {
+  const std::size_t index = listed[position - 1];
+  references.erase(references.begin() + static_cast<std::ptrdiff_t>(index));
+  listed.erase(listed.begin() + static_cast<std::ptrdiff_t>(position - 1));
+  for (std::size_t& later : listed) {
+    if (later > index) --later;
+  }
+  count_shown = listed.size();
+  if (references.empty()) data_commands = false;
+  if (edit_target && *edit_target == index) {
+    edit_target.reset();
+  } else if (edit_target && *edit_target > index) {
+    --*edit_target;
+  }
+}
+
+void CommandModel::reduced() {
+  if (references.empty()) return;
+  std::vector<ModelReference> kept;
+  std::optional<std::size_t> target;
+  for (std::size_t index : listed) {
+    if (edit_target == index) target = kept.size();
+    kept.push_back(references[index]);
+  }
+  edit_target = target;
+  references = std::move(kept);
+  for (std::size_t i = 0; i < listed.size(); ++i) listed[i] = i;
+  if (references.empty()) data_commands = false;
+}
+
+bool CommandModel::contains(std::string_view text, std::string_view pattern, bool fold) {
+  const auto upper = [fold](char c) { return fold && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  if (pattern.size() > text.size()) return false;
+  for (std::size_t start = 0; start + pattern.size() <= text.size(); ++start) {
+    std::size_t k = 0;
+    while (k < pattern.size() && upper(text[start + k]) == upper(pattern[k])) ++k;
+    if (k == pattern.size()) return true;
+  }
+  return false;
+}
+
+bool CommandModel::all_fields_match(const ModelReference& reference, std::string_view text, bool fold) {
+  for (std::size_t slot = 1; slot < kSlotCount; ++slot) {
+    if (reference.slots[slot] && contains(*reference.slots[slot], text, fold)) return true;
+  }
+  return false;
+}
+
+namespace {
+
+std::vector<std::size_t> combine(SearchMode mode, const std::vector<ModelReference>& references,
+                                 const std::vector<std::size_t>& listed,
+                                 const std::function<bool(const ModelReference&)>& matches,
+                                 const std::function<bool(const ModelReference&)>& hits) {
+  std::vector<std::size_t> result;
+  switch (mode) {
+    case kSearchAnd:
+      for (std::size_t index : listed) {
+        if (matches(references[index])) result.push_back(index);
+      }
+      break;
+    case kSearchOr:
+      for (std::size_t index = 0; index < references.size(); ++index) {
+        const bool is_listed = std::find(listed.begin(), listed.end(), index) != listed.end();
+        if (is_listed || matches(references[index])) result.push_back(index);
+      }
+      break;
+    case kSearchNot:
+      for (std::size_t index : listed) {
+        if (!hits(references[index])) result.push_back(index);
+      }
+      break;
+  }
+  return result;
+}
+
+}  // namespace
+
+void CommandModel::searched_all_fields(SearchMode mode, std::string_view text, bool fold) {
+  const auto match = [&](const ModelReference& reference) { return all_fields_match(reference, text, fold); };
+  list(combine(mode, references, listed, match, match));
+}
+
+void CommandModel::searched_by_form(SearchMode mode, const SearchCriteria& criteria) {
+  const bool fold = !case_sensitive;
+  // Each criterion met or not, for one reference.
+  const auto results = [&](const ModelReference& reference) {
+    std::vector<bool> met;
+    if (criteria.id != 0) met.push_back(reference.id == criteria.id);
+    for (std::size_t slot = 1; slot < kSlotCount; ++slot) {
+      const std::string& wanted = criteria.slots[slot];
+      if (wanted.empty()) continue;
+      const auto& text = reference.slots[slot];
+      if (!text) {
+        met.push_back(false);
+      } else if (slot == kReprint) {
+        met.push_back(*text == wanted);
+      } else {
+        met.push_back(contains(*text, wanted, fold));
+      }
+    }
+    return met;
+  };
+  const auto matches = [&](const ModelReference& reference) {
+    const auto met = results(reference);
+    return std::all_of(met.begin(), met.end(), [](bool value) { return value; });
+  };
+  const auto hits = [&](const ModelReference& reference) {
+    const auto met = results(reference);
+    return std::any_of(met.begin(), met.end(), [](bool value) { return value; });
+  };
+  list(combine(mode, references, listed, matches, hits));
+}
+
+void CommandModel::viewed_all() {
+  std::vector<std::size_t> all(references.size());
+  for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+  list(std::move(all));
+}
+
+void CommandModel::emptied() {
+  edit_target.reset();
+  references.clear();
+  listed.clear();
+  count_shown = 0;
+  data_commands = false;
+  title = kProgramTitle;
+}
+
+void CommandModel::saved(const std::string& path) {
+  title = path;
+  current_file = path;
+}
+
+std::string value_after_save(std::string_view value) {
+  const auto stray_quote = [&](std::size_t i) {
+    if (value[i] != '"') return false;
+    if (i > 0 && value[i - 1] == '\\') return false;
+    return !(i > 0 && value[i - 1] == '{' && i + 1 < value.size() && value[i + 1] == '}');
+  };
+  bool has_stray = false;
+  for (std::size_t i = 0; i < value.size(); ++i) has_stray = has_stray || stray_quote(i);
+  const bool final_backslash = !value.empty() && value.back() == '\\';
+  long depth = 0;
+  bool balanced = true;
+  for (char c : value) {
+    if (c == '{') ++depth;
+    if (c == '}' && --depth < 0) balanced = false;
+  }
+  balanced = balanced && depth == 0;
+  if (!(has_stray || final_backslash) || balanced) return std::string(value);
+  std::string out;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (stray_quote(i)) {
+      out += "{\"}";
+    } else {
+      out += value[i];
+    }
+  }
+  if (final_backslash) out += ' ';
+  return out;
+}
+
+}  // namespace refloom::testing
