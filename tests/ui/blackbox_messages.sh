@@ -9,42 +9,7 @@ refloom=$1
 work=$(mktemp -d)
 trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  echo "--- program output:" >&2
-  cat "$work/output" >&2
-  exit 1
-}
-
-wait_window() {
-  tries=0
-  while :; do
-    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    tries=$((tries + 1))
-    [ $tries -gt 100 ] && return 1
-    sleep 0.1
-  done
-}
-wait_until() {
-  tries=0
-  until "$@"; do
-    tries=$((tries + 1))
-    [ $tries -gt 50 ] && return 1
-    sleep 0.1
-  done
-}
-window_gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
-program_ended() { ! kill -0 $pid 2>/dev/null; }
-menu() {
-  xdotool keydown Alt_L
-  sleep 0.1
-  xdotool key "$1"
-  sleep 0.1
-  xdotool keyup Alt_L
-  sleep 0.3
-  xdotool key "$2"
-}
+. "$(dirname "$0")/blackbox_lib.sh"
 
 printf '%s\n' '@article{12,' '  title = {Fine},' '}' '@article{3,' 'year = 1999,' '}' >"$work/broken.bib"
 

@@ -33,21 +33,6 @@ class FileCommands : public GuiTest {
     return path;
   }
 
-  Widget open_load_dialog() {
-    choose("File", "Load");
-    EXPECT_TRUE(pump_until([] { return ui::load_dialog != nullptr; }));
-    EXPECT_TRUE(pump_until([this] { return is_shown(ui::load_dialog); }));
-    return ui::load_dialog;
-  }
-
-  // File > Load, the path typed into the selection field, OK clicked.
-  void load(const std::string& path) {
-    Widget dialog = open_load_dialog();
-    type_into(XmFileSelectionBoxGetChild(dialog, XmDIALOG_TEXT), path);
-    click(XmFileSelectionBoxGetChild(dialog, XmDIALOG_OK_BUTTON));
-    pump();
-  }
-
   void save(Widget dialog, const std::string& path) {
     type_into(XmFileSelectionBoxGetChild(dialog, XmDIALOG_TEXT), path);
     click(XmFileSelectionBoxGetChild(dialog, XmDIALOG_OK_BUTTON));

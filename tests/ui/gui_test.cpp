@@ -5,6 +5,7 @@
 #include <X11/XKBlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <Xm/FileSB.h>
 #include <Xm/List.h>
 #include <Xm/PushB.h>
 #include <Xm/RowColumn.h>
@@ -18,6 +19,7 @@
 
 #include "ui/app.h"
 #include "import/load.h"
+#include "ui/file_dialogs.h"
 #include "ui/form.h"
 #include "ui/message_dialog.h"
 #include "ui/reference_list.h"
@@ -370,6 +372,20 @@ void GuiTest::bring_to_front(Widget shell) {
   pump(200);
 }
 
+
+Widget GuiTest::open_load_dialog() {
+  choose("File", "Load");
+  EXPECT_TRUE(pump_until([] { return ui::load_dialog != nullptr; }));
+  EXPECT_TRUE(pump_until([this] { return is_shown(ui::load_dialog); }));
+  return ui::load_dialog;
+}
+
+void GuiTest::load(const std::string& path) {
+  Widget dialog = open_load_dialog();
+  type_into(XmFileSelectionBoxGetChild(dialog, XmDIALOG_TEXT), path);
+  click(XmFileSelectionBoxGetChild(dialog, XmDIALOG_OK_BUTTON));
+  pump();
+}
 
 void GuiTest::load_directly(std::string_view bibtex) {
   const std::string path = dir_.file("direct.bib");

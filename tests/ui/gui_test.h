@@ -71,6 +71,10 @@ class GuiTest : public ::testing::Test {
   std::string title_of(Widget shell) const;
   std::string label_of(Widget widget) const;
   std::vector<std::string> list_items(Widget list) const;
+  // File > Load: the dialog, once it is shown.
+  Widget open_load_dialog();
+  // File > Load, the path typed into the selection field, OK clicked.
+  void load(const std::string& path);
   // Loads references as File > Load does, without the dialog.
   void load_directly(std::string_view bibtex);
   // Selects a line of the reference list with a click (positions from 1).
