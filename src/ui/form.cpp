@@ -361,10 +361,7 @@ void raise_form() {
     XWithdrawWindow(display, window, DefaultScreen(display));
     XMapRaised(display, window);
   }
-  // Restacking a managed window goes through the window manager.
-  XWindowChanges changes{};
-  changes.stack_mode = Above;
-  XReconfigureWMWindow(display, window, DefaultScreen(display), CWStackMode, &changes);
+  raise_shell(form_shell);
   // About five seconds for the window manager to show it.
   focus_form_when_shown(reinterpret_cast<XtPointer>(std::intptr_t{250}), nullptr);
 }

@@ -64,16 +64,6 @@ void place_beside_main_window() {
   XtVaSetValues(message_dialog, XmNx, static_cast<Position>(x), XmNy, static_cast<Position>(main_y), nullptr);
 }
 
-// Above the other windows; the window manager does the restacking.
-void raise_message_dialog() {
-  Widget shell = XtParent(message_dialog);
-  if (!XtIsRealized(shell)) return;
-  XWindowChanges changes{};
-  changes.stack_mode = Above;
-  XReconfigureWMWindow(XtDisplay(shell), XtWindow(shell), XScreenNumberOfScreen(XtScreen(shell)), CWStackMode,
-                       &changes);
-}
-
 void fill_message_dialog(const MessageSummary& summary) {
   XmStringOwner heading{shown_text(summary.heading())};
   XtVaSetValues(message_dialog, XmNmessageString, heading.get(), nullptr);
@@ -91,7 +81,7 @@ void show_messages() {
     if (message_dialog == nullptr) message_dialog = create_message_dialog();
     fill_message_dialog(summary);
     if (XtIsManaged(message_dialog)) {
-      raise_message_dialog();
+      raise_shell(XtParent(message_dialog));
     } else {
       place_beside_main_window();
       XtManageChild(message_dialog);

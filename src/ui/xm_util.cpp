@@ -36,4 +36,12 @@ BusyCursor::~BusyCursor() {
   XFreeCursor(display_, arrow_);
 }
 
+void raise_shell(Widget shell) {
+  if (!XtIsRealized(shell)) return;
+  XWindowChanges changes{};
+  changes.stack_mode = Above;
+  XReconfigureWMWindow(XtDisplay(shell), XtWindow(shell), XScreenNumberOfScreen(XtScreen(shell)), CWStackMode,
+                       &changes);
+}
+
 }  // namespace refloom::ui

@@ -65,6 +65,10 @@ std::string shown_text(std::string_view stored);
 // The text of a compound string, if the toolkit can give it.
 std::optional<std::string> xmstring_text(XmString string);
 
+// Puts a realized shell above the other windows; the restacking of a
+// managed window goes through the window manager.
+void raise_shell(Widget shell);
+
 // Shows the watch cursor on a widget's window (flushed, so that it appears
 // before the work starts) and the arrow cursor again when it goes.
 class BusyCursor {
