@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
 
   if (options.output) {
     if (session.save(*options.output, messages).result < 0) status = 1;
-  } else if (!refloom::write_bibtex(session.database(), stdout) || std::fflush(stdout) != 0) {
+  } else if (!refloom::write_bibtex(session.database(), stdout, messages) || std::fflush(stdout) != 0) {
     messages << "refloom-convert: cannot write to standard output\n";
     status = 1;
   }
@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
   if (options.latex) {
     // Cites the listed references, which are all of them after a reduce.
     const std::string bibliography = refloom::bibliography_name(options.output.value_or(""));
-    if (refloom::write_latex(*options.latex, session.listed_ref_ids(), bibliography, messages) < 0) status = 1;
+    if (refloom::write_latex(*options.latex, session.listed_citations(), bibliography, messages) < 0) status = 1;
   }
   messages.flush();
   return status;

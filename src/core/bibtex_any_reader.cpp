@@ -10,61 +10,21 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/bibtex_value.h"
 #include "core/fields.h"
 #include "core/file_io.h"
 #include "core/line_reader.h"
 #include "core/numbering.h"
+#include "core/other_fields.h"
 #include "core/reference.h"
 
 namespace refloom {
 
 namespace {
 
-constexpr std::array<std::string_view, 12> kMonthNames = {
-    "January", "February", "March",     "April",   "May",      "June",
-    "July",    "August",   "September", "October", "November", "December"};
-
-// The month macros as the standard styles (plain.bst and its kin) define them.
-constexpr std::array<std::string_view, 12> kMonthMacros = {"jan", "feb", "mar", "apr", "may", "jun",
-                                                          "jul", "aug", "sep", "oct", "nov", "dec"};
-
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-
+bool is_blank(char c) { return is_bibtex_blank(c); }
+bool is_name_char(char c) { return is_bibtex_name_char(c); }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// BibTeX's identifiers (entry types, keys of @string, field names, macro
-// names) may hold any printable character but these.
-bool is_name_char(char c) {
-  if (is_blank(c)) return false;
-  switch (c) {
-    case '"': case '#': case '%': case '\'': case '(': case ')': case ',': case '=': case '{': case '}': case '@':
-      return false;
-    default:
-      return c != '\0';
-  }
-}
-
-std::string lower_case(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return result;
-}
-
-// A key as Refloom writes it: decimal digits without a leading zero (or "0"
-// itself), within 64 bits. Anything else is kept as text.
-std::optional<RefId> numeric_key(std::string_view key) {
-  if (key.empty() || key.size() > 20 || (key.size() > 1 && key[0] == '0')) return std::nullopt;
-  RefId value = 0;
-  for (char c : key) {
-    if (!is_digit(c)) return std::nullopt;
-    const auto digit = static_cast<RefId>(c - '0');
-    if (value > (std::numeric_limits<RefId>::max() - digit) / 10) return std::nullopt;
-    value = value * 10 + digit;
-  }
-  return value;
-}
 
 void append_utf8(char32_t code, std::string& out) {
   if (code < 0x80) {
@@ -112,11 +72,6 @@ std::string utf16_to_utf8(std::string_view bytes, bool big_endian) {
   return out;
 }
 
-// Fields that newer styles (biblatex) name differently; each fills its field
-// only when the entry does not give that field under its own name.
-enum Alias { kJournaltitle, kLocation, kDate, kAliasCount };
-constexpr std::array<std::string_view, kAliasCount> kAliasNames = {"journaltitle", "location", "date"};
-
 // Whether the quote at `i` is followed by a comma that ends the line, as
 // Refloom writes the end of every quoted value.
 bool ends_written_line(std::string_view line, std::size_t i) {
@@ -155,11 +110,11 @@ class Lines {
 class AnyReader {
  public:
   AnyReader(ReferenceDatabase& database, std::unique_ptr<Lines> lines, std::ostream& messages)
-      : database_(database), lines_(std::move(lines)), messages_(messages) {
-    for (std::size_t i = 0; i < kMonthMacros.size(); ++i) {
-      macros_.emplace(std::string(kMonthMacros[i]), std::string(kMonthNames[i]));
-    }
-  }
+      : database_(database),
+        lines_(std::move(lines)),
+        messages_(messages),
+        macros_(database.macros()),
+        blocks_before_(database.blocks().size()) {}
 
   // Reads everything; `first_line` is the file's first line, already taken
   // (without a byte order mark).
@@ -203,21 +158,24 @@ class AnyReader {
     return line_.substr(start, pos_ - start);
   }
 
-  void report(std::size_t line, std::string_view what);
+  // Reports a broken block by the line it starts in and, for an entry, its
+  // key.
+  void report(std::string_view what);
 
   void read_at_sign();
-  void skip_block(char open, char close);
+  void skip_block(char open, char close, std::string& kept);
   void read_string_definition(char close);
   void read_preamble(char close);
-  void read_entry(char close, std::size_t at_line);
-  bool read_field(const std::string& name, char close, std::size_t at_line);
+  void read_entry(char close);
+  bool read_field(const std::string& name, char close);
   bool read_value(std::string_view field, std::string& value);
   bool read_delimited(std::string& value);
   void give_up_value(std::size_t start_line, std::string_view part, std::string_view field);
-  void store_field(std::string_view name, const std::string& value);
+  void store_field(std::string_view name, std::string& value);
   void finish_entry(std::string_view key);
+  void keep_block(BibtexBlock block);
   void number_new_references();
-  void report_fields_not_kept();
+  void report_summaries();
 
   ReferenceDatabase& database_;
   std::unique_ptr<Lines> lines_;
@@ -227,21 +185,36 @@ class AnyReader {
   std::size_t line_number_ = 0;
   bool eof_ = false;
 
-  std::unordered_map<std::string, std::string> macros_;
+  // The block being read: where it starts and, for an entry, its key.
+  std::size_t block_line_ = 0;
+  std::string_view block_kind_;
+
+  // The macros as BibTeX would know them at this point: those of the files
+  // loaded before, then this file's own.
+  MacroTable macros_;
+  std::size_t blocks_before_;  // the blocks of the files loaded before
   std::vector<std::string> unknown_macros_reported_;
-  std::map<std::string, std::size_t> not_kept_;  // field name -> how often
+  std::vector<std::string> macros_redefined_;       // names defined before with another text
+  std::map<std::string, std::size_t> repeated_;     // field name -> how often a repeat was passed over
 
   ReferenceBuilder entry_;
-  std::array<std::optional<std::string>, kAliasCount> aliases_;
+  SourceFormBuilder source_;
   std::string value_;
   std::string name_;
   std::string key_;
   std::string lowered_;
-  std::vector<std::size_t> without_number_;  // database indices needing a RefId
+  std::vector<std::string> seen_other_;             // lower-case names of the entry's other fields
+  std::vector<std::size_t> without_number_;         // database indices needing a RefId
 };
 
-void AnyReader::report(std::size_t line, std::string_view what) {
-  messages_ << "BibTeX file corrupted in line " << line << ": " << what << ", going on with the next entry \n";
+void AnyReader::report(std::string_view what) {
+  messages_ << "BibTeX file corrupted in line " << block_line_;
+  if (!key_.empty() && block_kind_.empty()) {
+    messages_ << " (entry " << key_ << ")";
+  } else if (!block_kind_.empty()) {
+    messages_ << " (" << block_kind_ << ")";
+  }
+  messages_ << ": " << what << ", going on with the next entry \n";
 }
 
 void AnyReader::run(std::optional<std::string_view> first_line) {
@@ -261,97 +234,154 @@ void AnyReader::run(std::optional<std::string_view> first_line) {
     read_at_sign();
   }
   number_new_references();
-  report_fields_not_kept();
+  report_summaries();
 }
 
 void AnyReader::read_at_sign() {
-  const std::size_t at_line = line_number_;
+  block_line_ = line_number_;
+  block_kind_ = {};
+  key_.clear();
   skip_blanks();
-  const std::string type = lower_case(read_name());
+  const std::string_view written_type = read_name();
+  const std::string type = lower_case(written_type);
   if (type.empty()) {
-    report(line_number_, "entry type expected after >> @ <<");
+    report("entry type expected after >> @ <<");
     return;
   }
-  const std::size_t type_line = line_number_;
+  // The type's spelling, kept for a comment block.
+  std::string kept = "@";
+  kept.append(written_type);
   skip_blanks();
   const char open = peek();
   // As in BibTeX, "@comment" without a block is passed over like any text.
   if (type == "comment" && open != '{' && open != '(') return;
   if (open != '{' && open != '(') {
-    report(type_line, "entry type must be followed by >> { << or >> ( <<");
+    report("entry type must be followed by >> { << or >> ( <<");
     return;
   }
   advance();
   const char close = open == '{' ? '}' : ')';
   if (type == "comment") {
-    skip_block(open, close);
+    kept.push_back(open);
+    skip_block(open, close, kept);
   } else if (type == "string") {
+    block_kind_ = "@string";
     read_string_definition(close);
   } else if (type == "preamble") {
+    block_kind_ = "@preamble";
     read_preamble(close);
   } else {
     entry_.clear();
     entry_.set_text(kEntryTypeSlot, type);
-    read_entry(close, at_line);
+    read_entry(close);
   }
 }
 
 // A comment block is passed over to its balanced closing delimiter, so that
-// an entry commented out inside it stays out.
-void AnyReader::skip_block(char open, char close) {
+// an entry commented out inside it stays out; it is kept as written, with
+// the line ends of the file's lines as line feeds.
+void AnyReader::skip_block(char open, char close, std::string& kept) {
   int depth = 1;
   while (!eof_) {
+    const std::size_t start = pos_;
     for (; pos_ < line_.size(); ++pos_) {
       if (line_[pos_] == open) {
         ++depth;
       } else if (line_[pos_] == close && --depth == 0) {
         ++pos_;
+        kept.append(line_.substr(start, pos_ - start));
+        BibtexBlock block;
+        block.kind = BibtexBlock::Kind::kComment;
+        block.text = std::move(kept);
+        keep_block(std::move(block));
         return;
       }
     }
+    kept.append(line_.substr(start));
+    while (!kept.empty() && kept.back() == '\r') kept.pop_back();
+    kept.push_back('\n');
     next_line();
   }
+  // A comment left open to the end of the file is not kept: it held what
+  // BibTeX would not take either.
 }
 
 void AnyReader::read_string_definition(char close) {
   skip_blanks();
-  const std::string name = lower_case(read_name());
+  const std::string name(read_name());
   if (name.empty()) {
-    report(line_number_, "@string must define a macro as >> name = value <<");
+    report("@string must define a macro as >> name = value <<");
     return;
   }
   skip_blanks();
   if (peek() != '=') {
-    report(line_number_, "\"" + name + "\" must be followed by >> = <<");
+    report("\"" + lower_case(name) + "\" must be followed by >> = <<");
     return;
   }
   advance();
   std::string value;
   if (!read_value(name, value)) return;
+  std::string source = source_.build(value);
   skip_blanks();
   if (peek() != close) {
-    report(line_number_, std::string("@string must end with >> ") + close + " <<");
+    report(std::string("@string must end with >> ") + close + " <<");
     return;
   }
   advance();
-  macros_[name] = std::move(value);
+  macros_.define(name, value);
+  BibtexBlock block;
+  block.kind = BibtexBlock::Kind::kString;
+  block.name = name;
+  block.text = std::move(value);
+  block.source = std::move(source);
+  keep_block(std::move(block));
 }
 
 void AnyReader::read_preamble(char close) {
-  std::string ignored;
-  if (!read_value("preamble", ignored)) return;
+  std::string value;
+  if (!read_value("preamble", value)) return;
+  std::string source = source_.build(value);
   skip_blanks();
   if (peek() != close) {
-    report(line_number_, std::string("@preamble must end with >> ") + close + " <<");
+    report(std::string("@preamble must end with >> ") + close + " <<");
     return;
   }
   advance();
+  BibtexBlock block;
+  block.kind = BibtexBlock::Kind::kPreamble;
+  block.text = std::move(value);
+  block.source = std::move(source);
+  keep_block(std::move(block));
 }
 
-void AnyReader::read_entry(char close, std::size_t at_line) {
-  for (auto& alias : aliases_) alias.reset();
+// A block that a file loaded before holds already is not kept twice (a file
+// loaded again would define every command of its preamble twice). A macro
+// that it defined with another text keeps that text; this file's
+// references keep their own texts, which a save then writes out in full.
+void AnyReader::keep_block(BibtexBlock block) {
+  const auto& held = database_.blocks();
+  for (std::size_t i = 0; i < blocks_before_; ++i) {
+    const BibtexBlock& old = held[i];
+    if (old.kind != block.kind) continue;
+    if (block.kind == BibtexBlock::Kind::kString) {
+      if (!same_key(old.name, block.name)) continue;
+      if (old.text != block.text) {
+        const std::string name = lower_case(block.name);
+        if (std::find(macros_redefined_.begin(), macros_redefined_.end(), name) == macros_redefined_.end()) {
+          macros_redefined_.push_back(name);
+        }
+      }
+      return;
+    }
+    if (old.text == block.text) return;
+  }
+  database_.add_block(std::move(block));
+}
+
+void AnyReader::read_entry(char close) {
+  seen_other_.clear();
   skip_blanks();
-  // A key holds no braces or quotes, so that it can be kept as a value.
+  // A key holds no braces or quotes, so that it can be written back.
   const std::size_t key_start = pos_;
   while (pos_ < line_.size() && line_[pos_] != ',' && line_[pos_] != close && line_[pos_] != '{' &&
          line_[pos_] != '}' && line_[pos_] != '"' && !is_blank(line_[pos_]) && line_[pos_] != '=') {
@@ -364,21 +394,21 @@ void AnyReader::read_entry(char close, std::size_t at_line) {
     // No key at all: what looked like one is the first field's name.
     name_ = key_;
     key_.clear();
-    go_on = read_field(name_, close, at_line);
+    go_on = read_field(name_, close);
   } else if (peek() == ',') {
     advance();
   } else if (peek() == close) {
     advance();
     go_on = false;
   } else {
-    report(at_end() ? at_line : line_number_, "entry key must be followed by >> , <<");
+    report("entry key must be followed by >> , <<");
     go_on = false;
   }
 
   while (go_on) {
     skip_blanks();
     if (at_end()) {
-      report(at_line, "entry not closed before the end of the file");
+      report("entry not closed before the end of the file");
       break;
     }
     const char c = peek();
@@ -392,25 +422,25 @@ void AnyReader::read_entry(char close, std::size_t at_line) {
     }
     name_.assign(read_name());
     if (name_.empty()) {
-      report(line_number_, "field name expected");
+      report("field name expected");
       break;
     }
     skip_blanks();
-    go_on = read_field(name_, close, at_line);
+    go_on = read_field(name_, close);
   }
   finish_entry(key_);
 }
 
 // From the "=" on: the value, then a comma or the entry's end. False when
 // the entry ends here, in order or not.
-bool AnyReader::read_field(const std::string& name, char close, std::size_t at_line) {
+bool AnyReader::read_field(const std::string& name, char close) {
   if (peek() != '=') {
     // Appended piece by piece: GCC 12 at -O3 takes "\"" + std::string for a
     // possibly overlapping copy (-Wrestrict), a false positive.
     std::string message(1, '"');
     message += lower_case(name);
     message += "\" must be followed by >> = <<";
-    report(line_number_, message);
+    report(message);
     return false;
   }
   advance();
@@ -425,14 +455,15 @@ bool AnyReader::read_field(const std::string& name, char close, std::size_t at_l
     advance();
     return false;
   }
-  report(at_end() ? at_line : line_number_,
-         lower_case(name) + " field must be terminated with >> , << or >> " + std::string(1, close) + " <<");
+  report(lower_case(name) + " field must be terminated with >> , << or >> " + std::string(1, close) + " <<");
   return false;
 }
 
 // A value: parts in braces, in quotes, numbers or macro names, joined by #.
+// Its parts are noted for its source form.
 bool AnyReader::read_value(std::string_view field, std::string& value) {
   value.clear();
+  source_.clear();
   for (;;) {
     skip_blanks();
     const char c = peek();
@@ -443,17 +474,20 @@ bool AnyReader::read_value(std::string_view field, std::string& value) {
         give_up_value(start_line, std::string_view(value).substr(part_start), field);
         return false;
       }
+      source_.literal(part_start, value.size());
     } else if (is_digit(c)) {
       const std::size_t start = pos_;
       while (pos_ < line_.size() && is_digit(line_[pos_])) ++pos_;
+      const std::size_t part_start = value.size();
       value.append(line_.substr(start, pos_ - start));
+      source_.number(part_start, value.size());
     } else if (!at_end() && is_name_char(c)) {
       const std::string_view name = read_name();
-      lowered_ = lower_case(name);
-      const auto found = macros_.find(lowered_);
-      if (found != macros_.end()) {
-        value.append(found->second);
+      source_.macro(name);
+      if (const std::string* text = macros_.find(name)) {
+        value.append(*text);
       } else {
+        lowered_ = lower_case(name);
         if (std::find(unknown_macros_reported_.begin(), unknown_macros_reported_.end(), lowered_) ==
             unknown_macros_reported_.end()) {
           unknown_macros_reported_.push_back(lowered_);
@@ -462,7 +496,7 @@ bool AnyReader::read_value(std::string_view field, std::string& value) {
         value.append(name);
       }
     } else {
-      report(line_number_, lower_case(field) + " must start with >> { <<, >> \" <<, a number or a macro name");
+      report(lower_case(field) + " must start with >> { <<, >> \" <<, a number or a macro name");
       return false;
     }
     skip_blanks();
@@ -529,7 +563,8 @@ bool AnyReader::read_delimited(std::string& value) {
 // A value that never ends would swallow the rest of the file: the reader
 // goes on at the first line after the value's start that begins an entry.
 void AnyReader::give_up_value(std::size_t start_line, std::string_view part, std::string_view field) {
-  report(start_line, lower_case(field) + " value not terminated before the end of the file");
+  report(lower_case(field) + " value from line " + std::to_string(start_line) +
+         " not terminated before the end of the file");
   std::size_t line_end = part.find('\n');
   std::size_t line_number = start_line;
   while (line_end != std::string_view::npos) {
@@ -550,76 +585,77 @@ void AnyReader::give_up_value(std::size_t start_line, std::string_view part, std
   }
 }
 
-void AnyReader::store_field(std::string_view name, const std::string& value) {
+// The first value of a field counts, as in BibTeX; a repeat is passed over
+// and counted for one message at the end.
+void AnyReader::store_field(std::string_view name, std::string& value) {
   lowered_ = lower_case(name);
   if (const auto slot = field_slot(lowered_)) {
-    entry_.append_text(*slot, value);
-    return;
-  }
-  if (lowered_ == "keywords") {
-    entry_.append_text(kKeyword, value);
-    return;
-  }
-  for (std::size_t i = 0; i < kAliasNames.size(); ++i) {
-    if (lowered_ == kAliasNames[i]) {
-      auto& alias = aliases_[i];
-      if (alias) {
-        alias->append(1, '\n').append(value);
-      } else {
-        alias = value;
-      }
+    if (entry_.has(*slot)) {
+      ++repeated_[lowered_];
       return;
     }
+    const auto index = static_cast<std::size_t>(*slot);
+    if (source_.needed()) entry_.extras.slot_sources[index] = source_.build(value);
+    entry_.append_text(*slot, std::move(value));
+    value.clear();
+    return;
   }
-  ++not_kept_[lowered_];
+  if (std::find(seen_other_.begin(), seen_other_.end(), lowered_) != seen_other_.end()) {
+    ++repeated_[lowered_];
+    return;
+  }
+  seen_other_.push_back(lowered_);
+  OtherField field;
+  field.name.assign(name);
+  field.source = source_.build(value);
+  field.text = std::move(value);
+  value.clear();
+  entry_.extras.other_fields.push_back(std::move(field));
 }
 
 void AnyReader::finish_entry(std::string_view key) {
-  const auto take_alias = [this](Alias alias, int slot) {
-    if (!aliases_[alias]) return;
-    if (entry_.has(slot)) {
-      ++not_kept_[std::string(kAliasNames[alias])];
-    } else {
-      entry_.set_text(slot, *aliases_[alias]);
-    }
-  };
-  take_alias(kJournaltitle, kJournal);
-  take_alias(kLocation, kAddress);
-  if (aliases_[kDate]) {
-    // An ISO date (2020, 2020-03, 2020-03-15, or a range of them): its year,
-    // and its month when the entry gives none.
-    const std::string& date = *aliases_[kDate];
-    if (entry_.has(kYear)) {
-      ++not_kept_["date"];
-    } else {
-      std::size_t digits = 0;
-      while (digits < date.size() && is_digit(date[digits])) ++digits;
-      if (digits == 0) {
-        entry_.set_text(kYear, date);
-      } else {
-        entry_.set_text(kYear, std::string_view(date).substr(0, digits));
-        if (!entry_.has(kMonth) && date.size() >= digits + 3 && date[digits] == '-' && is_digit(date[digits + 1]) &&
-            is_digit(date[digits + 2]) && (digits + 3 == date.size() || !is_digit(date[digits + 3]))) {
-          const int month = (date[digits + 1] - '0') * 10 + (date[digits + 2] - '0');
-          if (month >= 1 && month <= 12) entry_.set_text(kMonth, kMonthNames[static_cast<std::size_t>(month - 1)]);
-        }
-      }
+  // biblatex's names fill the standard fields the entry leaves empty; the
+  // fields so filled are not the file's own, and a save leaves them out.
+  if (!entry_.extras.other_fields.empty()) {
+    auto aliases = alias_texts(entry_.extras.other_fields);
+    // The date gives the month only together with the year.
+    if (entry_.has(kYear)) aliases[kMonth].reset();
+    for (int slot = 1; slot < kSlotCount; ++slot) {
+      auto& text = aliases[static_cast<std::size_t>(slot)];
+      if (!text || entry_.has(slot)) continue;
+      entry_.set_text(slot, *text);
+      entry_.extras.derived |= 1U << slot;
     }
   }
 
   if (const auto number = numeric_key(key)) {
     entry_.ref_id = *number;
+    // Refloom before keys were kept wrote a file's key as the last line of
+    // the comment; it is the citation key again.
+    if (entry_.has(kComment)) {
+      constexpr std::string_view kKeyLine = "BibTeX key: ";
+      const std::string& comment = entry_.text(kComment);
+      const std::size_t line_start = comment.rfind('\n') == std::string::npos ? 0 : comment.rfind('\n') + 1;
+      const std::string_view last = std::string_view(comment).substr(line_start);
+      if (last.starts_with(kKeyLine) && last.size() > kKeyLine.size() &&
+          !citation_key_fault(last.substr(kKeyLine.size())).has_value()) {
+        entry_.extras.citation_key.assign(last.substr(kKeyLine.size()));
+        if (line_start == 0) {
+          entry_.remove(kComment);
+          entry_.extras.slot_sources[kComment].clear();
+        } else {
+          const std::string rest = comment.substr(0, line_start - 1);
+          entry_.set_text(kComment, rest);
+        }
+      }
+    }
   } else {
     entry_.ref_id = 0;
     without_number_.push_back(database_.ref_count());
-    if (!key.empty()) {
-      std::string kept = "BibTeX key: ";
-      kept.append(key);
-      entry_.append_text(kComment, kept);
-    }
+    entry_.extras.citation_key.assign(key);
   }
   Reference reference;
-  entry_.store_into(reference);
+  entry_.move_into(reference);
   database_.append_reference(std::move(reference));
 }
 
@@ -645,15 +681,26 @@ void AnyReader::number_new_references() {
   }
 }
 
-void AnyReader::report_fields_not_kept() {
-  if (not_kept_.empty()) return;
-  messages_ << "fields not kept:";
-  const char* separator = " ";
-  for (const auto& [name, count] : not_kept_) {
-    messages_ << separator << name << " (" << count << ")";
-    separator = ", ";
+void AnyReader::report_summaries() {
+  if (!repeated_.empty()) {
+    messages_ << "fields given twice in an entry, the first value kept as BibTeX does:";
+    const char* separator = " ";
+    for (const auto& [name, count] : repeated_) {
+      messages_ << separator << name << " (" << count << ")";
+      separator = ", ";
+    }
+    messages_ << " \n";
   }
-  messages_ << " \n";
+  if (!macros_redefined_.empty()) {
+    messages_ << "macros defined with another text by a file loaded before, this file's references keep their own "
+                 "text:";
+    const char* separator = " ";
+    for (const std::string& name : macros_redefined_) {
+      messages_ << separator << name;
+      separator = ", ";
+    }
+    messages_ << " \n";
+  }
 }
 
 void read_lines(ReferenceDatabase& database, std::unique_ptr<Lines> lines, std::ostream& messages) {

@@ -1,74 +1,72 @@
 #include "core/bibtex_writer.h"
 
 #include <charconv>
+#include <unordered_set>
 
+#include "core/bibtex_value.h"
 #include "core/file_io.h"
+#include "core/other_fields.h"
 
 namespace refloom {
 
 namespace {
 
-// The reader ends a quoted value at a double quote that is not directly
-// after a backslash and not enclosed as {"}; a quote at the start of a line
-// counts as not preceded by anything.
-bool quote_ends_value(std::string_view value, std::size_t i) {
-  if (i == 0) return true;
-  if (value[i - 1] == '\\') return false;
-  return !(value[i - 1] == '{' && i + 1 < value.size() && value[i + 1] == '}');
-}
-
-bool reads_back_from_quotes(std::string_view value) {
-  if (!value.empty() && value.back() == '\\') return false;  // would escape the closing quote
-  for (std::size_t i = value.find('"'); i != std::string_view::npos; i = value.find('"', i + 1)) {
-    if (quote_ends_value(value, i)) return false;
-  }
-  return true;
-}
-
-bool braces_balance(std::string_view value) {
-  long depth = 0;
-  for (char c : value) {
-    if (c == '{') {
-      ++depth;
-    } else if (c == '}' && --depth < 0) {
-      return false;
-    }
-  }
-  return depth == 0;
-}
-
-// The least harmful quoted form of a value that no form carries unchanged:
-// each quote that would end the value is enclosed as {"}, and a final
-// backslash is kept apart from the closing quote by a blank. The file stays
-// readable, and every other field and entry with it.
-template <class Out>
-void append_protected(std::string_view value, Out& out) {
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    if (value[i] == '"' && quote_ends_value(value, i)) {
-      out.append("{\"}");
-    } else {
-      out.push_back(value[i]);
-    }
-  }
-  if (!value.empty() && value.back() == '\\') out.push_back(' ');
+std::string decimal(RefId value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  return std::string(digits, result.ptr);
 }
 
 }  // namespace
 
-std::string protect_value(std::string_view value) {
-  std::string out;
-  append_protected(value, out);
-  return out;
+WrittenKeys::WrittenKeys(const ReferenceDatabase& database) : database_(database) {
+  const auto& references = database.references();
+  // A reference's own key is never the one to give way to a number.
+  std::unordered_set<std::string> citation_keys;
+  for (const Reference& reference : references) {
+    if (!reference.citation_key().empty()) citation_keys.insert(lower_case(reference.citation_key()));
+  }
+  std::unordered_set<std::string> written;
+  written.reserve(references.size());
+  // For each key held more than once, the suffix to try next, so that many
+  // references of one key cost no more than one each.
+  std::unordered_map<std::string, std::size_t> next_suffix;
+  for (std::size_t i = 0; i < references.size(); ++i) {
+    const std::string_view own = references[i].citation_key();
+    const std::string key = own.empty() ? decimal(references[i].ref_id()) : std::string(own);
+    std::string lowered = lower_case(key);
+    const bool taken = written.contains(lowered) || (own.empty() && citation_keys.contains(lowered));
+    if (!taken) {
+      written.insert(std::move(lowered));
+      continue;
+    }
+    std::size_t& n = next_suffix[lowered];
+    while (written.contains(lowered + key_suffix(n)) || citation_keys.contains(lowered + key_suffix(n))) ++n;
+    const std::string suffix = key_suffix(n++);
+    written.insert(lowered + suffix);
+    renamed_[i] = key + suffix;
+    const auto [found, added] = repeat_of_.emplace(lowered, repeats_.size());
+    if (added) repeats_.push_back({key, 1, key + suffix, key + suffix});
+    Repeat& repeat = repeats_[found->second];
+    ++repeat.holders;
+    repeat.last_written = key + suffix;
+  }
+}
+
+std::string WrittenKeys::key(std::size_t index) const {
+  if (const auto found = renamed_.find(index); found != renamed_.end()) return found->second;
+  const Reference& reference = database_.reference(index);
+  return reference.citation_key().empty() ? decimal(reference.ref_id()) : std::string(reference.citation_key());
+}
+
+std::string other_field_prefix(std::string_view name) {
+  std::string prefix(name);
+  prefix.append(name.size() < 11 ? 11 - name.size() : 1, ' ');
+  prefix.append("= ");
+  return prefix;
 }
 
 namespace {
-
-template <class Out>
-void append_number(RefId value, Out& out) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  out.append(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
-}
 
 // Writes to a stream through a buffer; a text of a megabyte or more goes to
 // the stream directly rather than being copied into the buffer.
@@ -109,52 +107,132 @@ class StreamSink {
   bool ok_ = true;
 };
 
+// Appends to a string, as StreamSink to a stream.
+class StringSink {
+ public:
+  explicit StringSink(std::string& out) : out_(out) {}
+  StringSink& append(std::string_view text) {
+    out_.append(text);
+    return *this;
+  }
+  void push_back(char c) { out_.push_back(c); }
+
+ private:
+  std::string& out_;
+};
+
 template <class Out>
-void emit_entry(const Reference& reference, Out& out) {
-  // A reference left without an entry type by a broken header gets "misc",
-  // so that the file still reads back.
-  const auto type = reference.text(kEntryTypeSlot);
-  out.push_back('@');
-  out.append(type && !type->empty() ? *type : std::string_view("misc"));
-  out.push_back('{');
-  append_number(reference.ref_id(), out);
-  out.append(",\n");
-  for (const FieldInfo& field : kFieldOrder) {
-    const auto value = reference.text(field.slot);
-    if (!value || value->empty()) continue;
-    switch (value_form(*value)) {
-      case ValueForm::kQuotes:
-        out.append(field.prefix).append(*value).append("\",\n");
-        break;
-      case ValueForm::kBraces:
-        // The prefix ends in the opening quote; swap it for a brace.
-        out.append(field.prefix.substr(0, field.prefix.size() - 1)).push_back('{');
-        out.append(*value).append("},\n");
-        break;
-      case ValueForm::kProtectedQuotes:
-        out.append(field.prefix);
-        append_protected(*value, out);
-        out.append("\",\n");
-        break;
+class Writer {
+ public:
+  Writer(const ReferenceDatabase& database, Out& out, std::ostream& messages)
+      : database_(database), out_(out), messages_(messages), keys_(database) {}
+
+  void write() {
+    for (const BibtexBlock& block : database_.blocks()) {
+      if (block.kind == BibtexBlock::Kind::kPreamble) {
+        out_.append("@preamble{");
+        value(block.text, block.source, "@preamble");
+        out_.append("}\n\n");
+      } else if (block.kind == BibtexBlock::Kind::kString) {
+        out_.append("@string{").append(block.name).append(" = ");
+        value(block.text, block.source, "@string " + block.name);
+        out_.append("}\n\n");
+        // What the macro stands for from here on, as BibTeX reads it.
+        macros_.define(block.name, block.text);
+      }
+    }
+    for (const WrittenKeys::Repeat& repeat : keys_.repeats()) {
+      messages_ << "key " << repeat.key << " held by " << repeat.holders << " references, the later ones written as "
+                << repeat.first_written;
+      if (repeat.holders > 2) messages_ << " to " << repeat.last_written;
+      messages_ << " \n";
+    }
+    const auto& references = database_.references();
+    for (std::size_t i = 0; i < references.size(); ++i) entry(references[i], keys_.key(i));
+    for (const BibtexBlock& block : database_.blocks()) {
+      if (block.kind == BibtexBlock::Kind::kComment) out_.append(block.text).append("\n\n");
     }
   }
-  out.append("}\n\n");
-}
+
+ private:
+  void entry(const Reference& reference, const std::string& key) {
+    // A reference left without an entry type by a broken header gets "misc",
+    // so that the file still reads back.
+    const auto type = reference.text(kEntryTypeSlot);
+    out_.push_back('@');
+    out_.append(type && !type->empty() ? *type : std::string_view("misc"));
+    out_.push_back('{');
+    out_.append(key);
+    out_.append(",\n");
+    current_key_ = &key;
+    const ReferenceExtras& extras = reference.extras();
+    std::array<std::optional<std::string>, kSlotCount> aliases;
+    if (!extras.empty()) aliases = alias_texts(extras);
+    for (const FieldInfo& field : kFieldOrder) {
+      const auto text = reference.text(field.slot);
+      if (!text || text->empty()) continue;
+      const auto& alias = aliases[static_cast<std::size_t>(field.slot)];
+      if (alias && *alias == *text && extras.derived(field.slot)) continue;
+      // The prefix ends in the opening quote, which the value brings itself.
+      out_.append(field.prefix.substr(0, field.prefix.size() - 1));
+      value(*text, extras.empty() ? std::string_view() : extras.slot_source(field.slot), field.name);
+      out_.append(",\n");
+    }
+    extras.for_each_other_field([&](std::string_view name, std::string_view text, std::string_view source) {
+      out_.append(other_field_prefix(name));
+      value(text, source, name);
+      out_.append(",\n");
+    });
+    out_.append("}\n\n");
+  }
+
+  // The value in its source form while that stands for the text, else as a
+  // literal.
+  void value(std::string_view text, std::string_view source, std::string_view what) {
+    if (!source.empty()) {
+      const auto expanded = expand_source(source, macros_);
+      if (expanded && *expanded == text) {
+        out_.append(source);
+        return;
+      }
+    }
+    if (braces_balance(text)) {
+      literal(text);
+      return;
+    }
+    literal(balance_braces(text));
+    messages_ << "braces balanced in " << what;
+    if (what.empty() || what[0] != '@') messages_ << " of " << *current_key_;
+    messages_ << ", so that BibTeX reads the file \n";
+  }
+
+  void literal(std::string_view text) {
+    const bool quotes = fits_quotes(text);
+    out_.push_back(quotes ? '"' : '{');
+    out_.append(text).push_back(quotes ? '"' : '}');
+  }
+
+  const ReferenceDatabase& database_;
+  Out& out_;
+  std::ostream& messages_;
+  WrittenKeys keys_;
+  MacroTable macros_;
+  const std::string* current_key_ = nullptr;
+};
 
 }  // namespace
 
-ValueForm value_form(std::string_view value) {
-  if (reads_back_from_quotes(value)) return ValueForm::kQuotes;
-  if (braces_balance(value)) return ValueForm::kBraces;
-  return ValueForm::kProtectedQuotes;
+bool write_bibtex(const ReferenceDatabase& database, std::FILE* stream, std::ostream& messages) {
+  StreamSink sink(stream);
+  Writer<StreamSink>(database, sink, messages).write();
+  return sink.finish();
 }
 
-void append_bibtex_entry(const Reference& reference, std::string& out) { emit_entry(reference, out); }
-
-bool write_bibtex(const ReferenceDatabase& database, std::FILE* stream) {
-  StreamSink sink(stream);
-  for (const Reference& reference : database.references()) emit_entry(reference, sink);
-  return sink.finish();
+std::string bibtex_text(const ReferenceDatabase& database, std::ostream& messages) {
+  std::string text;
+  StringSink sink(text);
+  Writer<StringSink>(database, sink, messages).write();
+  return text;
 }
 
 int write_bibtex(const ReferenceDatabase& database, const std::string& path, std::ostream& messages) {
@@ -163,7 +241,7 @@ int write_bibtex(const ReferenceDatabase& database, const std::string& path, std
     messages << "Cannot open file: " << path << "\n";
     return -1;
   }
-  const bool written = write_bibtex(database, file->stream());
+  const bool written = write_bibtex(database, file->stream(), messages);
   if (!(written && file->commit())) {
     messages << "Cannot write file: " << path << "\n";
     return -1;

@@ -52,6 +52,13 @@ enum Slot : int {
 inline constexpr int kSlotCount = 30;
 inline constexpr int kFieldCount = 28;
 
+// The edit buffer's two texts beyond the slots: the citation key, and the
+// fields outside the 28 as "name = {value}" lines. The form addresses them
+// by these numbers as it does the slots.
+inline constexpr int kCitationKeyText = 30;
+inline constexpr int kOtherFieldsText = 31;
+inline constexpr int kEditTextCount = 32;
+
 struct FieldInfo {
   std::string_view name;
   FieldSlot slot;

@@ -106,6 +106,14 @@ const std::vector<FormField>& bottom_fields() {
   return fields;
 }
 
+const std::vector<FormField>& key_and_other_fields() {
+  static const std::vector<FormField> fields = {
+      {"Citation key:", kCitationKeyText, 45, 0, false},
+      {"Other fields:", kOtherFieldsText, 0, 4, true},
+  };
+  return fields;
+}
+
 const std::vector<FormField>& top_fields() {
   static const std::vector<FormField> fields = {
       {"Ref. ID:", kRefIdSlot, 8},

@@ -34,6 +34,10 @@ std::vector<FormField> row_fields(EntryType type);
 // The bottom block, in creation order: keyword, note, annote, comment.
 const std::vector<FormField>& bottom_fields();
 
+// Below the bottom block: the citation key (one line, 45 columns) and the
+// fields outside the 28 as "name = {value}" lines, reaching the right edge.
+const std::vector<FormField>& key_and_other_fields();
+
 // The top row's text fields: Ref. ID (slot 0), Key, Crossref.
 const std::vector<FormField>& top_fields();
 

@@ -1,7 +1,12 @@
 #include "core/numbering.h"
 
 #include <limits>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
 
+#include "core/bibtex_value.h"
+#include "core/other_fields.h"
 #include "numeric/sort.h"
 
 namespace refloom {
@@ -62,6 +67,62 @@ void renumber_loaded(ReferenceDatabase& database, std::size_t first_new) {
     allocator.take(id);
     database.reference(i).set_ref_id(id);
   }
+}
+
+void make_loaded_keys_unique(ReferenceDatabase& database, std::size_t first_new, std::ostream& messages) {
+  auto& references = database.references();
+  bool any_key = false;
+  for (std::size_t i = first_new; i < references.size() && !any_key; ++i) {
+    any_key = !references[i].citation_key().empty();
+  }
+  if (!any_key) return;
+
+  std::unordered_set<std::string> used;
+  for (std::size_t i = 0; i < first_new && i < references.size(); ++i) {
+    if (!references[i].citation_key().empty()) used.insert(lower_case(references[i].citation_key()));
+  }
+  // The key each key of the file stands for now: that of its first entry.
+  std::unordered_map<std::string, std::string> now_named;
+  std::vector<std::pair<std::string, std::string>> renamed;
+  for (std::size_t i = first_new; i < references.size(); ++i) {
+    Reference& reference = database.reference(i);
+    const std::string key(reference.citation_key());
+    if (key.empty()) continue;
+    std::string lowered = lower_case(key);
+    std::string final_key = key;
+    if (used.contains(lowered)) {
+      for (std::size_t n = 0;; ++n) {
+        const std::string suffix = key_suffix(n);
+        if (used.contains(lowered + suffix)) continue;
+        final_key = key + suffix;
+        break;
+      }
+      ExtrasData extras = reference.extras().unpack();
+      extras.citation_key = final_key;
+      reference.set_extras(ReferenceExtras(extras));
+      renamed.emplace_back(key, final_key);
+    }
+    now_named.emplace(lowered, final_key);
+    used.insert(lower_case(final_key));
+  }
+  if (renamed.empty()) return;
+
+  for (std::size_t i = first_new; i < references.size(); ++i) {
+    Reference& reference = database.reference(i);
+    const auto crossref = reference.text(kCrossref);
+    if (!crossref) continue;
+    const auto target = now_named.find(lower_case(*crossref));
+    if (target != now_named.end() && !same_key(target->second, *crossref)) {
+      reference.set_text(kCrossref, std::string(target->second));
+    }
+  }
+  messages << "keys held already, renamed:";
+  const char* separator = " ";
+  for (const auto& [from, to] : renamed) {
+    messages << separator << from << " -> " << to;
+    separator = ", ";
+  }
+  messages << " \n";
 }
 
 }  // namespace refloom

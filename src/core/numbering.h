@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ostream>
 #include <vector>
 
 #include "core/fields.h"
@@ -43,5 +44,12 @@ RefId next_refid(const ReferenceDatabase& database, std::size_t leading_count);
 // each numbered against all references before it, as a load into a
 // database that already held `first_new` references does.
 void renumber_loaded(ReferenceDatabase& database, std::size_t first_new);
+
+// Gives the references from database index `first_new` on citation keys
+// that no reference before them holds (BibTeX compares keys without regard
+// to case): a key held already gets the first free letters appended, and a
+// crossref among the new references follows the key it named. One message
+// on `messages` says which key became which.
+void make_loaded_keys_unique(ReferenceDatabase& database, std::size_t first_new, std::ostream& messages);
 
 }  // namespace refloom

@@ -29,7 +29,7 @@ int bit_count(std::uint32_t bits) {
 }  // namespace
 
 Reference::Reference(const Reference& other)
-    : ref_id_(other.ref_id_), present_(other.present_), size_(other.size_) {
+    : ref_id_(other.ref_id_), present_(other.present_), size_(other.size_), extras_(other.extras_) {
   if (other.data_) {
     data_ = std::make_unique_for_overwrite<char[]>(size_);
     std::memcpy(data_.get(), other.data_.get(), size_);
@@ -172,13 +172,14 @@ void Reference::append_text(int slot, std::string_view text) {
 
 bool operator==(const Reference& a, const Reference& b) {
   return a.ref_id_ == b.ref_id_ && a.present_ == b.present_ && a.size_ == b.size_ &&
-         (a.size_ == 0 || std::memcmp(a.data_.get(), b.data_.get(), a.size_) == 0);
+         (a.size_ == 0 || std::memcmp(a.data_.get(), b.data_.get(), a.size_) == 0) && a.extras_ == b.extras_;
 }
 
 void ReferenceBuilder::clear() {
   for (int slot = 1; slot < kSlotCount; ++slot) texts_[static_cast<std::size_t>(slot)].clear();
   present_ = 0;
   ref_id = 0;
+  if (!extras.empty()) extras.clear();
 }
 
 void ReferenceBuilder::set_text(int slot, std::string_view text) {
@@ -221,6 +222,7 @@ void ReferenceBuilder::store_into(Reference& reference) const {
   }
   reference.set_ref_id(ref_id);
   reference.assign_texts(texts);
+  reference.set_extras(ReferenceExtras(extras));
 }
 
 void ReferenceBuilder::move_into(Reference& reference) {
@@ -234,6 +236,7 @@ void ReferenceBuilder::move_into(Reference& reference) {
   }
   reference.set_ref_id(ref_id);
   reference.assign_texts(texts, large);
+  reference.set_extras(ReferenceExtras(extras));
   if (!large) return;
   // Their content is gone; so goes their storage.
   for (std::string& text : texts_) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/fields.h"
+#include "core/reference_extras.h"
 
 namespace refloom {
 
@@ -49,6 +50,13 @@ class Reference {
   void assign_texts(const std::array<std::optional<std::string_view>, kSlotCount>& texts,
                     bool release_sources = false);
 
+  // What a reference read from a BibTeX file carries beyond its texts: its
+  // citation key, the fields outside the 28, the source forms.
+  const ReferenceExtras& extras() const { return extras_; }
+  void set_extras(ReferenceExtras extras) { extras_ = std::move(extras); }
+  // The key the file gave it (empty when its RefId is its key).
+  std::string_view citation_key() const { return extras_.citation_key(); }
+
   friend bool operator==(const Reference& a, const Reference& b);
 
  private:
@@ -61,6 +69,7 @@ class Reference {
   std::uint32_t present_ = 0;  // bit s set when slot s holds a text
   std::uint32_t size_ = 0;     // bytes in data_
   std::unique_ptr<char[]> data_;
+  ReferenceExtras extras_;
 };
 
 // A reference under construction: plain strings that grow cheaply while a
@@ -72,6 +81,7 @@ class ReferenceBuilder {
   void clear();
 
   RefId ref_id = 0;
+  ExtrasData extras;
 
   bool has(int slot) const { return (present_ >> slot) & 1U; }
   const std::string& text(int slot) const { return texts_[static_cast<std::size_t>(slot)]; }
@@ -82,7 +92,8 @@ class ReferenceBuilder {
   void remove(int slot);
   bool empty() const { return present_ == 0; }
 
-  // Writes the RefId and every text into `reference`, replacing what it held.
+  // Writes the RefId, every text and the extras into `reference`, replacing
+  // what it held.
   void store_into(Reference& reference) const;
   // The same, for a builder that is cleared next: texts of many megabytes
   // give their memory back as they are copied, so that they are not held

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/other_fields.h"
+
 namespace refloom {
 
 void ReferenceDatabase::add_reference() { refs_.emplace_back(); }
@@ -30,6 +32,19 @@ void ReferenceDatabase::retain(const std::vector<std::size_t>& ascending_indices
 void ReferenceDatabase::remove_all_references() {
   refs_.clear();
   refs_.shrink_to_fit();
+}
+
+void ReferenceDatabase::remove_all_blocks() {
+  blocks_.clear();
+  blocks_.shrink_to_fit();
+}
+
+MacroTable ReferenceDatabase::macros() const {
+  MacroTable table;
+  for (const BibtexBlock& block : blocks_) {
+    if (block.kind == BibtexBlock::Kind::kString) table.define(block.name, block.text);
+  }
+  return table;
 }
 
 Reference* ReferenceDatabase::by_number(std::size_t number) {
@@ -83,7 +98,8 @@ void ReferenceDatabase::append_field(std::string_view name, std::size_t number, 
 }
 
 void ReferenceDatabase::clear_edit_buffer() {
-  for (int slot = 1; slot < kSlotCount; ++slot) edit_buffer_.text(slot).clear();
+  for (int slot = 1; slot < kEditTextCount; ++slot) edit_buffer_.text(slot).clear();
+  edit_buffer_.other_fields_shown.clear();
 }
 
 void ReferenceDatabase::load_edit_buffer(std::size_t index) {
@@ -91,17 +107,47 @@ void ReferenceDatabase::load_edit_buffer(std::size_t index) {
   const Reference& reference = refs_[index];
   edit_buffer_.ref_id = reference.ref_id();
   for (int slot = 1; slot < kSlotCount; ++slot) edit_buffer_.text(slot).assign(reference.text_or_empty(slot));
+  edit_buffer_.text(kCitationKeyText).assign(reference.citation_key());
+  edit_buffer_.other_fields_shown = format_other_fields(reference.extras(), macros());
+  edit_buffer_.text(kOtherFieldsText) = edit_buffer_.other_fields_shown;
 }
 
 void ReferenceDatabase::store_edit_buffer(std::size_t index) {
   if (index >= refs_.size()) return;
+  Reference& reference = refs_[index];
+  ExtrasData extras = reference.extras().unpack();
+  extras.citation_key = edit_buffer_.text(kCitationKeyText);
+  if (edit_buffer_.text(kOtherFieldsText) != edit_buffer_.other_fields_shown) {
+    std::string error;
+    if (auto fields = parse_other_fields(edit_buffer_.text(kOtherFieldsText), macros(), error)) {
+      extras.other_fields = std::move(*fields);
+    }
+  }
+
   std::array<std::optional<std::string_view>, kSlotCount> texts;
   for (int slot = 1; slot < kSlotCount; ++slot) {
     const std::string& text = edit_buffer_.text(slot);
     if (!text.empty()) texts[static_cast<std::size_t>(slot)] = text;
   }
-  refs_[index].set_ref_id(edit_buffer_.ref_id);
-  refs_[index].assign_texts(texts);
+  // A field filled in from another name follows that field for as long as
+  // the user leaves it alone; one the user changed is the user's own.
+  std::array<std::optional<std::string>, kSlotCount> aliases;
+  if (extras.derived != 0) aliases = alias_texts(extras.other_fields);
+  for (int slot = 1; slot < kSlotCount; ++slot) {
+    if (!((extras.derived >> slot) & 1U)) continue;
+    const auto index_of = static_cast<std::size_t>(slot);
+    if (edit_buffer_.text(slot) != reference.text_or_empty(slot)) {
+      extras.derived &= ~(1U << slot);
+    } else if (aliases[index_of]) {
+      texts[index_of] = *aliases[index_of];
+    } else {
+      texts[index_of].reset();
+      extras.derived &= ~(1U << slot);
+    }
+  }
+  reference.set_ref_id(edit_buffer_.ref_id);
+  reference.assign_texts(texts);
+  reference.set_extras(ReferenceExtras(extras));
 }
 
 EntryType ReferenceDatabase::entry_type_index(std::size_t index) const {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/bibtex_value.h"
 #include "core/fields.h"
 #include "core/reference.h"
 
@@ -14,13 +15,30 @@ namespace refloom {
 
 // The scratch record through which references are typed in, shown and
 // searched for. Every text slot (1..29) always holds a text; a field that is
-// not set is the empty text.
+// not set is the empty text. Beyond the slots it holds the citation key
+// (kCitationKeyText) and the other fields as the form shows them
+// (kOtherFieldsText).
 struct EditBuffer {
   RefId ref_id = 0;
-  std::array<std::string, kSlotCount> slots;  // index 0 unused
+  std::array<std::string, kEditTextCount> slots;  // index 0 unused
+  // The other fields as they were shown when the buffer was loaded: an
+  // unchanged text keeps them exactly as they were.
+  std::string other_fields_shown;
 
   std::string& text(int slot) { return slots[static_cast<std::size_t>(slot)]; }
   const std::string& text(int slot) const { return slots[static_cast<std::size_t>(slot)]; }
+};
+
+// What a BibTeX file holds besides its entries, kept in file order so that
+// a save writes it back: @preamble and @string at the top of the file,
+// @comment after the entries.
+struct BibtexBlock {
+  enum class Kind { kPreamble, kString, kComment };
+  Kind kind = Kind::kComment;
+  std::string name;    // @string: the macro's name as written
+  std::string text;    // @preamble, @string: the expanded text; @comment: the block as written
+  std::string source;  // @preamble, @string: the source form when it used macros or "#"
+  friend bool operator==(const BibtexBlock&, const BibtexBlock&) = default;
 };
 
 // The whole database: the references in database order and the edit buffer.
@@ -52,6 +70,13 @@ class ReferenceDatabase {
   // Deletes every reference; the edit buffer stays as it is.
   void remove_all_references();
 
+  // The @preamble, @string and @comment blocks of the files loaded.
+  const std::vector<BibtexBlock>& blocks() const { return blocks_; }
+  void add_block(BibtexBlock block) { blocks_.push_back(std::move(block)); }
+  void remove_all_blocks();
+  // The macros of the @string blocks, in order (with the months).
+  MacroTable macros() const;
+
   // Setters by 1-based reference number.
   void set_ref_id(std::size_t number, RefId value);
   void set_entry_type(std::size_t number, std::string_view text);
@@ -75,10 +100,13 @@ class ReferenceDatabase {
 
   // Every text slot of the edit buffer becomes empty; the RefId stays.
   void clear_edit_buffer();
-  // Copies the reference at `index` into the edit buffer (absent = empty).
+  // Copies the reference at `index` into the edit buffer (absent = empty),
+  // its citation key and its other fields too.
   void load_edit_buffer(std::size_t index);
   // Copies the edit buffer into the reference at `index`; empty texts
-  // become absent.
+  // become absent. The citation key and the other fields are taken as
+  // typed (check_edit_buffer tells whether they can be); the source forms
+  // stay, a save uses them only for texts they still stand for.
   void store_edit_buffer(std::size_t index);
   // The EntryType of the reference's entry type name; -1 for any other name
   // and for a reference without one.
@@ -89,6 +117,7 @@ class ReferenceDatabase {
   void set_slot(std::size_t number, int slot, std::string_view text);
 
   std::vector<Reference> refs_;
+  std::vector<BibtexBlock> blocks_;
   EditBuffer edit_buffer_;
 };
 

@@ -45,16 +45,32 @@ bool contains_text(std::string_view field, std::string_view pattern, bool fold) 
   return TextPattern(pattern, fold).found_in(field);
 }
 
+namespace {
+
+// Whether the pattern is in the name or the text of one of the fields
+// outside the 28.
+bool in_other_fields(const Reference& reference, const TextPattern& pattern, bool names_too) {
+  bool found = false;
+  reference.extras().for_each_other_field([&](std::string_view name, std::string_view text, std::string_view) {
+    found = found || pattern.found_in(text) || (names_too && pattern.found_in(name));
+  });
+  return found;
+}
+
+}  // namespace
+
 bool all_fields_match(const Reference& reference, const TextPattern& pattern) {
   for (int slot = 1; slot < kSlotCount; ++slot) {
     const auto text = reference.text(slot);
     if (text && pattern.found_in(*text)) return true;
   }
-  return false;
+  if (reference.extras().empty()) return false;
+  const std::string_view key = reference.citation_key();
+  return (!key.empty() && pattern.found_in(key)) || in_other_fields(reference, pattern, false);
 }
 
 FormCriteria::FormCriteria(const EditBuffer& buffer, bool fold) : ref_id_(buffer.ref_id) {
-  for (int slot = 1; slot < kSlotCount; ++slot) {
+  for (int slot = 1; slot < kEditTextCount; ++slot) {
     const std::string& text = buffer.text(slot);
     if (text.empty()) continue;
     fields_.push_back({slot, slot == kReprint ? text : std::string(), TextPattern(text, fold)});
@@ -62,6 +78,11 @@ FormCriteria::FormCriteria(const EditBuffer& buffer, bool fold) : ref_id_(buffer
 }
 
 bool FormCriteria::met(const FieldCriterion& criterion, const Reference& reference) const {
+  if (criterion.slot == kCitationKeyText) {
+    const std::string_view key = reference.citation_key();
+    return !key.empty() && criterion.pattern.found_in(key);
+  }
+  if (criterion.slot == kOtherFieldsText) return in_other_fields(reference, criterion.pattern, true);
   const auto text = reference.text(criterion.slot);
   if (!text) return false;
   if (criterion.slot == kReprint) return *text == criterion.exact;

@@ -36,12 +36,15 @@ class TextPattern {
 bool contains_text(std::string_view field, std::string_view pattern, bool fold);
 
 // Some text slot (entry type, keyword and all fields, reprint included;
-// not the RefId) holds the pattern.
+// not the RefId), the citation key or a field outside the 28 holds the
+// pattern.
 bool all_fields_match(const Reference& reference, const TextPattern& pattern);
 
 // The criteria typed into the search form: the RefId when it is not 0, and
-// every non-empty text slot (the reprint compared exactly, never folded).
-// A criterion on a field the reference lacks is not met.
+// every non-empty text slot (the reprint compared exactly, never folded),
+// the citation key, and the other fields (met by a field outside the 28
+// with the text in its name or its value). A criterion on a field the
+// reference lacks is not met.
 class FormCriteria {
  public:
   FormCriteria(const EditBuffer& buffer, bool fold);

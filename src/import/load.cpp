@@ -80,6 +80,7 @@ int load_file(ReferenceDatabase& database, const std::string& path, FileType fil
   const std::size_t before = database.ref_count();
   const int result = read_file(database, path, file_type, messages);
   if (before > 0 && database.ref_count() > before) renumber_loaded(database, before);
+  make_loaded_keys_unique(database, before, messages);
   return result;
 }
 

@@ -5,11 +5,13 @@
 #include "core/bibtex_writer.h"
 #include "core/latex.h"
 #include "core/numbering.h"
+#include "core/other_fields.h"
 
 namespace refloom {
 
 void Session::reset() {
   database_.remove_all_references();
+  database_.remove_all_blocks();
   database_.clear_edit_buffer();
   database_.edit_buffer().ref_id = 0;
   listed_references_ = ListedReferences();
@@ -22,6 +24,7 @@ Shown Session::new_database() {
   listed_references_ = ListedReferences();
   // The edit buffer stays: a form that is open keeps what was typed in it.
   database_.remove_all_references();
+  database_.remove_all_blocks();
   edit_target_.cleared();
   Shown shown;
   shown.list = ListChange::kRefill;
@@ -64,10 +67,44 @@ std::vector<RefId> Session::listed_ref_ids() const {
   return ids;
 }
 
+Citations Session::listed_citations() const { return citations(database_, listed_references_.indices()); }
+
 Shown Session::print(const std::string& path, std::ostream& messages) const {
   Shown shown;
-  shown.result = write_latex(path, listed_ref_ids(), bibliography_name(CurrentFileName_), messages);
+  shown.result = write_latex(path, listed_citations(), bibliography_name(CurrentFileName_), messages);
   return shown;
+}
+
+bool Session::accept_form(std::ostream& messages) const {
+  const EditBuffer& buffer = database_.edit_buffer();
+  const std::string& key = buffer.text(kCitationKeyText);
+  if (!key.empty()) {
+    if (const auto fault = citation_key_fault(key)) {
+      messages << *fault << " \n";
+      return false;
+    }
+    // The reference being edited may keep its own key; an added one has
+    // none yet.
+    const auto own = edit_target_.index();
+    const auto& references = database_.references();
+    for (std::size_t i = 0; i < references.size(); ++i) {
+      if (own && *own == i) continue;
+      if (same_key(references[i].citation_key(), key)) {
+        messages << "key \"" << key << "\" refused: reference " << references[i].ref_id() << " has the key "
+                 << references[i].citation_key() << " (BibTeX does not tell keys apart by case) \n";
+        return false;
+      }
+    }
+  }
+  const std::string& other_fields = buffer.text(kOtherFieldsText);
+  if (other_fields != buffer.other_fields_shown) {
+    std::string error;
+    if (!parse_other_fields(other_fields, database_.macros(), error)) {
+      messages << "Other fields refused, " << error << " \n";
+      return false;
+    }
+  }
+  return true;
 }
 
 void Session::start_add() {

@@ -13,6 +13,7 @@
 
 #include "core/edit_target.h"
 #include "core/fields.h"
+#include "core/latex.h"
 #include "core/listed_references.h"
 #include "core/reference_database.h"
 #include "core/search.h"
@@ -72,8 +73,11 @@ class Session {
   // File > Save: writes the whole database; the current file changes only
   // when the file was written completely.
   Shown save(const std::string& path, std::ostream& messages);
-  // The RefIds the LaTeX document cites: the listed references in list order.
+  // The RefIds of the listed references in list order.
   std::vector<RefId> listed_ref_ids() const;
+  // What the LaTeX document cites: the keys a save writes for the listed
+  // references, in list order.
+  Citations listed_citations() const;
   // File > Print: the LaTeX document for the listed references, naming the
   // current file as its bibliography.
   Shown print(const std::string& path, std::ostream& messages) const;
@@ -81,6 +85,10 @@ class Session {
   // Edit > Add reference, before the form: a cleared edit buffer of type
   // article with the next free RefId.
   void start_add();
+  // The form's Ok in add and edit mode: whether the citation key and the
+  // other fields typed in can be taken. What is wrong is said on
+  // `messages`, and the form stays open for the user to mend it.
+  bool accept_form(std::ostream& messages) const;
   // The form answered Ok: a new reference from the edit buffer, listed last.
   // A proposed RefId that a load took meanwhile gives way to the next free
   // one, said on `messages`.

@@ -23,9 +23,13 @@ std::optional<std::size_t> selected_position() {
   return static_cast<std::size_t>(first);
 }
 
+// The citation key and the other fields must be fit for a save before Ok
+// takes them.
+bool accept_form() { return session().accept_form(messages()); }
+
 void add_reference() {
   session().start_add();
-  if (run_form(0, kAddMode) == kFormCancel) return;
+  if (run_form(0, kAddMode, accept_form) == kFormCancel) return;
   show(session().add_from_edit_buffer(messages()));
 }
 
@@ -34,7 +38,7 @@ void edit_reference() {
   if (!position) return;
   const auto type = session().start_edit(*position);
   if (!type) return;
-  if (run_form(*type, kEditMode) == kFormCancel) {
+  if (run_form(*type, kEditMode, accept_form) == kFormCancel) {
     session().cancel_edit();
     return;
   }

@@ -205,8 +205,8 @@ Widget build_rows(Widget form, Widget above, EntryType type) {
 }
 
 // Keyword and note side by side below the abstract, annote and comment
-// below the note.
-void build_bottom(Widget form, Widget above) {
+// below the note; returns the comment text.
+Widget build_bottom(Widget form, Widget above) {
   const auto& fields = bottom_fields();
   for (std::size_t pair = 0; pair < fields.size(); pair += 2) {
     const FormField& left = fields[pair];
@@ -224,6 +224,26 @@ void build_bottom(Widget form, Widget above) {
                                              arg(XmNrightAttachment, XmATTACH_FORM)});
     above = make_slot_text(form, right.slot, std::move(right_layout));
   }
+  return above;
+}
+
+// The citation key below the bottom block, and the other fields below it
+// across the whole width.
+void build_key_and_other_fields(Widget form, Widget above) {
+  const auto& fields = key_and_other_fields();
+  const FormField& key = fields[0];
+  Widget key_label = make_row_label(form, key.label, above, nullptr);
+  Widget key_text = make_slot_text(form, key.slot,
+                                   {arg(XmNcolumns, key.columns), arg(XmNtopAttachment, XmATTACH_WIDGET),
+                                    arg(XmNtopWidget, above), arg(XmNleftAttachment, XmATTACH_WIDGET),
+                                    arg(XmNleftWidget, key_label)});
+  const FormField& other = fields[1];
+  Widget other_label = make_row_label(form, other.label, key_text, nullptr);
+  std::vector<Arg> layout = multiline_layout(other);
+  layout.insert(layout.end(), {arg(XmNtopAttachment, XmATTACH_WIDGET), arg(XmNtopWidget, key_text),
+                               arg(XmNleftAttachment, XmATTACH_WIDGET), arg(XmNleftWidget, other_label),
+                               arg(XmNrightAttachment, XmATTACH_FORM)});
+  make_slot_text(form, other.slot, std::move(layout));
 }
 
 // Takes over the text field that has the keyboard focus, for the changes
@@ -277,7 +297,7 @@ void build_shell(EntryType type, FormState& state) {
   XtManageChild(rowcol);
   Widget year = build_band(form, rowcol, type);
   Widget abstract = build_rows(form, year, type);
-  build_bottom(form, abstract);
+  build_key_and_other_fields(form, build_bottom(form, abstract));
   XtManageChild(form);
   // The form lays its children out when it is realized.
   XtRealizeWidget(state.shell);
@@ -299,9 +319,10 @@ void rebuild_form(EntryType type, FormState& state) {
   if (old_shell != nullptr) let_go(old_shell, state);
 }
 
-FormAnswer run_form(EntryType type, FormMode mode) {
+FormAnswer run_form(EntryType type, FormMode mode, std::function<bool()> accept) {
   FormState state;
   state.mode = mode;
+  state.accept = std::move(accept);
   open_form(type, state);
   // Commands stay live while the form waits; their messages show as in the
   // main loop.
@@ -401,6 +422,7 @@ void reprint_cb(Widget, XtPointer client_data, XtPointer) {
 void form_ok_cb(Widget, XtPointer client_data, XtPointer) {
   auto& state = *static_cast<FormState*>(client_data);
   take_over_focused_field(state.shell);
+  if (state.accept && !state.accept()) return;
   close_form(state, kFormOk);
 }
 

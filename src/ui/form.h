@@ -3,6 +3,7 @@
 #include <X11/Intrinsic.h>
 
 #include <cstdint>
+#include <functional>
 
 #include "core/fields.h"
 #include "core/form_layout.h"
@@ -24,11 +25,13 @@ struct FormState {
   FormMode mode = kAddMode;
   FormAnswer answer = kFormWaiting;
   Widget shell = nullptr;
+  // Asked at Ok: false keeps the form open (it has said why).
+  std::function<bool()> accept;
 };
 
 // Shows the form for the edit buffer and waits, processing events, until
-// the user answers.
-FormAnswer run_form(EntryType type, FormMode mode);
+// the user answers. Ok answers only once `accept` (when given) agrees.
+FormAnswer run_form(EntryType type, FormMode mode, std::function<bool()> accept = {});
 
 // Builds the form for `state` from the edit buffer and pops it up without
 // a grab.

@@ -108,11 +108,13 @@ TEST(BibtexAnyReader, BrokenStringAndPreambleAreReportedAndReadingGoesOn) {
   ASSERT_EQ(read.db.ref_count(), 1U);
   EXPECT_EQ(read.db.reference(0).text(kNote), "b");  // never defined
   EXPECT_EQ(read.messages,
-            "BibTeX file corrupted in line 1: @string must define a macro as >> name = value <<, "
+            "BibTeX file corrupted in line 1 (@string): @string must define a macro as >> name = value <<, "
             "going on with the next entry \n"
-            "BibTeX file corrupted in line 2: \"a\" must be followed by >> = <<, going on with the next entry \n"
-            "BibTeX file corrupted in line 3: @string must end with >> } <<, going on with the next entry \n"
-            "BibTeX file corrupted in line 4: @preamble must end with >> } <<, going on with the next entry \n"
+            "BibTeX file corrupted in line 2 (@string): \"a\" must be followed by >> = <<, going on with the next "
+            "entry \n"
+            "BibTeX file corrupted in line 3 (@string): @string must end with >> } <<, going on with the next entry \n"
+            "BibTeX file corrupted in line 4 (@preamble): @preamble must end with >> } <<, going on with the next "
+            "entry \n"
             "unknown macro in line 5: b, read as its name \n");
 }
 
@@ -122,20 +124,36 @@ TEST(BibtexAnyReader, FieldErrorsNameTheField) {
   ASSERT_EQ(read.db.ref_count(), 4U);
   EXPECT_EQ(read.db.reference(2).text(kNote), "n");
   EXPECT_EQ(read.messages,
-            "BibTeX file corrupted in line 1: \"title\" must be followed by >> = <<, going on with the next entry \n"
-            "BibTeX file corrupted in line 2: note must start with >> { <<, >> \" <<, a number or a macro name, "
+            "BibTeX file corrupted in line 1 (entry 1): \"title\" must be followed by >> = <<, going on with the next "
+            "entry \n"
+            "BibTeX file corrupted in line 2 (entry 2): note must start with >> { <<, >> \" <<, a number or a macro "
+            "name, going on with the next entry \n"
+            "BibTeX file corrupted in line 3 (entry 3): note field must be terminated with >> , << or >> ) <<, "
             "going on with the next entry \n"
-            "BibTeX file corrupted in line 3: note field must be terminated with >> , << or >> ) <<, "
-            "going on with the next entry \n"
-            "BibTeX file corrupted in line 4: field name expected, going on with the next entry \n");
+            "BibTeX file corrupted in line 4 (entry 4): field name expected, going on with the next entry \n");
 }
 
+// The message names the line where the broken entry starts and its key,
+// not the line where the damage shows.
 TEST(BibtexAnyReader, AnEntryLeftOpenEndsAtTheNextAtSign) {
-  const Read read = read_text("@misc{1, note = {a},\n@misc{2, note = {b}}\n");
+  const Read read = read_text("@misc{doe99, note = {a},\n\n  title = {T},\n@misc{2, note = {b}}\n");
   ASSERT_EQ(read.db.ref_count(), 2U);
   EXPECT_EQ(read.db.reference(0).text(kNote), "a");
+  EXPECT_EQ(read.db.reference(0).text(kTitle), "T");
   EXPECT_EQ(read.db.reference(1).text(kNote), "b");
-  EXPECT_EQ(read.messages, "BibTeX file corrupted in line 2: field name expected, going on with the next entry \n");
+  EXPECT_EQ(read.messages,
+            "BibTeX file corrupted in line 1 (entry doe99): field name expected, going on with the next entry \n");
+}
+
+TEST(BibtexAnyReader, AValueLeftOpenNamesItsEntryAndWhereTheValueStarts) {
+  const Read read = read_text("\n@article{smith2020,\n  title = {T},\n  note = {open\n\n@misc{2, note = {b}}\n");
+  ASSERT_EQ(read.db.ref_count(), 2U);
+  EXPECT_EQ(read.db.reference(0).citation_key(), "smith2020");
+  EXPECT_EQ(read.db.reference(0).text(kTitle), "T");
+  EXPECT_EQ(read.db.reference(1).text(kNote), "b");
+  EXPECT_EQ(read.messages,
+            "BibTeX file corrupted in line 2 (entry smith2020): note value from line 4 not terminated before the "
+            "end of the file, going on with the next entry \n");
 }
 
 TEST(BibtexAnyReader, EntryTypeMustBeFollowedByABraceOrParenthesis) {
@@ -146,12 +164,22 @@ TEST(BibtexAnyReader, EntryTypeMustBeFollowedByABraceOrParenthesis) {
             "going on with the next entry \n");
 }
 
-TEST(BibtexAnyReader, SummaryOfFieldsNotKeptComesLastInNameOrder) {
+// BibTeX takes the first value of a field given twice and warns; so does
+// the reader, once per load.
+TEST(BibtexAnyReader, RepeatedFieldsKeepTheirFirstValueAndAreCountedInNameOrder) {
   const Read read = read_text(
-      "@misc{1, url = {u}, doi = {d}, note = undefined}\n@misc{2, URL = {v}, eprint = {e}}\n");
+      "@misc{1, url = {u}, title = {first}, doi = {d}, Title = \"second\", URL = {v}, note = undefined}\n"
+      "@misc{2, url = {w}, Title = {only}}\n@misc{3, year = 1, year = 2, year = 3}\n");
+  EXPECT_EQ(read.db.reference(0).text(kTitle), "first");
+  EXPECT_EQ(read.db.reference(1).text(kTitle), "only");
+  EXPECT_EQ(read.db.reference(2).text(kYear), "1");
+  const auto fields = read.db.reference(0).extras().unpack().other_fields;
+  ASSERT_EQ(fields.size(), 2U);
+  EXPECT_EQ(fields[0], (OtherField{"url", "u", ""}));
+  EXPECT_EQ(fields[1], (OtherField{"doi", "d", ""}));
   EXPECT_EQ(read.messages,
             "unknown macro in line 1: undefined, read as its name \n"
-            "fields not kept: doi (1), eprint (1), url (2) \n");
+            "fields given twice in an entry, the first value kept as BibTeX does: title (1), url (1), year (2) \n");
 }
 
 TEST(BibtexAnyReader, LoadIntoAHeldDatabaseNeverReusesItsNumbers) {
@@ -173,15 +201,18 @@ TEST(BibtexAnyReader, EveryKeylessReferenceGetsItsOwnNumber) {
   EXPECT_EQ(read.db.reference(2).ref_id(), 5U);
   EXPECT_EQ(read.db.reference(3).ref_id(), 2U);
   EXPECT_EQ(read.db.reference(4).ref_id(), 6U);
-  EXPECT_EQ(read.db.reference(2).text(kComment), std::nullopt);
-  EXPECT_EQ(read.db.reference(4).text(kComment), "BibTeX key: x");
+  EXPECT_EQ(read.db.reference(2).citation_key(), "");
+  EXPECT_EQ(read.db.reference(3).citation_key(), "");
+  EXPECT_EQ(read.db.reference(4).citation_key(), "x");
+  EXPECT_EQ(read.db.reference(4).text(kComment), std::nullopt);
 }
 
 TEST(BibtexAnyReader, LargestNumberIsAKeyAndOneAboveIsNot) {
   const Read read = read_text("@misc{18446744073709551615,}\n@misc{18446744073709551616,}\n@misc{+5,}\n");
   EXPECT_EQ(read.db.reference(0).ref_id(), 18446744073709551615ULL);
-  EXPECT_EQ(read.db.reference(1).text(kComment), "BibTeX key: 18446744073709551616");
-  EXPECT_EQ(read.db.reference(2).text(kComment), "BibTeX key: +5");
+  EXPECT_EQ(read.db.reference(0).citation_key(), "");
+  EXPECT_EQ(read.db.reference(1).citation_key(), "18446744073709551616");
+  EXPECT_EQ(read.db.reference(2).citation_key(), "+5");
   EXPECT_NE(read.db.reference(1).ref_id(), read.db.reference(0).ref_id());
   EXPECT_NE(read.db.reference(2).ref_id(), read.db.reference(1).ref_id());
 }

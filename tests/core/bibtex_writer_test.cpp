@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "core/bibtex_reader.h"
+#include "core/bibtex_value.h"
 #include "core/bibtex_writer.h"
 #include "support/temp_dir.h"
 
@@ -20,8 +21,9 @@ using testing::TempDir;
 using testing::write_file;
 
 std::string written(const ReferenceDatabase& db) {
-  std::string out;
-  for (const Reference& reference : db.references()) append_bibtex_entry(reference, out);
+  std::ostringstream messages;
+  std::string out = bibtex_text(db, messages);
+  EXPECT_EQ(messages.str(), "");
   return out;
 }
 
@@ -88,31 +90,54 @@ TEST(BibtexWriter, MultiLineValueStaysInOneQuotePair) {
   EXPECT_EQ(written(db), "@article{1,\nabstract   = \"line one\n  line two\",\n}\n\n");
 }
 
-TEST(BibtexWriter, ValueFormsFollowWhatTheReaderCanReadBack) {
-  EXPECT_EQ(value_form("plain"), ValueForm::kQuotes);
-  EXPECT_EQ(value_form("M{\\\"u}ller"), ValueForm::kQuotes);
-  EXPECT_EQ(value_form("a {\"} b"), ValueForm::kQuotes);
-  EXPECT_EQ(value_form("unbalanced { is fine in quotes"), ValueForm::kQuotes);
-  EXPECT_EQ(value_form("say \"hi\""), ValueForm::kBraces);
-  EXPECT_EQ(value_form("ends in \\"), ValueForm::kBraces);
-  EXPECT_EQ(value_form("a\n\"b"), ValueForm::kBraces);  // quote opening a line
-  EXPECT_EQ(value_form("{\n\"}"), ValueForm::kBraces);  // {"} split over lines
-  EXPECT_EQ(value_form("\"{"), ValueForm::kProtectedQuotes);
-  EXPECT_EQ(value_form("}\"{"), ValueForm::kProtectedQuotes);
-  EXPECT_EQ(value_form("{\\"), ValueForm::kProtectedQuotes);
+// Quotes only where BibTeX and both BibTeX formats read the value back
+// unchanged from them: BibTeX ends a quoted value at a quote outside braces
+// (a backslash escapes nothing there), the "BibTeX" format at any quote
+// but \" and {"}.
+TEST(BibtexWriter, QuotesOnlyWhereEveryReaderReadsTheValueBack) {
+  EXPECT_TRUE(fits_quotes("plain"));
+  EXPECT_TRUE(fits_quotes("M{\\\"u}ller"));
+  EXPECT_TRUE(fits_quotes("a {\"} b"));
+  EXPECT_TRUE(fits_quotes(""));
+  EXPECT_FALSE(fits_quotes("M\\\"uller"));       // BibTeX would stop at the quote
+  EXPECT_FALSE(fits_quotes("say \"hi\""));
+  EXPECT_FALSE(fits_quotes("{say \"hi\"}"));      // BibTeX would take it, the "BibTeX" format not
+  EXPECT_FALSE(fits_quotes("ends in \\"));
+  EXPECT_FALSE(fits_quotes("a\n\"b"));            // quote opening a line
+  EXPECT_FALSE(fits_quotes("{\n\"}"));            // {"} split over lines
+  EXPECT_FALSE(fits_quotes("unbalanced {"));
+  EXPECT_FALSE(fits_quotes("closes } nothing {"));
 }
 
-TEST(BibtexWriter, BracedAndProtectedValuesAreWrittenExactly) {
+TEST(BibtexWriter, BracesBalancedAsLittleAsPossible) {
+  EXPECT_TRUE(braces_balance("a {b} c"));
+  EXPECT_FALSE(braces_balance("}{"));
+  EXPECT_EQ(balance_braces("a { b"), "a { b}");
+  EXPECT_EQ(balance_braces("a } b"), "{a } b");
+  EXPECT_EQ(balance_braces("}a{{"), "{}a{{}}");
+  EXPECT_EQ(balance_braces("fine {x}"), "fine {x}");
+}
+
+TEST(BibtexWriter, BracedAndBalancedValuesAreWrittenExactly) {
   ReferenceDatabase db = one("misc", 1);
   db.append_field("title", 1, "say \"hi\"");
+  db.append_field("author", 1, "M\\\"uller, Hans");
   db.append_field("note", 1, "a\"b{");
   db.append_field("year", 1, "{\\");
-  EXPECT_EQ(written(db),
+  db.append_field("volume", 1, "x}");
+  std::ostringstream messages;
+  EXPECT_EQ(bibtex_text(db, messages),
             "@misc{1,\n"
-            "note       = \"a{\"}b{\",\n"
+            "author     = {M\\\"uller, Hans},\n"
+            "note       = {a\"b{}},\n"
             "title      = {say \"hi\"},\n"
-            "year       = \"{\\ \",\n"
+            "volume     = \"{x}\",\n"
+            "year       = \"{\\}\",\n"
             "}\n\n");
+  EXPECT_EQ(messages.str(),
+            "braces balanced in note of 1, so that BibTeX reads the file \n"
+            "braces balanced in volume of 1, so that BibTeX reads the file \n"
+            "braces balanced in year of 1, so that BibTeX reads the file \n");
 }
 
 TEST(BibtexWriter, ReferenceWithoutEntryTypeIsWrittenAsMisc) {
@@ -179,6 +204,7 @@ TEST(BibtexWriter, FailedWriteLeavesTheOldFileAndReportsIt) {
   ReferenceDatabase db;
   for (int i = 0; i < 2000; ++i) {
     db.add_reference();
+    db.set_ref_id(db.ref_count(), db.ref_count());
     db.set_entry_type(db.ref_count(), "article");
     db.set_title(db.ref_count(), std::string(100, 't'));
   }
@@ -237,19 +263,19 @@ TEST(BibtexWriter, RandomReferencesReadBackEqual) {
       for (const FieldInfo& field : kFieldOrder) {
         if (rng() % 3 != 0) continue;
         std::string value = random_text(rng, true);
-        // Values that no form carries unchanged are covered elsewhere; a
-        // carriage return before a line feed reads back as part of the line end.
-        if (value_form(value) == ValueForm::kProtectedQuotes) continue;
+        // A carriage return before a line feed reads back as part of the
+        // line end; braces that do not balance are written balanced.
         if (value.find("\r\n") != std::string::npos) continue;
         db.reference(n - 1).set_text(field.slot, value);
-        if (!value.empty()) expected.reference(n - 1).set_text(field.slot, value);
+        if (!value.empty()) expected.reference(n - 1).set_text(field.slot, balance_braces(value));
       }
     }
     std::ostringstream messages;
     ASSERT_EQ(write_bibtex(db, path, messages), 0);
     ReferenceDatabase back;
-    ASSERT_EQ(read_bibtex(back, path, messages), 0);
-    EXPECT_EQ(messages.str(), "") << read_file(path);
+    std::ostringstream read_messages;
+    ASSERT_EQ(read_bibtex(back, path, read_messages), 0);
+    EXPECT_EQ(read_messages.str(), "") << read_file(path);
     ASSERT_EQ(back.ref_count(), expected.ref_count()) << read_file(path);
     for (std::size_t i = 0; i < back.ref_count(); ++i) {
       EXPECT_EQ(back.reference(i), expected.reference(i)) << read_file(path);
@@ -257,7 +283,7 @@ TEST(BibtexWriter, RandomReferencesReadBackEqual) {
   }
 }
 
-TEST(BibtexWriter, ProtectedValuesKeepTheRestOfTheFileReadable) {
+TEST(BibtexWriter, UnbalancedValuesKeepTheRestOfTheFileReadable) {
   TempDir dir;
   const std::string path = dir.file("p.bib");
   ReferenceDatabase db = one("misc", 1);
@@ -269,10 +295,11 @@ TEST(BibtexWriter, ProtectedValuesKeepTheRestOfTheFileReadable) {
   std::ostringstream messages;
   ASSERT_EQ(write_bibtex(db, path, messages), 0);
   ReferenceDatabase back;
-  read_bibtex(back, path, messages);
-  EXPECT_EQ(messages.str(), "");
+  std::ostringstream read_messages;
+  read_bibtex(back, path, read_messages);
+  EXPECT_EQ(read_messages.str(), "");
   ASSERT_EQ(back.ref_count(), 2U);
-  EXPECT_EQ(back.reference(0).text(kNote), "{\"}{ and \\ ");
+  EXPECT_EQ(back.reference(0).text(kNote), "\"{ and \\}");
   EXPECT_EQ(back.reference(0).text(kTitle), "after");
   EXPECT_EQ(back.reference(1).ref_id(), 2U);
 }

@@ -9,7 +9,7 @@ namespace refloom {
 namespace {
 
 TEST(Latex, DocumentCitesInListOrder) {
-  EXPECT_EQ(latex_document({12, 7}, "/home/u/refs"),
+  EXPECT_EQ(latex_document({{"12", "7"}}, "/home/u/refs"),
             "\\documentclass[12pt]{article} \n"
             "\\begin{document} \n"
             "\\nocite{12} \n"
@@ -17,6 +17,33 @@ TEST(Latex, DocumentCitesInListOrder) {
             "\\bibliography{/home/u/refs} \n"
             "\\bibliographystyle{plain} \n"
             "\\end{document} \n");
+}
+
+TEST(Latex, TheUrlPackageOnlyForACitedReferenceThatHoldsAUrl) {
+  EXPECT_EQ(latex_document({{"smith2020"}, true}, "refs"),
+            "\\documentclass[12pt]{article} \n"
+            "\\usepackage{url} \n"
+            "\\begin{document} \n"
+            "\\nocite{smith2020} \n"
+            "\\bibliography{refs} \n"
+            "\\bibliographystyle{plain} \n"
+            "\\end{document} \n");
+
+  ReferenceDatabase db;
+  for (int i = 0; i < 3; ++i) db.add_reference();
+  db.set_ref_id(1, 4);
+  db.set_ref_id(2, 5);
+  db.set_ref_id(3, 6);
+  db.set_title(1, "See \\url{http://x.org}");
+  ExtrasData extras;
+  extras.citation_key = "Doe99";
+  extras.other_fields.push_back({"howto", "at \\url{http://y.org}", ""});
+  db.reference(2).set_extras(ReferenceExtras(extras));
+  EXPECT_TRUE(citations(db, {0}).uses_url);
+  EXPECT_FALSE(citations(db, {1}).uses_url);
+  const Citations third = citations(db, {2, 1});
+  EXPECT_TRUE(third.uses_url);  // in a field outside the 28
+  EXPECT_EQ(third.keys, (std::vector<std::string>{"Doe99", "5"}));
 }
 
 TEST(Latex, NoCitationsAndNoBibliography) {
@@ -43,14 +70,14 @@ TEST(Latex, WritesAndReplacesWithoutAsking) {
   const std::string path = dir.file("out.tex");
   testing::write_file(path, "old");
   std::ostringstream messages;
-  EXPECT_EQ(write_latex(path, {18446744073709551615ULL}, "b", messages), 0);
-  EXPECT_EQ(testing::read_file(path), latex_document({18446744073709551615ULL}, "b"));
+  EXPECT_EQ(write_latex(path, {{"18446744073709551615"}}, "b", messages), 0);
+  EXPECT_EQ(testing::read_file(path), latex_document({{"18446744073709551615"}}, "b"));
   EXPECT_EQ(messages.str(), "");
 }
 
 TEST(Latex, UnopenableFileIsReported) {
   std::ostringstream messages;
-  EXPECT_EQ(write_latex("/nonexistent/dir/out.tex", {1}, "b", messages), -1);
+  EXPECT_EQ(write_latex("/nonexistent/dir/out.tex", {{"1"}}, "b", messages), -1);
   EXPECT_EQ(messages.str(), "Cannot open LaTeX file for output! \n");
 }
 

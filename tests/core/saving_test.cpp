@@ -41,6 +41,7 @@ ReferenceDatabase large() {
   ReferenceDatabase db;
   for (int i = 0; i < 2000; ++i) {
     db.add_reference();
+    db.set_ref_id(db.ref_count(), db.ref_count());
     db.set_entry_type(db.ref_count(), "article");
     db.set_title(db.ref_count(), std::string(100, 't'));
   }
@@ -113,8 +114,8 @@ TEST(Saving, FailedLatexWriteLeavesTheOldFile) {
   TempDir dir;
   const std::string path = dir.file("list.tex");
   write_file(path, "old document\n");
-  std::vector<RefId> cited(1000);
-  for (std::size_t i = 0; i < cited.size(); ++i) cited[i] = 1000000 + i;
+  Citations cited;
+  for (std::size_t i = 0; i < 1000; ++i) cited.keys.push_back(std::to_string(1000000 + i));
   std::ostringstream messages;
   int result;
   {
@@ -135,7 +136,7 @@ TEST(Saving, NamesOfAnyValidLengthAreWritten) {
   EXPECT_EQ(read_file(path), "@misc{1,\n}\n\n");
   ASSERT_EQ(write_bibtex(one("misc", 2), path, messages), 0);
   EXPECT_EQ(read_file(path), "@misc{2,\n}\n\n");
-  EXPECT_EQ(write_latex(path, {5}, "b", messages), 0);
+  EXPECT_EQ(write_latex(path, {{"5"}}, "b", messages), 0);
   EXPECT_EQ(messages.str(), "");
   EXPECT_EQ(entries_in(dir.path()), 1U);
   // A name that is too long stays refused, as opening it would be.
@@ -195,7 +196,7 @@ TEST(Saving, AclsAndExtendedAttributesStay) {
   EXPECT_EQ(attribute(path, "user.refloom-test"), "kept");
   EXPECT_EQ(attribute(path, "system.posix_acl_access"), acl);
   EXPECT_EQ(status_of(path).st_ino, inode);
-  EXPECT_EQ(write_latex(path, {1}, "b", messages), 0);
+  EXPECT_EQ(write_latex(path, {{"1"}}, "b", messages), 0);
   EXPECT_EQ(attribute(path, "user.refloom-test"), "kept");
   EXPECT_EQ(messages.str(), "");
 }

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/bibtex_any_reader.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 
@@ -56,15 +58,32 @@ TEST_P(BibtexAnyData, RefloomConvertWritesTheExpectedFile) {
   EXPECT_EQ(result.err, messages);
 }
 
-// What the new format reads, Refloom writes so that both BibTeX formats
-// read it back unchanged.
-TEST_P(BibtexAnyData, TheWrittenFileReadsBackThroughBothFormats) {
+// Whether the file holds only what the "BibTeX" format knows: numbers as
+// keys, the 28 fields, no macros and no @string, @preamble or @comment.
+bool plain_refloom_file(const std::string& file) {
+  ReferenceDatabase db;
+  std::ostringstream messages;
+  if (read_bibtex_any(db, file, messages) != 0) return false;
+  if (!db.blocks().empty()) return false;
+  return std::all_of(db.references().begin(), db.references().end(),
+                     [](const Reference& reference) { return reference.extras().empty(); });
+}
+
+// What the new format reads, Refloom writes so that it reads back unchanged;
+// a file of what the "BibTeX" format knows reads back through that too.
+TEST_P(BibtexAnyData, TheWrittenFileReadsBackUnchanged) {
   const std::string expected = read_file(path(".expected.bib"));
-  for (const char* format : {"bibtex-any", "bibtex"}) {
+  std::vector<const char*> formats = {"bibtex-any"};
+  if (plain_refloom_file(path(".expected.bib"))) formats.push_back("bibtex");
+  for (const char* format : formats) {
     const auto result = run_command(kConvert, {"-f", format, path(".expected.bib")});
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_TRUE(result.out == expected) << format << ": " << first_difference(result.out, expected);
-    EXPECT_EQ(result.err, "") << format;
+    // Macros that only the styles define are named on every load.
+    std::istringstream lines(result.err);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_TRUE(line.starts_with("unknown macro in line ")) << format << ": " << line;
+    }
   }
 }
 

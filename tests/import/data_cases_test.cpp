@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -99,8 +100,8 @@ TEST_P(ImportData, ThroughTheSettersTheResultIsTheSame) {
   ReferenceDatabase db;
   importer(data_case.format)(db, stream, "article", RecordStorage::kThroughSetters);
   std::fclose(stream);
-  std::string written;
-  for (const Reference& reference : db.references()) append_bibtex_entry(reference, written);
+  std::ostringstream messages;
+  const std::string written = bibtex_text(db, messages);
   const std::string expected = expected_bib();
   EXPECT_TRUE(written == expected) << first_difference(written, expected);
 }

@@ -56,9 +56,8 @@ ReferenceDatabase import_text(const Format& format, const std::string& text, Rec
 }
 
 std::string written(const ReferenceDatabase& db) {
-  std::string out;
-  for (const Reference& reference : db.references()) append_bibtex_entry(reference, out);
-  return out;
+  std::ostringstream messages;
+  return bibtex_text(db, messages);
 }
 
 TEST(Importers, FileThatCannotBeOpenedIsReportedAndChangesNothing) {

@@ -57,9 +57,17 @@ TEST_F(RefloomConvert, LaterInputsAreRenumberedAgainstEverythingBefore) {
             "@misc{1,\n}\n\n@misc{5,\n}\n\n@misc{2,\n}\n\n@misc{3,\n}\n\n@misc{4,\n}\n\n@misc{6,\n}\n\n");
 }
 
-TEST_F(RefloomConvert, FirstInputKeepsDuplicateKeys) {
-  const auto a = input("a.bib", "@misc{3,\n}\n@misc{3,\n}\n");
-  EXPECT_EQ(run_command(kConvert, {a}).out, "@misc{3,\n}\n\n@misc{3,\n}\n\n");
+// Both references keep RefId 3, but two entries of one key would make
+// BibTeX drop the second: it is written under a key of its own, which the
+// "BibTeX" format reads as 3 again.
+TEST_F(RefloomConvert, FirstInputKeepsDuplicateRefIdsButWritesEveryKeyOnce) {
+  const auto a = input("a.bib", "@misc{3,\n}\n@misc{3,\n}\n@misc{3,\n}\n");
+  const auto result = run_command(kConvert, {a});
+  EXPECT_EQ(result.out, "@misc{3,\n}\n\n@misc{3a,\n}\n\n@misc{3b,\n}\n\n");
+  EXPECT_EQ(result.err, "key 3 held by 3 references, the later ones written as 3a to 3b \n");
+  const auto saved = input("saved.bib", result.out);
+  const auto again = run_command(kConvert, {saved});
+  EXPECT_EQ(again.out, result.out);
 }
 
 TEST_F(RefloomConvert, MissingInputGivesStatusOneButTheRestIsWritten) {
