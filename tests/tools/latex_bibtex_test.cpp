@@ -11,6 +11,7 @@
 
 #include "support/run_command.h"
 #include "support/temp_dir.h"
+#include "tools/tex_programs.h"
 
 namespace refloom {
 namespace {
@@ -21,31 +22,9 @@ using testing::run_command;
 const std::string kConvert = REFLOOM_CONVERT_PATH;
 const fs::path kDataDir = IMPORT_DATA_DIR;
 
-bool have_program(const std::string& name) {
-  return run_command("/bin/sh", {"-c", "command -v " + name}).exit_status == 0;
-}
-
-// The quoting a path needs for sh -c.
-std::string quoted(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') {
-      out.append("'\\''");
-    } else {
-      out.push_back(c);
-    }
-  }
-  return out + "'";
-}
-
 class LatexBibtex : public ::testing::TestWithParam<const char*> {
  protected:
-  void SetUp() override {
-    if (have_program("latex") && have_program("bibtex")) return;
-    // A CI machine is set up by scripts/setup-deps.sh, which installs them.
-    if (std::getenv("CI") != nullptr) FAIL() << "latex and bibtex are missing on CI";
-    GTEST_SKIP() << "latex or bibtex is not installed (texlive-latex-base and texlive-binaries)";
-  }
+  void SetUp() override { REFLOOM_NEED_TEX("latex", "bibtex"); }
 };
 
 TEST_P(LatexBibtex, SavedFilesAndTheLatexDocumentRunWithoutErrors) {
@@ -58,7 +37,7 @@ TEST_P(LatexBibtex, SavedFilesAndTheLatexDocumentRunWithoutErrors) {
     const auto converted =
         run_command(kConvert, {"-f", format, file.path().string(), "-o", bib, "-l", dir.file("doc.tex")});
     ASSERT_EQ(converted.exit_status, 0) << converted.err;
-    const std::string run = "cd " + quoted(dir.path()) +
+    const std::string run = "cd " + testing::shell_quoted(dir.path()) +
                             " && latex -interaction=nonstopmode -halt-on-error doc.tex >/dev/null"
                             " && bibtex doc; status=$?; [ $status -le 1 ] || exit 10;"
                             " latex -interaction=nonstopmode -halt-on-error doc.tex >/dev/null || exit 11;"
