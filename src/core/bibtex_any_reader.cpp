@@ -45,7 +45,8 @@ void append_utf8(char32_t code, std::string& out) {
 }
 
 // UTF-16 text after its byte order mark, as UTF-8. A surrogate without its
-// partner becomes U+FFFD; an odd last byte is dropped.
+// partner becomes U+FFFD; an odd last byte is dropped, and so is U+0000, as
+// NUL bytes are from 8-bit files.
 std::string utf16_to_utf8(std::string_view bytes, bool big_endian) {
   std::string out;
   out.reserve(bytes.size());
@@ -67,7 +68,7 @@ std::string utf16_to_utf8(std::string_view bytes, bool big_endian) {
     } else if (code >= 0xD800 && code <= 0xDFFF) {
       code = 0xFFFD;
     }
-    append_utf8(code, out);
+    if (code != 0) append_utf8(code, out);
   }
   return out;
 }
@@ -390,7 +391,7 @@ void AnyReader::read_entry(char close) {
   key_.assign(line_.substr(key_start, pos_ - key_start));
   skip_blanks();
   bool go_on = true;
-  if (peek() == '=' && !key_.empty()) {
+  if (peek() == '=' && !key_.empty() && std::all_of(key_.begin(), key_.end(), is_name_char)) {
     // No key at all: what looked like one is the first field's name.
     name_ = key_;
     key_.clear();
@@ -730,7 +731,13 @@ void read_lines(ReferenceDatabase& database, std::unique_ptr<Lines> lines, std::
 }  // namespace
 
 void read_bibtex_any_text(ReferenceDatabase& database, std::string_view text, std::ostream& messages) {
-  read_lines(database, std::make_unique<Lines>(std::string(text)), messages);
+  std::string copy(text);
+  // NUL bytes go, as they do from a file, unless they are UTF-16's.
+  const std::string_view first = std::string_view(copy).substr(0, copy.find('\n'));
+  const bool utf16 = first.starts_with("\xFF\xFE") || first.starts_with("\xFE\xFF") ||
+                     (first.size() >= 2 && (first[0] == '\0') != (first[1] == '\0'));
+  if (!utf16) std::erase(copy, '\0');
+  read_lines(database, std::make_unique<Lines>(std::move(copy)), messages);
 }
 
 void read_bibtex_any(ReferenceDatabase& database, std::FILE* stream, std::ostream& messages) {

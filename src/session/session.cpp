@@ -108,6 +108,9 @@ bool Session::accept_form(std::ostream& messages) const {
 }
 
 void Session::start_add() {
+  // An added reference is no edit of another: its key is checked against
+  // every reference.
+  edit_target_.finish();
   database_.clear_edit_buffer();
   database_.edit_buffer().text(kEntryTypeSlot) = "article";
   database_.edit_buffer().ref_id = next_refid(database_, database_.ref_count());

@@ -54,15 +54,16 @@ Widget make_label(Widget parent, std::string_view text) {
 }
 
 // A label 100 wide with its text at the right end, as the long rows have.
-Widget make_wide_label(Widget parent, std::string_view text) {
+Widget make_wide_label(Widget parent, std::string_view text, const char* name = "label") {
   XmStringOwner label{std::string(text)};
-  return XtVaCreateManagedWidget("label", xmLabelGadgetClass, parent, XmNlabelString, label.get(), XmNwidth, 100,
+  return XtVaCreateManagedWidget(name, xmLabelGadgetClass, parent, XmNlabelString, label.get(), XmNwidth, 100,
                                  XmNrecomputeSize, False, XmNalignment, XmALIGNMENT_END, nullptr);
 }
 
 // A label of the long rows and the bottom block.
-Widget make_row_label(Widget parent, std::string_view text, Widget above, Widget left_of) {
-  Widget label = make_wide_label(parent, text);
+Widget make_row_label(Widget parent, std::string_view text, Widget above, Widget left_of,
+                      const char* name = "label") {
+  Widget label = make_wide_label(parent, text, name);
   XtVaSetValues(label, XmNtopAttachment, above ? XmATTACH_WIDGET : XmATTACH_FORM, XmNtopWidget, above,
                 XmNleftAttachment, left_of ? XmATTACH_WIDGET : XmATTACH_FORM, XmNleftWidget, left_of, nullptr);
   return label;
@@ -73,9 +74,9 @@ Arg arg(const char* name, Widget widget) { return arg(name, reinterpret_cast<XtA
 
 // A text field, created with every resource of its layout and no text:
 // fill_texts gives it its text once the form is laid out.
-Widget make_text(Widget parent, int slot, std::vector<Arg> layout) {
+Widget make_text(Widget parent, int slot, std::vector<Arg> layout, const char* name = "text") {
   layout.push_back(arg(XmNuserData, reinterpret_cast<XtArgVal>(to_client_data(slot))));
-  Widget text = XtCreateManagedWidget("text", xmTextWidgetClass, parent, layout.data(),
+  Widget text = XtCreateManagedWidget(name, xmTextWidgetClass, parent, layout.data(),
                                       static_cast<Cardinal>(layout.size()));
   speed_up_line_ends(text);
   return text;
@@ -83,8 +84,8 @@ Widget make_text(Widget parent, int slot, std::vector<Arg> layout) {
 
 // A text field showing an edit buffer slot, taken over when it loses the
 // keyboard focus.
-Widget make_slot_text(Widget parent, int slot, std::vector<Arg> layout) {
-  Widget text = make_text(parent, slot, std::move(layout));
+Widget make_slot_text(Widget parent, int slot, std::vector<Arg> layout, const char* name = "text") {
+  Widget text = make_text(parent, slot, std::move(layout), name);
   XtAddCallback(text, XmNlosingFocusCallback, field_cb, to_client_data(slot));
   return text;
 }
@@ -228,22 +229,26 @@ Widget build_bottom(Widget form, Widget above) {
 }
 
 // The citation key below the bottom block, and the other fields below it
-// across the whole width.
+// across the whole width; Tab reaches them after Comment. Their widgets
+// have names of their own ("keyLabel", "keyText", "otherFieldsLabel",
+// "otherFieldsText"), apart from the "label" and "text" of the BibTeX
+// fields, whose number and order resources and scripts rely on.
 void build_key_and_other_fields(Widget form, Widget above) {
   const auto& fields = key_and_other_fields();
   const FormField& key = fields[0];
-  Widget key_label = make_row_label(form, key.label, above, nullptr);
+  Widget key_label = make_row_label(form, key.label, above, nullptr, "keyLabel");
   Widget key_text = make_slot_text(form, key.slot,
                                    {arg(XmNcolumns, key.columns), arg(XmNtopAttachment, XmATTACH_WIDGET),
                                     arg(XmNtopWidget, above), arg(XmNleftAttachment, XmATTACH_WIDGET),
-                                    arg(XmNleftWidget, key_label)});
+                                    arg(XmNleftWidget, key_label)},
+                                   "keyText");
   const FormField& other = fields[1];
-  Widget other_label = make_row_label(form, other.label, key_text, nullptr);
+  Widget other_label = make_row_label(form, other.label, key_text, nullptr, "otherFieldsLabel");
   std::vector<Arg> layout = multiline_layout(other);
   layout.insert(layout.end(), {arg(XmNtopAttachment, XmATTACH_WIDGET), arg(XmNtopWidget, key_text),
                                arg(XmNleftAttachment, XmATTACH_WIDGET), arg(XmNleftWidget, other_label),
                                arg(XmNrightAttachment, XmATTACH_FORM)});
-  make_slot_text(form, other.slot, std::move(layout));
+  make_slot_text(form, other.slot, std::move(layout), "otherFieldsText");
 }
 
 // Takes over the text field that has the keyboard focus, for the changes

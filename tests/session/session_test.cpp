@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -489,6 +490,102 @@ TEST_F(SessionTest, ResetGoesBackToAFreshStart) {
   EXPECT_FALSE(session_.edit_target().index());
   EXPECT_EQ(session_.CurrentFileName(), "");
   EXPECT_FALSE(session_.case_sensitive());
+}
+
+// Today's files through "BibTeX (any style)": keys, other fields and
+// blocks travel from the load to the save and the LaTeX document.
+class TodaysFiles : public SessionTest {
+ protected:
+  Shown load_any(const std::string& text, const std::string& name = "today.bib") {
+    const std::string path = dir_.file(name);
+    testing::write_file(path, text);
+    return session_.load(path, kBibtexAnyFile, messages_);
+  }
+  // Ok in the form with this key and these other fields typed in, for the
+  // reference at list position 1 (or a new one with `add`).
+  bool accepted(const std::string& key, std::optional<std::string> other_fields = std::nullopt,
+                bool add = false) {
+    if (add) {
+      session_.start_add();
+    } else {
+      EXPECT_TRUE(session_.start_edit(1));
+    }
+    EditBuffer& buffer = session_.database().edit_buffer();
+    buffer.text(kCitationKeyText) = key;
+    if (other_fields) buffer.text(kOtherFieldsText) = *other_fields;
+    messages_.str("");
+    return session_.accept_form(messages_);
+  }
+};
+
+TEST_F(TodaysFiles, ASaveWritesTheKeysAndPrintCitesThem) {
+  ASSERT_EQ(load_any("@article{smith2020, title = {A}, doi = {10.1/a}}\n@misc{7, note = {n}}\n").result, 0);
+  session_.list({1, 0});
+  const std::string tex = dir_.file("doc.tex");
+  ASSERT_EQ(session_.print(tex, messages_).result, 0);
+  EXPECT_NE(testing::read_file(tex).find("\\nocite{7} \n\\nocite{smith2020} \n"), std::string::npos);
+  const std::string out = dir_.file("out.bib");
+  ASSERT_EQ(session_.save(out, messages_).result, 0);
+  EXPECT_EQ(testing::read_file(out),
+            "@article{smith2020,\ntitle      = \"A\",\ndoi        = \"10.1/a\",\n}\n\n@misc{7,\nnote       = \"n\",\n}\n\n");
+  EXPECT_EQ(messages_.str(), "");
+}
+
+TEST_F(TodaysFiles, ALoadRenamesKeysHeldAlreadyAndSaysSo) {
+  ASSERT_EQ(load_any("@misc{doe, title = {A}}\n").result, 0);
+  ASSERT_EQ(load_any("@misc{DOE, title = {B}}\n@misc{x, crossref = {doe}}\n", "second.bib").result, 0);
+  EXPECT_EQ(messages_.str(), "keys held already, renamed: DOE -> DOEa \n");
+  EXPECT_EQ(session_.database().reference(1).citation_key(), "DOEa");
+  EXPECT_EQ(session_.database().reference(2).text(kCrossref), "DOEa");
+}
+
+TEST_F(TodaysFiles, TheFormTakesAKeyBibtexCanUseAndNoOtherReferenceHas) {
+  ASSERT_EQ(load_any("@misc{Smith2020,}\n@misc{doe,}\n").result, 0);
+  EXPECT_TRUE(accepted("Smith2020"));  // its own key, unchanged
+  EXPECT_TRUE(accepted("smith:2020/a"));
+  EXPECT_TRUE(accepted(""));           // no key: the Ref. ID is written
+  EXPECT_EQ(messages_.str(), "");
+  EXPECT_FALSE(accepted("DOE"));
+  EXPECT_EQ(messages_.str(),
+            "key \"DOE\" refused: reference " + std::to_string(session_.database().reference(1).ref_id()) +
+                " has the key doe (BibTeX does not tell keys apart by case) \n");
+  EXPECT_FALSE(accepted("doe", std::nullopt, true));
+  EXPECT_FALSE(accepted("two words"));
+  EXPECT_EQ(messages_.str(),
+            "key \"two words\" refused: BibTeX takes no blanks, commas, braces, quotes, #, % or = in a key \n");
+  EXPECT_FALSE(accepted("42"));
+  EXPECT_EQ(messages_.str(),
+            "key \"42\" refused: a number is written as the Ref. ID (leave the key empty for that) \n");
+}
+
+TEST_F(TodaysFiles, TheFormTakesOtherFieldsOnlyAsFields) {
+  ASSERT_EQ(load_any("@misc{a, doi = {10.1/a}}\n").result, 0);
+  EXPECT_TRUE(accepted("a", "doi = {10.1/a}\nurl = {http://x.org}"));
+  EXPECT_FALSE(accepted("a", "doi = {10.1/a}\nurl {http://x.org}"));
+  EXPECT_EQ(messages_.str(), "Other fields refused, line 2: \"url\" must be followed by >> = << and a value \n");
+  // Ok refused leaves the reference as it was; Ok accepted stores.
+  EXPECT_TRUE(accepted("b", "doi = {10.1/b}, note2 = jan"));
+  session_.store_edit(messages_);
+  const Reference& r = session_.database().reference(0);
+  EXPECT_EQ(r.citation_key(), "b");
+  const auto fields = r.extras().unpack().other_fields;
+  ASSERT_EQ(fields.size(), 2U);
+  EXPECT_EQ(fields[1], (OtherField{"note2", "January", "jan"}));
+}
+
+TEST_F(TodaysFiles, AnAddedReferenceMayBringKeyAndOtherFields) {
+  EXPECT_TRUE(accepted("new2024", "url = {http://x.org}", true));
+  session_.add_from_edit_buffer(messages_);
+  const std::string out = dir_.file("out.bib");
+  ASSERT_EQ(session_.save(out, messages_).result, 0);
+  EXPECT_EQ(testing::read_file(out), "@article{new2024,\nurl        = \"http://x.org\",\n}\n\n");
+}
+
+TEST_F(TodaysFiles, NewForgetsPreamblesMacrosAndComments) {
+  ASSERT_EQ(load_any("@preamble{\"p\"}\n@string{j = \"J\"}\n@comment{c}\n@misc{a, journal = j}\n").result, 0);
+  EXPECT_EQ(session_.database().blocks().size(), 3U);
+  session_.new_database();
+  EXPECT_TRUE(session_.database().blocks().empty());
 }
 
 }  // namespace

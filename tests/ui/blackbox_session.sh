@@ -38,7 +38,8 @@ wait_window "$work/in.bib" >/dev/null || fail "title did not become the loaded f
 
 # Edit > Add reference: the form opens with the focus on its entry type
 # menu; Tab goes through Ref. ID, Key, Crossref and the short fields, Ctrl+Tab
-# leaves a multi-line field; back in the top row, Right moves to Ok.
+# leaves a multi-line field (the last two are the citation key and the other
+# fields); back in the top row, Right moves to Ok.
 menu e a
 form=$(wait_window "Add new reference") || fail "the form did not appear"
 xdotool windowfocus "$form"
@@ -51,7 +52,7 @@ xdotool key Tab
 xdotool type --delay 10 "Added by keyboard"
 xdotool key ctrl+Tab
 xdotool type --delay 10 "Keys, K."
-xdotool key ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab
+xdotool key ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab
 sleep 0.2
 xdotool key Right
 sleep 0.1

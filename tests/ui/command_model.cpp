@@ -11,6 +11,7 @@ ModelReference model_reference(const Reference& reference) {
   for (int slot = 1; slot < kSlotCount; ++slot) {
     if (const auto text = reference.text(slot)) model.slots[static_cast<std::size_t>(slot)] = std::string(*text);
   }
+  model.extras = reference.extras().unpack();
   return model;
 }
 
@@ -21,6 +22,7 @@ Reference real_reference(const ModelReference& model) {
     const auto& text = model.slots[static_cast<std::size_t>(slot)];
     if (text) reference.set_text(slot, *text);
   }
+  reference.set_extras(ReferenceExtras(model.extras));
   return reference;
 }
 
@@ -148,7 +150,10 @@ bool CommandModel::all_fields_match(const ModelReference& reference, std::string
   for (std::size_t slot = 1; slot < kSlotCount; ++slot) {
     if (reference.slots[slot] && contains(*reference.slots[slot], text, fold)) return true;
   }
-  return false;
+  // The citation key and the values of the fields outside the 28.
+  if (!reference.extras.citation_key.empty() && contains(reference.extras.citation_key, text, fold)) return true;
+  return std::any_of(reference.extras.other_fields.begin(), reference.extras.other_fields.end(),
+                     [&](const OtherField& field) { return contains(field.text, text, fold); });
 }
 
 namespace {
@@ -230,6 +235,7 @@ void CommandModel::emptied() {
   count_shown = 0;
   data_commands = false;
   title = kProgramTitle;
+  blocks.clear();
 }
 
 void CommandModel::saved(const std::string& path) {
@@ -238,32 +244,20 @@ void CommandModel::saved(const std::string& path) {
 }
 
 std::string value_after_save(std::string_view value) {
-  const auto stray_quote = [&](std::size_t i) {
-    if (value[i] != '"') return false;
-    if (i > 0 && value[i - 1] == '\\') return false;
-    return !(i > 0 && value[i - 1] == '{' && i + 1 < value.size() && value[i + 1] == '}');
-  };
-  bool has_stray = false;
-  for (std::size_t i = 0; i < value.size(); ++i) has_stray = has_stray || stray_quote(i);
-  const bool final_backslash = !value.empty() && value.back() == '\\';
-  long depth = 0;
-  bool balanced = true;
+  std::size_t stray_closing = 0;
+  std::size_t open = 0;
   for (char c : value) {
-    if (c == '{') ++depth;
-    if (c == '}' && --depth < 0) balanced = false;
-  }
-  balanced = balanced && depth == 0;
-  if (!(has_stray || final_backslash) || balanced) return std::string(value);
-  std::string out;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    if (stray_quote(i)) {
-      out += "{\"}";
-    } else {
-      out += value[i];
+    if (c == '{') {
+      ++open;
+    } else if (c == '}') {
+      if (open == 0) {
+        ++stray_closing;
+      } else {
+        --open;
+      }
     }
   }
-  if (final_backslash) out += ' ';
-  return out;
+  return std::string(stray_closing, '{') + std::string(value) + std::string(open, '}');
 }
 
 }  // namespace refloom::testing

@@ -21,10 +21,12 @@
 namespace refloom::testing {
 
 // One reference: its RefId and the texts of slots 1 to 29 (index 0 unused),
-// each absent or a text.
+// each absent or a text; and what a file in today's style gave it besides
+// (key, other fields), which the random commands show but do not type.
 struct ModelReference {
   RefId id = 0;
   std::array<std::optional<std::string>, kSlotCount> slots;
+  ExtrasData extras;
 
   friend bool operator==(const ModelReference&, const ModelReference&) = default;
 };
@@ -57,6 +59,8 @@ class CommandModel {
   bool case_sensitive = false;
   std::string title{kProgramTitle};
   std::string current_file;
+  // The @preamble, @string and @comment blocks of the files loaded.
+  std::vector<BibtexBlock> blocks;
   // The database index of the reference an open Edit form belongs to.
   std::optional<std::size_t> edit_target;
 
@@ -95,10 +99,10 @@ class CommandModel {
   void list(std::vector<std::size_t> indices);
 };
 
-// How a value reads back from a saved BibTeX file: unchanged, unless it
-// holds a stray double quote or ends in a backslash while its braces do not
-// balance; then its stray quotes come back as {"} and a blank follows a final
-// backslash.
+// How a value reads back from a saved BibTeX file: unchanged, unless its
+// braces do not balance; then with an opening brace before it for each
+// closing one that closes nothing, and a closing one after it for each
+// opening one left open.
 std::string value_after_save(std::string_view value);
 
 }  // namespace refloom::testing

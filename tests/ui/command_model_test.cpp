@@ -236,15 +236,16 @@ TEST(CommandModel, NewEmptiesAndKeepsTheCurrentFile) {
   EXPECT_TRUE(model.case_sensitive);
 }
 
-TEST(CommandModel, ValuesASavedFileCannotCarryComeBackProtected) {
+// BibTeX reads no value whose braces do not balance: a save adds the
+// braces that are missing, at the start and at the end.
+TEST(CommandModel, ValuesWhoseBracesDoNotBalanceComeBackBalanced) {
   EXPECT_EQ(value_after_save("plain"), "plain");
-  EXPECT_EQ(value_after_save("a \"quote\" {balanced}"), "a \"quote\" {balanced}");  // written in braces
-  EXPECT_EQ(value_after_save("open { only"), "open { only");                        // quotes carry it
-  EXPECT_EQ(value_after_save("\"x{"), "{\"}x{");
-  EXPECT_EQ(value_after_save("a{\"}b\"}"), "a{\"}b{\"}}");
-  EXPECT_EQ(value_after_save("end\\"), "end\\");  // braces balance: written in braces
-  EXPECT_EQ(value_after_save("}end\\"), "}end\\ ");
-  EXPECT_EQ(value_after_save("\\\"}"), "\\\"}");  // the quote is escaped
+  EXPECT_EQ(value_after_save("a \"quote\" {balanced}"), "a \"quote\" {balanced}");
+  EXPECT_EQ(value_after_save("open { only"), "open { only}");
+  EXPECT_EQ(value_after_save("\"x{"), "\"x{}");
+  EXPECT_EQ(value_after_save("a}b{{"), "{a}b{{}}");
+  EXPECT_EQ(value_after_save("end\\"), "end\\");
+  EXPECT_EQ(value_after_save("}end\\"), "{}end\\");
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "gui_test.h"
 
 #include <Xm/List.h>
+#include <Xm/FileSB.h>
 #include <Xm/MessageB.h>
 
 #include "core/fields.h"
 #include "ui/app.h"
+#include "ui/file_dialogs.h"
 #include "ui/form.h"
 #include "ui/reference_list.h"
 
@@ -194,6 +196,56 @@ TEST_F(EditCommands, AnEditFollowsItsReferenceWhenTheListingChanges) {
   EXPECT_EQ(ui::database().reference(1).text(kTitle), "Third, edited");
   EXPECT_EQ(list_items(reflist()), (Lines{"7  Second  2001", "9  Third, edited  "}));
   EXPECT_EQ(messages(), "");
+}
+
+// The citation key and the fields outside the 28 of a file in today's
+// style: shown in the form, refused with a message while the form stays
+// open when BibTeX could not take them, stored and saved when it can.
+TEST_F(EditCommands, TheKeyAndTheOtherFieldsAreShownCheckedAndSaved) {
+  const std::string path = dir_.file("today.bib");
+  write_file(path,
+             "@article{smith2020, title = {Keys}, DOI = {10.1/x}}\n@misc{doe99, title = {Other}}\n");
+  ui::show(ui::session().load(path, kBibtexAnyFile, ui::messages()));
+  pump();
+  select_line(1);
+  const bool ran = edit([&](Widget shell) {
+    EXPECT_EQ(text_of(find_in(shell, "form.keyText")), "smith2020");
+    EXPECT_EQ(text_of(find_in(shell, "form.otherFieldsText")), "DOI = {10.1/x}");
+    type_into(find_in(shell, "form.keyText"), "Doe99");
+    click(find_in(shell, "form.rowcol.ok"));
+    pump();
+    ASSERT_TRUE(ui::form_is_open()) << "a key another reference has was taken";
+    const std::string refused =
+        "key \"Doe99\" refused: reference " + std::to_string(ui::database().reference(1).ref_id()) +
+        " has the key doe99 (BibTeX does not tell keys apart by case) \n";
+    EXPECT_EQ(messages(), refused);
+    Widget dialog = XtNameToWidget(shell_, "*messageDialog");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(is_shown(dialog));
+    EXPECT_EQ(text_of(XtNameToWidget(dialog, "*messageText")), refused.substr(0, refused.size() - 1));
+    bring_to_front(shell);
+    type_into(find_in(shell, "form.keyText"), "smith2021");
+    type_into(find_in(shell, "form.otherFieldsText"), "DOI = {10.1/x}\nurl {http://x.org}");
+    click(find_in(shell, "form.rowcol.ok"));
+    pump();
+    ASSERT_TRUE(ui::form_is_open()) << "a malformed field was taken";
+    bring_to_front(shell);
+    type_into(find_in(shell, "form.otherFieldsText"), "DOI = {10.1/x}\nurl = {http://x.org}");
+    click(find_in(shell, "form.rowcol.ok"));
+  });
+  ASSERT_TRUE(ran);
+  EXPECT_FALSE(ui::form_is_open());
+  EXPECT_EQ(ui::database().reference(0).citation_key(), "smith2021");
+  choose("File", "Save");
+  ASSERT_TRUE(pump_until([this] { return ui::save_dialog != nullptr && is_shown(ui::save_dialog); }));
+  Widget save = ui::save_dialog;
+  const std::string out = dir_.file("out.bib");
+  type_into(XmFileSelectionBoxGetChild(save, XmDIALOG_TEXT), out);
+  click(XmFileSelectionBoxGetChild(save, XmDIALOG_OK_BUTTON));
+  pump();
+  EXPECT_EQ(read_file(out),
+            "@article{smith2021,\ntitle      = \"Keys\",\nDOI        = \"10.1/x\",\nurl        = \"http://x.org\",\n}\n\n"
+            "@misc{doe99,\ntitle      = \"Other\",\n}\n\n");
 }
 
 }  // namespace
