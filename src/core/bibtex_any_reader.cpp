@@ -175,6 +175,15 @@ class AnyReader {
   void store_field(std::string_view name, std::string& value);
   void finish_entry(std::string_view key);
   void keep_block(BibtexBlock block);
+  void clear_extras() {
+    citation_key_.clear();
+    other_records_.clear();
+    for (int slot = 1; with_source_ != 0 && slot < kSlotCount; ++slot) {
+      if ((with_source_ >> slot) & 1U) slot_sources_[static_cast<std::size_t>(slot)].clear();
+    }
+    with_source_ = 0;
+    derived_ = 0;
+  }
   void number_new_references();
   void report_summaries();
 
@@ -205,6 +214,13 @@ class AnyReader {
   std::string key_;
   std::string lowered_;
   std::vector<std::string> seen_other_;             // lower-case names of the entry's other fields
+  // The entry's extras as they come: the fields outside the 28 packed as
+  // they are read (no string of their own each), the source forms.
+  std::string other_records_;
+  std::array<std::string, kSlotCount> slot_sources_;
+  std::uint32_t with_source_ = 0;  // bit s: slot_sources_[s] holds one
+  std::uint32_t derived_ = 0;
+  std::string citation_key_;
   std::vector<std::size_t> without_number_;         // database indices needing a RefId
 };
 
@@ -273,6 +289,7 @@ void AnyReader::read_at_sign() {
     read_preamble(close);
   } else {
     entry_.clear();
+    clear_extras();
     entry_.set_text(kEntryTypeSlot, type);
     read_entry(close);
   }
@@ -524,10 +541,10 @@ bool AnyReader::read_delimited(std::string& value) {
     const std::size_t size = line_.size();
     std::size_t end = std::string_view::npos;
     if (braced) {
-      for (std::size_t i = start; i < size; ++i) {
+      for (std::size_t i = next_brace(data, start, size, false); i < size; i = next_brace(data, i + 1, size, false)) {
         if (data[i] == '{') {
           ++depth;
-        } else if (data[i] == '}' && --depth == 0) {
+        } else if (--depth == 0) {
           end = i;
           break;
         }
@@ -589,14 +606,21 @@ void AnyReader::give_up_value(std::size_t start_line, std::string_view part, std
 // The first value of a field counts, as in BibTeX; a repeat is passed over
 // and counted for one message at the end.
 void AnyReader::store_field(std::string_view name, std::string& value) {
-  lowered_ = lower_case(name);
+  // Lowered in place: a string per field would cost an allocation each.
+  lowered_.assign(name);
+  for (char& c : lowered_) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
   if (const auto slot = field_slot(lowered_)) {
     if (entry_.has(*slot)) {
       ++repeated_[lowered_];
       return;
     }
     const auto index = static_cast<std::size_t>(*slot);
-    if (source_.needed()) entry_.extras.slot_sources[index] = source_.build(value);
+    if (source_.needed()) {
+      slot_sources_[index] = source_.build(value);
+      with_source_ |= 1U << *slot;
+    }
     entry_.append_text(*slot, std::move(value));
     value.clear();
     return;
@@ -606,26 +630,22 @@ void AnyReader::store_field(std::string_view name, std::string& value) {
     return;
   }
   seen_other_.push_back(lowered_);
-  OtherField field;
-  field.name.assign(name);
-  field.source = source_.build(value);
-  field.text = std::move(value);
-  value.clear();
-  entry_.extras.other_fields.push_back(std::move(field));
+  ReferenceExtras::append_other_field(other_records_, name, value,
+                                      source_.needed() ? std::string_view(source_.build(value)) : std::string_view());
 }
 
 void AnyReader::finish_entry(std::string_view key) {
   // biblatex's names fill the standard fields the entry leaves empty; the
   // fields so filled are not the file's own, and a save leaves them out.
-  if (!entry_.extras.other_fields.empty()) {
-    auto aliases = alias_texts(entry_.extras.other_fields);
+  if (!other_records_.empty()) {
+    auto aliases = alias_texts_of_records(other_records_);
     // The date gives the month only together with the year.
     if (entry_.has(kYear)) aliases[kMonth].reset();
     for (int slot = 1; slot < kSlotCount; ++slot) {
       auto& text = aliases[static_cast<std::size_t>(slot)];
       if (!text || entry_.has(slot)) continue;
       entry_.set_text(slot, *text);
-      entry_.extras.derived |= 1U << slot;
+      derived_ |= 1U << slot;
     }
   }
 
@@ -640,10 +660,10 @@ void AnyReader::finish_entry(std::string_view key) {
       const std::string_view last = std::string_view(comment).substr(line_start);
       if (last.starts_with(kKeyLine) && last.size() > kKeyLine.size() &&
           !citation_key_fault(last.substr(kKeyLine.size())).has_value()) {
-        entry_.extras.citation_key.assign(last.substr(kKeyLine.size()));
+        citation_key_.assign(last.substr(kKeyLine.size()));
         if (line_start == 0) {
           entry_.remove(kComment);
-          entry_.extras.slot_sources[kComment].clear();
+          slot_sources_[kComment].clear();
         } else {
           const std::string rest = comment.substr(0, line_start - 1);
           entry_.set_text(kComment, rest);
@@ -653,10 +673,11 @@ void AnyReader::finish_entry(std::string_view key) {
   } else {
     entry_.ref_id = 0;
     without_number_.push_back(database_.ref_count());
-    entry_.extras.citation_key.assign(key);
+    citation_key_.assign(key);
   }
   Reference reference;
   entry_.move_into(reference);
+  reference.set_extras(ReferenceExtras(citation_key_, other_records_, slot_sources_, derived_));
   database_.append_reference(std::move(reference));
 }
 

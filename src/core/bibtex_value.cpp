@@ -21,18 +21,6 @@ std::string_view month_name(int month) {
   return month >= 1 && month <= 12 ? kMonthNames[static_cast<std::size_t>(month - 1)] : std::string_view();
 }
 
-bool is_bibtex_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-
-bool is_bibtex_name_char(char c) {
-  if (is_bibtex_blank(c)) return false;
-  switch (c) {
-    case '"': case '#': case '%': case '\'': case '(': case ')': case ',': case '=': case '{': case '}': case '@':
-      return false;
-    default:
-      return c != '\0';
-  }
-}
-
 std::string lower_case(std::string_view text) {
   std::string result(text);
   for (char& c : result) {
@@ -41,37 +29,42 @@ std::string lower_case(std::string_view text) {
   return result;
 }
 
-bool braces_balance(std::string_view value) {
+ValueShape value_shape(std::string_view value) {
+  ValueShape shape;
+  // Final backslash: the "BibTeX" format would read on past a closing quote.
+  if (!value.empty() && value.back() == '\\') shape.fits_quotes = false;
   long depth = 0;
-  for (char c : value) {
-    if (c == '{') {
-      ++depth;
-    } else if (c == '}' && --depth < 0) {
-      return false;
-    }
-  }
-  return depth == 0;
-}
-
-bool fits_quotes(std::string_view value) {
-  if (!value.empty() && value.back() == '\\') return false;  // the "BibTeX" format would read on past the quote
-  long depth = 0;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    const char c = value[i];
+  const char* data = value.data();
+  const std::size_t size = value.size();
+  for (std::size_t i = next_brace(data, 0, size, true); i < size; i = next_brace(data, i + 1, size, true)) {
+    const char c = data[i];
     if (c == '{') {
       ++depth;
     } else if (c == '}') {
-      if (--depth < 0) return false;
-    } else if (c == '"') {
-      if (depth == 0) return false;  // BibTeX ends the value here
+      if (--depth < 0) {
+        shape.balanced = false;
+        shape.fits_quotes = false;
+        depth = 0;
+      }
+    } else if (depth == 0) {
+      shape.fits_quotes = false;  // BibTeX ends the value here
+    } else {
       // The "BibTeX" format ends it at any quote but \" and {"}.
-      const bool escaped = i > 0 && value[i - 1] == '\\';
-      const bool enclosed = i > 0 && value[i - 1] == '{' && i + 1 < value.size() && value[i + 1] == '}';
-      if (!escaped && !enclosed) return false;
+      const bool escaped = i > 0 && data[i - 1] == '\\';
+      const bool enclosed = i > 0 && data[i - 1] == '{' && i + 1 < size && data[i + 1] == '}';
+      if (!escaped && !enclosed) shape.fits_quotes = false;
     }
   }
-  return depth == 0;
+  if (depth != 0) {
+    shape.balanced = false;
+    shape.fits_quotes = false;
+  }
+  return shape;
 }
+
+bool braces_balance(std::string_view value) { return value_shape(value).balanced; }
+
+bool fits_quotes(std::string_view value) { return value_shape(value).fits_quotes; }
 
 std::string balance_braces(std::string_view value) {
   std::size_t stray_closing = 0;

@@ -6,7 +6,10 @@
 // as it stood (month = nov stays a macro the style defines) for as long as
 // the text is unchanged.
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +17,32 @@
 #include <vector>
 
 namespace refloom {
+
+// The index of the first brace (or, with `quotes`, double quote) in
+// data[from, size), or `size`. Eight bytes at a time: most bytes of a
+// value are none of these.
+inline std::size_t next_brace(const char* data, std::size_t from, std::size_t size, bool quotes) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  const auto has_zero_byte = [](std::uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+  while (from + 8 <= size) {
+    std::uint64_t word;
+    std::memcpy(&word, data + from, sizeof word);
+    std::uint64_t hit = has_zero_byte(word ^ (kOnes * '{')) | has_zero_byte(word ^ (kOnes * '}'));
+    if (quotes) hit |= has_zero_byte(word ^ (kOnes * '"'));
+    if (hit != 0) break;
+    from += 8;
+  }
+  while (from < size && data[from] != '{' && data[from] != '}' && !(quotes && data[from] == '"')) ++from;
+  return from;
+}
+
+// What a value holds that decides how it can be written, found in one pass.
+struct ValueShape {
+  bool balanced = true;     // every closing brace closes an opening one, none left open
+  bool fits_quotes = true;  // see fits_quotes
+};
+ValueShape value_shape(std::string_view value);
 
 // Whether BibTeX and both of Refloom's BibTeX readers read the value back
 // unchanged from double quotes: braces that balance, no double quote that
@@ -56,10 +85,21 @@ std::string lower_case(std::string_view text);
 // The English name of a month 1..12, as the month macros give it.
 std::string_view month_name(int month);
 
+namespace detail {
+// Bit 1: white space; bit 2: a character BibTeX takes in a name.
+inline constexpr std::array<unsigned char, 256> kCharClasses = [] {
+  std::array<unsigned char, 256> classes{};
+  for (int c = 1; c < 256; ++c) classes[static_cast<std::size_t>(c)] = 2;
+  for (char c : std::string_view(" \t\n\r\f\v")) classes[static_cast<unsigned char>(c)] = 1;
+  for (char c : std::string_view("\"#%'(),={}@")) classes[static_cast<unsigned char>(c)] = 0;
+  return classes;
+}();
+}  // namespace detail
+
 // Characters BibTeX takes in a name (entry types, field names, macro names):
-// any but white space and "#%'(),={}@.
-bool is_bibtex_name_char(char c);
-bool is_bibtex_blank(char c);
+// any but white space, NUL and "#%'(),={}@.
+inline bool is_bibtex_name_char(char c) { return detail::kCharClasses[static_cast<unsigned char>(c)] == 2; }
+inline bool is_bibtex_blank(char c) { return detail::kCharClasses[static_cast<unsigned char>(c)] == 1; }
 
 // One value in source form parsed from text (the "Other fields" of the
 // form, a kept source form): its expanded text, and the source form in

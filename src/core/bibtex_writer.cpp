@@ -1,5 +1,6 @@
 #include "core/bibtex_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <unordered_set>
 
@@ -21,6 +22,27 @@ std::string decimal(RefId value) {
 
 WrittenKeys::WrittenKeys(const ReferenceDatabase& database) : database_(database) {
   const auto& references = database.references();
+  // Nearly always every key is held once: then nothing changes, and that is
+  // found without a string for each number. A citation key is never a number
+  // as Refloom writes it (those are RefIds), so the two kinds cannot meet.
+  {
+    std::unordered_set<std::string_view, KeyHash, KeyEqual> citation_keys;
+    std::vector<RefId> numbers;
+    bool repeated = false;
+    for (const Reference& reference : references) {
+      const std::string_view own = reference.citation_key();
+      if (own.empty()) {
+        numbers.push_back(reference.ref_id());
+      } else if (!citation_keys.insert(own).second || numeric_key(own)) {
+        repeated = true;
+        break;
+      }
+    }
+    if (!repeated) {
+      std::sort(numbers.begin(), numbers.end());
+      if (std::adjacent_find(numbers.begin(), numbers.end()) == numbers.end()) return;
+    }
+  }
   // A reference's own key is never the one to give way to a number.
   std::unordered_set<std::string> citation_keys;
   for (const Reference& reference : references) {
@@ -137,8 +159,9 @@ class Writer {
         out_.append("@string{").append(block.name).append(" = ");
         value(block.text, block.source, "@string " + block.name);
         out_.append("}\n\n");
-        // What the macro stands for from here on, as BibTeX reads it.
-        macros_.define(block.name, block.text);
+        // What the macro stands for from here on, as BibTeX reads it: its
+        // text as written, braces balanced.
+        macros_.define(block.name, braces_balance(block.text) ? block.text : balance_braces(block.text));
       }
     }
     for (const WrittenKeys::Repeat& repeat : keys_.repeats()) {
@@ -166,16 +189,19 @@ class Writer {
     out_.append(",\n");
     current_key_ = &key;
     const ReferenceExtras& extras = reference.extras();
+    std::array<std::string_view, kSlotCount> sources{};
+    std::uint32_t derived = 0;
+    if (!extras.empty()) derived = extras.slot_sources(sources);
     std::array<std::optional<std::string>, kSlotCount> aliases;
-    if (!extras.empty()) aliases = alias_texts(extras);
+    if (derived != 0) aliases = alias_texts(extras);
     for (const FieldInfo& field : kFieldOrder) {
       const auto text = reference.text(field.slot);
       if (!text || text->empty()) continue;
-      const auto& alias = aliases[static_cast<std::size_t>(field.slot)];
-      if (alias && *alias == *text && extras.derived(field.slot)) continue;
+      const auto index = static_cast<std::size_t>(field.slot);
+      if (((derived >> field.slot) & 1U) && aliases[index] && *aliases[index] == *text) continue;
       // The prefix ends in the opening quote, which the value brings itself.
       out_.append(field.prefix.substr(0, field.prefix.size() - 1));
-      value(*text, extras.empty() ? std::string_view() : extras.slot_source(field.slot), field.name);
+      value(*text, sources[index], field.name);
       out_.append(",\n");
     }
     extras.for_each_other_field([&](std::string_view name, std::string_view text, std::string_view source) {
@@ -189,25 +215,35 @@ class Writer {
   // The value in its source form while that stands for the text, else as a
   // literal.
   void value(std::string_view text, std::string_view source, std::string_view what) {
-    if (!source.empty()) {
-      const auto expanded = expand_source(source, macros_);
-      if (expanded && *expanded == text) {
-        out_.append(source);
-        return;
-      }
-    }
-    if (braces_balance(text)) {
-      literal(text);
+    if (!source.empty() && stands_for(source, text)) {
+      out_.append(source);
       return;
     }
-    literal(balance_braces(text));
+    const ValueShape shape = value_shape(text);
+    if (shape.balanced) {
+      literal(text, shape.fits_quotes);
+      return;
+    }
+    const std::string balanced = balance_braces(text);
+    literal(balanced, fits_quotes(balanced));
     messages_ << "braces balanced in " << what;
     if (what.empty() || what[0] != '@') messages_ << " of " << *current_key_;
     messages_ << ", so that BibTeX reads the file \n";
   }
 
-  void literal(std::string_view text) {
-    const bool quotes = fits_quotes(text);
+  // Whether a source form gives the text with the macros known here; a
+  // single macro name (month = nov, journal = jacm, most of them) is looked
+  // up directly.
+  bool stands_for(std::string_view source, std::string_view text) const {
+    if (std::all_of(source.begin(), source.end(), is_bibtex_name_char) && !(source[0] >= '0' && source[0] <= '9')) {
+      const std::string* expansion = macros_.find(source);
+      return expansion ? *expansion == text : source == text;
+    }
+    const auto expanded = expand_source(source, macros_);
+    return expanded && *expanded == text;
+  }
+
+  void literal(std::string_view text, bool quotes) {
     out_.push_back(quotes ? '"' : '{');
     out_.append(text).push_back(quotes ? '"' : '}');
   }

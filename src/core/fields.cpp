@@ -34,8 +34,10 @@ const std::array<FieldInfo, kFieldCount> kFieldOrder = {{
 }};
 
 std::optional<FieldSlot> field_slot(std::string_view name) {
+  if (name.empty()) return std::nullopt;
   for (const FieldInfo& field : kFieldOrder) {
-    if (field.name == name) return field.slot;
+    // The first letter first: most names differ there.
+    if (field.name[0] == name[0] && field.name == name) return field.slot;
   }
   return std::nullopt;
 }

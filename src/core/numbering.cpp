@@ -77,6 +77,21 @@ void make_loaded_keys_unique(ReferenceDatabase& database, std::size_t first_new,
   }
   if (!any_key) return;
 
+  // Nearly always no key is held twice: found without a string per key.
+  {
+    std::unordered_set<std::string_view, KeyHash, KeyEqual> keys;
+    keys.reserve(references.size());
+    bool repeated = false;
+    for (const Reference& reference : references) {
+      const std::string_view key = reference.citation_key();
+      if (!key.empty() && !keys.insert(key).second) {
+        repeated = true;
+        break;
+      }
+    }
+    if (!repeated) return;
+  }
+
   std::unordered_set<std::string> used;
   for (std::size_t i = 0; i < first_new && i < references.size(); ++i) {
     if (!references[i].citation_key().empty()) used.insert(lower_case(references[i].citation_key()));

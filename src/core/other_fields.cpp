@@ -1,6 +1,7 @@
 #include "core/other_fields.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 namespace refloom {
@@ -80,6 +81,13 @@ std::array<std::optional<std::string>, kSlotCount> alias_texts(const ReferenceEx
   });
 }
 
+std::array<std::optional<std::string>, kSlotCount> alias_texts_of_records(std::string_view records) {
+  return alias_texts_of([&](auto&& visit) {
+    ReferenceExtras::for_each_other_field_in(
+        records, [&](std::string_view name, std::string_view text, std::string_view) { visit(name, text); });
+  });
+}
+
 std::string format_other_fields(const std::vector<OtherField>& fields, const MacroTable& macros) {
   std::string text;
   for (const OtherField& field : fields) {
@@ -155,6 +163,15 @@ bool same_key(std::string_view a, std::string_view b) {
     if (x != y) return false;
   }
   return true;
+}
+
+std::size_t KeyHash::operator()(std::string_view key) const {
+  std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
+  for (char c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  }
+  return static_cast<std::size_t>(hash);
 }
 
 std::string key_suffix(std::size_t n) {

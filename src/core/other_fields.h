@@ -28,6 +28,8 @@ inline constexpr std::array<std::string_view, 4> kAliasNames = {"journaltitle", 
 // case; the first field of a name counts.
 std::array<std::optional<std::string>, kSlotCount> alias_texts(const std::vector<OtherField>& fields);
 std::array<std::optional<std::string>, kSlotCount> alias_texts(const ReferenceExtras& extras);
+// The same for records made by ReferenceExtras::append_other_field.
+std::array<std::optional<std::string>, kSlotCount> alias_texts_of_records(std::string_view records);
 
 // The other fields as the form shows them: one "name = value" line each,
 // the value in its source form when that still stands for its text, else
@@ -55,6 +57,15 @@ bool same_key(std::string_view a, std::string_view b);
 // The letters appended to a key held already: a, b, ..., z, aa, ab, ...
 // for n = 0, 1, ...
 std::string key_suffix(std::size_t n);
+
+// Hashing and comparing keys as BibTeX tells them apart: without regard to
+// case (a to z only).
+struct KeyHash {
+  std::size_t operator()(std::string_view key) const;
+};
+struct KeyEqual {
+  bool operator()(std::string_view a, std::string_view b) const { return same_key(a, b); }
+};
 
 // A decimal number without a leading zero, within 64 bits: such a key is a
 // RefId.

@@ -36,34 +36,57 @@ void put_string(std::string& out, std::string_view text) {
 
 }  // namespace
 
+void ReferenceExtras::append_other_field(std::string& records, std::string_view name, std::string_view text,
+                                         std::string_view source) {
+  records.push_back(kOtherField);
+  put_string(records, name);
+  put_string(records, text);
+  put_string(records, source);
+}
+
 ReferenceExtras::ReferenceExtras(const ExtrasData& data) {
   if (data.empty()) return;
-  std::string records(sizeof(std::uint32_t), '\0');
-  if (!data.citation_key.empty()) {
-    records.push_back(kKey);
-    put_string(records, data.citation_key);
-  }
-  for (const OtherField& field : data.other_fields) {
-    records.push_back(kOtherField);
-    put_string(records, field.name);
-    put_string(records, field.text);
-    put_string(records, field.source);
-  }
+  std::string records;
+  for (const OtherField& field : data.other_fields) append_other_field(records, field.name, field.text, field.source);
+  *this = ReferenceExtras(data.citation_key, records, data.slot_sources, data.derived);
+}
+
+// The records in one order whatever built them: the key, the fields outside
+// the 28, then by slot its source form and whether it was filled in, so
+// that equal extras have equal bytes.
+ReferenceExtras::ReferenceExtras(std::string_view citation_key, std::string_view other_field_records,
+                                 const std::array<std::string, kSlotCount>& slot_sources, std::uint32_t derived) {
+  std::size_t total = sizeof(std::uint32_t) + other_field_records.size();
+  if (!citation_key.empty()) total += 1 + sizeof(std::uint32_t) + citation_key.size();
   for (int slot = 1; slot < kSlotCount; ++slot) {
-    const std::string& source = data.slot_sources[static_cast<std::size_t>(slot)];
+    const std::string& source = slot_sources[static_cast<std::size_t>(slot)];
+    if (!source.empty()) total += 2 + sizeof(std::uint32_t) + source.size();
+    if ((derived >> slot) & 1U) total += 2;
+  }
+  if (total == sizeof(std::uint32_t)) return;
+  if (total > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("reference text too large");
+  std::string records;
+  records.reserve(total);
+  records.append(sizeof(std::uint32_t), '\0');
+  if (!citation_key.empty()) {
+    records.push_back(kKey);
+    put_string(records, citation_key);
+  }
+  records.append(other_field_records);
+  for (int slot = 1; slot < kSlotCount; ++slot) {
+    const std::string& source = slot_sources[static_cast<std::size_t>(slot)];
     if (!source.empty()) {
       records.push_back(kSlotSource);
       records.push_back(static_cast<char>(slot));
       put_string(records, source);
     }
-    if ((data.derived >> slot) & 1U) {
+    if ((derived >> slot) & 1U) {
       records.push_back(kDerived);
       records.push_back(static_cast<char>(slot));
     }
   }
-  if (records.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("reference text too large");
-  const auto total = static_cast<std::uint32_t>(records.size());
-  std::memcpy(records.data(), &total, sizeof total);
+  const auto size = static_cast<std::uint32_t>(records.size());
+  std::memcpy(records.data(), &size, sizeof size);
   data_ = std::make_unique_for_overwrite<char[]>(records.size());
   std::memcpy(data_.get(), records.data(), records.size());
 }
@@ -86,10 +109,9 @@ std::uint32_t ReferenceExtras::size() const {
   return total;
 }
 
-ReferenceExtras::Record ReferenceExtras::read(std::size_t offset) const {
+ReferenceExtras::Record ReferenceExtras::read_at(const char* bytes, std::size_t size, std::size_t offset) {
   Record record;
-  if (!data_ || offset >= size()) return record;
-  const char* bytes = data_.get();
+  if (offset >= size) return record;
   record.kind = bytes[offset++];
   int strings = 0;
   switch (record.kind) {
@@ -137,6 +159,18 @@ bool ReferenceExtras::derived(int slot) const {
     if (record.kind == kDerived && record.slot == slot) return true;
   }
   return false;
+}
+
+std::uint32_t ReferenceExtras::slot_sources(std::array<std::string_view, kSlotCount>& sources) const {
+  std::uint32_t derived = 0;
+  for (Record record = first(); record.kind != 0; record = next(record)) {
+    if (record.kind == kSlotSource) {
+      sources[static_cast<std::size_t>(record.slot)] = record.strings[0];
+    } else if (record.kind == kDerived) {
+      derived |= 1U << record.slot;
+    }
+  }
+  return derived;
 }
 
 bool ReferenceExtras::has_other_fields() const {

@@ -45,6 +45,22 @@ class ReferenceExtras {
  public:
   ReferenceExtras() = default;
   explicit ReferenceExtras(const ExtrasData& data);
+  // From its parts, as a reader gathers them: the fields outside the 28 as
+  // records made by append_other_field.
+  ReferenceExtras(std::string_view citation_key, std::string_view other_field_records,
+                  const std::array<std::string, kSlotCount>& slot_sources, std::uint32_t derived);
+
+  // Appends the record of a field outside the 28 to `records`.
+  static void append_other_field(std::string& records, std::string_view name, std::string_view text,
+                                 std::string_view source);
+  // Calls f(name, text, source) for each record made by append_other_field.
+  template <class F>
+  static void for_each_other_field_in(std::string_view records, F&& f) {
+    for (Record record = read_at(records.data(), records.size(), 0); record.kind != 0;
+         record = read_at(records.data(), records.size(), record.end)) {
+      f(record.strings[0], record.strings[1], record.strings[2]);
+    }
+  }
   ReferenceExtras(const ReferenceExtras& other);
   ReferenceExtras& operator=(const ReferenceExtras& other);
   ReferenceExtras(ReferenceExtras&&) noexcept = default;
@@ -55,6 +71,9 @@ class ReferenceExtras {
   std::string_view slot_source(int slot) const;
   bool derived(int slot) const;
   bool has_other_fields() const;
+  // Every slot's source form (empty for none) in one pass; returns the
+  // slots filled from another name, as bits.
+  std::uint32_t slot_sources(std::array<std::string_view, kSlotCount>& sources) const;
   // Calls f(name, text, source) for each field outside the 28, in order.
   template <class F>
   void for_each_other_field(F&& f) const {
@@ -79,7 +98,8 @@ class ReferenceExtras {
     std::size_t end = 0;  // offset of the next record
   };
   std::uint32_t size() const;
-  Record read(std::size_t offset) const;
+  static Record read_at(const char* bytes, std::size_t size, std::size_t offset);
+  Record read(std::size_t offset) const { return data_ ? read_at(data_.get(), size(), offset) : Record(); }
   Record first() const { return read(sizeof(std::uint32_t)); }
   Record next(const Record& record) const { return read(record.end); }
 
