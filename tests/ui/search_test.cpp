@@ -86,6 +86,22 @@ TEST_F(Search, DialogLooksAsDescribed) {
   EXPECT_EQ(count_line(), "number of references: 4");
 }
 
+// A citation key and a field outside the 28 of today's files are found
+// like any field.
+TEST_F(Search, AllFieldsFindsKeysAndOtherFields) {
+  const std::string path = dir_.file("today.bib");
+  write_file(path,
+             "@article{Smith2020deep, title = {One}}\n@misc{jones, title = {Two}, doi = {10.1/abc}}\n"
+             "@misc{7, title = {Three}}\n");
+  ui::show(ui::session().load(path, kBibtexAnyFile, ui::messages()));
+  pump();
+  search_all(open_dialog(), "and", "2020DEEP");
+  EXPECT_EQ(list_items(reflist()), (Lines{"8  One  "}));
+  search_all(open_dialog(), "or ", "1/ABC");
+  EXPECT_EQ(list_items(reflist()), (Lines{"8  One  ", "9  Two  "}));
+  EXPECT_EQ(count_line(), "number of references: 2");
+}
+
 TEST_F(Search, AllFieldsAndOrNot) {
   load_directly(kPeople);
   search_all(open_dialog(), "and", "smith");
