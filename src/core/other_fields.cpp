@@ -81,10 +81,11 @@ std::array<std::optional<std::string>, kSlotCount> alias_texts(const ReferenceEx
   });
 }
 
-std::array<std::optional<std::string>, kSlotCount> alias_texts_of_records(std::string_view records) {
+std::array<std::optional<std::string>, kSlotCount> alias_texts(const ReferenceExtras::Builder& extras) {
   return alias_texts_of([&](auto&& visit) {
-    ReferenceExtras::for_each_other_field_in(
-        records, [&](std::string_view name, std::string_view text, std::string_view) { visit(name, text); });
+    extras.for_each_other_field([&](std::string_view name, std::string_view text, std::string_view) {
+      visit(name, text);
+    });
   });
 }
 
