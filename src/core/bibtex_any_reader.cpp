@@ -281,9 +281,10 @@ void AnyReader::read_at_sign() {
     report("entry type expected after >> @ <<");
     return;
   }
-  // The type's spelling, kept for a comment block.
-  std::string kept = "@";
-  kept.append(written_type);
+  // The type's spelling, kept for a comment block (the line it stands in
+  // may go before the block begins).
+  std::string kept;
+  if (type == "comment") kept.append(1, '@').append(written_type);
   skip_blanks();
   const char open = peek();
   // As in BibTeX, "@comment" without a block is passed over like any text.
@@ -558,14 +559,10 @@ bool AnyReader::read_delimited(std::string& value) {
     const std::size_t size = line_.size();
     std::size_t end = std::string_view::npos;
     if (braced) {
-      for (std::size_t i = next_brace(data, start, size, false); i < size; i = next_brace(data, i + 1, size, false)) {
-        if (data[i] == '{') {
-          ++depth;
-        } else if (--depth == 0) {
-          end = i;
-          break;
-        }
-      }
+      const std::size_t stop = for_each_brace(data, start, size, false, [&](std::size_t i) {
+        return data[i] == '{' ? (++depth, true) : --depth != 0;
+      });
+      if (stop < size) end = stop;
     } else {
       for (std::size_t i = start; i < size; ++i) {
         const char c = data[i];
