@@ -69,6 +69,7 @@ std::optional<std::string> xmstring_text(XmString string);
 // managed window goes through the window manager.
 void raise_shell(Widget shell);
 
+
 // Shows the watch cursor on a widget's window (flushed, so that it appears
 // before the work starts) and the arrow cursor again when it goes.
 class BusyCursor {
