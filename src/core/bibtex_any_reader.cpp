@@ -168,16 +168,21 @@ class AnyReader {
   // bytes; reports the value as broken when not.
   bool may_expand(std::string_view name, std::size_t value_size, std::size_t size) {
     if (value_size + size > kMaxExpandedValue) {
-      report("macro " + std::string(name) + " in line " + std::to_string(line_number_) +
-             " makes the value longer than " + std::to_string(kMaxExpandedValue) + " bytes");
+      std::string message = "macro ";
+      message.append(name).append(" in line ").append(std::to_string(line_number_));
+      message.append(" makes the value longer than ").append(std::to_string(kMaxExpandedValue)).append(" bytes");
+      report(message);
       return false;
     }
     // A macro's own text is held twice (its definition and its block).
     const std::size_t weight = in_string_definition_ ? 2 : 1;
     if (expanded_ + weight * size > kMaxExpandedValue + bytes_read_ / 2) {
-      report("macro " + std::string(name) + " in line " + std::to_string(line_number_) +
-             " makes the file's macros expand to more than " + std::to_string(kMaxExpandedValue + bytes_read_ / 2) +
-             " bytes");
+      std::string message = "macro ";
+      message.append(name).append(" in line ").append(std::to_string(line_number_));
+      message.append(" makes the file's macros expand to more than ")
+          .append(std::to_string(kMaxExpandedValue + bytes_read_ / 2))
+          .append(" bytes");
+      report(message);
       return false;
     }
     expanded_ += weight * size;

@@ -42,7 +42,8 @@ std::string hostile_content(std::string_view name) {
     // Each macro twice the one before: 16 bytes times 2^39 if expanded.
     std::string bomb = "@string{m0 = \"0123456789abcdef\"}\n";
     for (int k = 1; k < 40; ++k) {
-      bomb += "@string{m" + std::to_string(k) + " = m" + std::to_string(k - 1) + " # m" + std::to_string(k - 1) + "}\n";
+      bomb.append("@string{m").append(std::to_string(k)).append(" = m").append(std::to_string(k - 1));
+      bomb.append(" # m").append(std::to_string(k - 1)).append("}\n");
     }
     return bomb + "@misc{bomb, note = m39}\n";
   }
@@ -50,7 +51,8 @@ std::string hostile_content(std::string_view name) {
     // Each macro made of later ones, none defined yet.
     std::string chain;
     for (int k = 0; k < 40; ++k) {
-      chain += "@string{c" + std::to_string(k) + " = c" + std::to_string(k + 1) + " # c" + std::to_string(k + 1) + "}\n";
+      chain.append("@string{c").append(std::to_string(k)).append(" = c").append(std::to_string(k + 1));
+      chain.append(" # c").append(std::to_string(k + 1)).append("}\n");
     }
     return chain + "@misc{chain, note = c0}\n";
   }
@@ -59,7 +61,7 @@ std::string hostile_content(std::string_view name) {
   }
   if (name == "fields.bib") {
     std::string fields = "@misc{many,\n";
-    for (int i = 0; i < 1000000; ++i) fields += "f" + std::to_string(i) + " = {v},\n";
+    for (int i = 0; i < 1000000; ++i) fields.append("f").append(std::to_string(i)).append(" = {v},\n");
     return fields + "}\n";
   }
   if (name == "key.bib") return "@misc{" + std::string(10000000, 'k') + ", title = {t}}\n";
@@ -71,7 +73,9 @@ std::string hostile_content(std::string_view name) {
   if (name == "nul.bib") return std::string(1000000, '\0');
   const bool nbib = name == "authors.nbib";
   std::string record = nbib ? "PMID- 1\nTI  - Many authors\n" : "TY  - JOUR\nTI  - Many authors\n";
-  for (int i = 0; i < 1000000; ++i) record += (nbib ? "FAU - Author" : "AU  - Author") + std::to_string(i) + ", A\n";
+  for (int i = 0; i < 1000000; ++i) {
+    record.append(nbib ? "FAU - Author" : "AU  - Author").append(std::to_string(i)).append(", A\n");
+  }
   return nbib ? record : record + "ER  - \n";
 }
 
