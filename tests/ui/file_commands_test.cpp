@@ -419,6 +419,7 @@ TEST_F(FileCommands, QuitEndsWithStatusZero) {
       ::testing::ExitedWithCode(0), "");
 }
 
+#if !defined(__SANITIZE_ADDRESS__)
 // The bytes of address space the process takes now.
 std::size_t address_space_in_use() {
   std::ifstream status("/proc/self/status");
@@ -427,6 +428,7 @@ std::size_t address_space_in_use() {
   }
   return 0;
 }
+#endif
 
 // A load that runs out of memory leaves the window and the database as they
 // were: loaded with little address space to spare, a file whose macros
