@@ -35,6 +35,8 @@ void* operator new(std::size_t size) {
   if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
   throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) { return operator new(size); }
+
 // The numeric library's work stack is asked for without exceptions, and its
 // failure is the one fatal exit the program keeps: it is not made to fail.
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size == 0 ? 1 : size); }
