@@ -125,7 +125,8 @@ void text_destroyed_cb(Widget, XtPointer, XtPointer) { ++edits; }
 
 }  // namespace
 
-void speed_up_line_ends(Widget text) {
+void speed_up_line_ends(Widget text, int motif_version) {
+  if (motif_version != kLineEndsMotifVersion) return;
   XmTextSource source = XmTextGetSource(text);
   if (source == nullptr || source->Scan == scan) return;
   if (toolkit_scan == nullptr) {

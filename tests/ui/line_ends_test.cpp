@@ -136,5 +136,25 @@ TEST_F(LineEnds, ALongParagraphIsLaidOutWithoutSearchingPerLine) {
   EXPECT_LE(used, 4U);
 }
 
+// With a Motif other than the one the speed-up was written for, the text
+// is left to Motif: its source keeps Motif's own procedures, and the text
+// is laid out as Motif lays it out.
+TEST_F(LineEnds, AnotherMotifVersionIsLeftToMotif) {
+  Widget other = wrapped_text(shell_, "other");
+  const XmTextSource source = XmTextGetSource(other);
+  const auto scan = source->Scan;
+  ui::speed_up_line_ends(other, ui::kLineEndsMotifVersion + 1);
+  EXPECT_EQ(XmTextGetSource(other)->Scan, scan);
+  ui::speed_up_line_ends(other, ui::kLineEndsMotifVersion - 1);
+  EXPECT_EQ(XmTextGetSource(other)->Scan, scan);
+  const char* text = "a few words that wrap\nover lines";
+  XmTextSetString(other, const_cast<char*>(text));
+  XmTextSetString(plain_, const_cast<char*>(text));
+  EXPECT_EQ(line_table(other), line_table(plain_));
+  // The version this runs with is the one it was written for.
+  EXPECT_EQ(xmUseVersion, ui::kLineEndsMotifVersion);
+  EXPECT_NE(XmTextGetSource(fast_)->Scan, scan);
+}
+
 }  // namespace
 }  // namespace refloom::testing
