@@ -93,8 +93,9 @@ TEST_P(ImportData, RefloomConvertWritesTheExpectedFile) {
 // through the database setters line by line must give the same file.
 TEST_P(ImportData, ThroughTheSettersTheResultIsTheSame) {
   const DataCase& data_case = GetParam();
-  // Today's formats have one way of storing only.
-  if (importer(data_case.format) == nullptr) return;
+  if (importer(data_case.format) == nullptr) {
+    GTEST_SKIP() << data_case.format << " stores each record one way only: there are no setters to compare with";
+  }
   std::FILE* stream = std::fopen(data_case.input.c_str(), "rb");
   ASSERT_NE(stream, nullptr);
   ReferenceDatabase db;
