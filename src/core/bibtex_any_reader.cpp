@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/bibtex_value.h"
+#include "core/display_text.h"
 #include "core/fields.h"
 #include "core/file_io.h"
 #include "core/line_reader.h"
@@ -26,24 +27,6 @@ namespace {
 bool is_blank(char c) { return is_bibtex_blank(c); }
 bool is_name_char(char c) { return is_bibtex_name_char(c); }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-void append_utf8(char32_t code, std::string& out) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
 
 // UTF-16 text after its byte order mark, as UTF-8. A surrogate without its
 // partner becomes U+FFFD; an odd last byte is dropped, and so is U+0000, as

@@ -76,24 +76,6 @@ std::size_t utf8_prefix_bytes(std::string_view text, std::size_t characters) {
 
 namespace {
 
-void append_code_point(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
-
 // An accent command, the letter it stands on (0x131 and 0x237 for \i and
 // \j), and the precomposed character.
 struct Accented {
@@ -462,13 +444,13 @@ class TexReader {
       } else if (c == '{' || c == '}') {
         ++at_;  // grouping shows nothing
       } else if (c == '~') {
-        append_code_point(out, 0xA0);
+        append_utf8(0xA0, out);
         ++at_;
       } else if (c == '-' && text_.substr(at_, 3) == "---") {
-        append_code_point(out, 0x2014);
+        append_utf8(0x2014, out);
         at_ += 3;
       } else if (c == '-' && text_.substr(at_, 2) == "--") {
-        append_code_point(out, 0x2013);
+        append_utf8(0x2013, out);
         at_ += 2;
       } else {
         plain(out);
@@ -485,7 +467,7 @@ class TexReader {
       out.append(text_.substr(at_, length));
       at_ += length;
     } else {
-      append_code_point(out, static_cast<unsigned char>(text_[at_++]));
+      append_utf8(static_cast<unsigned char>(text_[at_++]), out);
     }
   }
 
@@ -518,7 +500,7 @@ class TexReader {
     const std::size_t before = at_;
     if (const auto base = argument()) {
       if (const auto character = accented(accent, *base)) {
-        append_code_point(out, *character);
+        append_utf8(*character, out);
         return;
       }
     }
@@ -562,7 +544,7 @@ class TexReader {
     }
     for (const NamedLetter& letter : kNamedLetters) {
       if (letter.name == name) {
-        append_code_point(out, letter.character);
+        append_utf8(letter.character, out);
         at_ = after;
         return;
       }
@@ -577,6 +559,24 @@ class TexReader {
 }  // namespace
 
 std::string tex_for_display(std::string_view text) { return TexReader(text).run(); }
+
+void append_utf8(char32_t code, std::string& out) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
 
 std::size_t cut_before_split_character(std::string_view text, std::size_t bytes) {
   if (bytes >= text.size()) return text.size();

@@ -25,6 +25,9 @@ std::string utf8_for_display(std::string_view text);
 // byte is one character), so that a cut never splits a character.
 std::size_t utf8_prefix_bytes(std::string_view text, std::size_t characters);
 
+// Appends a code point as UTF-8.
+void append_utf8(char32_t code, std::string& out);
+
 // TeX as a reader sees it, for a list line in a UTF-8 locale: the common
 // accents and letters ({\"u}, \"{u}, \'e, \v{s}, \ss, \o, \'{\i}, ...) as
 // their characters, -- and --- as dashes, ~ as a no-break space, \& and its

@@ -1,5 +1,7 @@
 #include "core/reference_extras.h"
 
+#include "core/other_fields.h"
+
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -28,27 +30,6 @@ namespace {
 std::uint32_t checked_length(std::size_t length) {
   if (length > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("reference text too large");
   return static_cast<std::uint32_t>(length);
-}
-
-bool same_name(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-std::size_t name_hash(std::string_view name) {
-  std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a over the lower-case name
-  for (char c : name) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-  }
-  return static_cast<std::size_t>(hash ^ (hash >> 29));
 }
 
 // Below this many fields a repeat is looked for by walking the records.
@@ -104,7 +85,7 @@ std::string_view ReferenceExtras::Builder::name_at(std::uint32_t offset) const {
 
 void ReferenceExtras::Builder::index_field(std::uint32_t offset) {
   const std::size_t mask = index_.size() - 1;
-  for (std::size_t at = name_hash(name_at(offset)) & mask;; at = (at + 1) & mask) {
+  for (std::size_t at = KeyHash()(name_at(offset)) & mask;; at = (at + 1) & mask) {
     if (index_[at] == 0) {
       index_[at] = offset + 1;
       return;
@@ -141,13 +122,13 @@ bool ReferenceExtras::Builder::has_other_field(std::string_view name) const {
   if (index_.empty()) {
     bool found = false;
     for_each_other_field([&](std::string_view other, std::string_view, std::string_view) {
-      found = found || same_name(other, name);
+      found = found || same_key(other, name);
     });
     return found;
   }
   const std::size_t mask = index_.size() - 1;
-  for (std::size_t at = name_hash(name) & mask; index_[at] != 0; at = (at + 1) & mask) {
-    if (same_name(name_at(index_[at] - 1), name)) return true;
+  for (std::size_t at = KeyHash()(name) & mask; index_[at] != 0; at = (at + 1) & mask) {
+    if (same_key(name_at(index_[at] - 1), name)) return true;
   }
   return false;
 }

@@ -36,22 +36,7 @@ void append_folded(std::string_view text, std::string& out) {
       for (std::size_t i = 1; i < length; ++i) code = (code << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
     }
     at += length;
-    const auto lower = static_cast<char32_t>(std::towlower(static_cast<wint_t>(code)));
-    if (lower < 0x80) {
-      out.push_back(static_cast<char>(lower));
-    } else if (lower < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (lower >> 6)));
-      out.push_back(static_cast<char>(0x80 | (lower & 0x3F)));
-    } else if (lower < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (lower >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((lower >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (lower & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (lower >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((lower >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((lower >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (lower & 0x3F)));
-    }
+    append_utf8(static_cast<char32_t>(std::towlower(static_cast<wint_t>(code))), out);
   }
 }
 
