@@ -10,6 +10,7 @@ DEB_BUILD     ?= build-deb
 CHECK_BUILDS  ?= build-check
 JOBS          ?= 2
 FUZZ_SECONDS  ?= 120
+FUZZ_KEEP     ?=
 MINUTES       ?= 30
 PREFIX        ?= /usr/local
 DESTDIR       ?=
@@ -90,12 +91,14 @@ asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	sh scripts/with-display.sh ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-# libFuzzer targets under the sanitizers; each runs FUZZ_SECONDS seconds.
+# libFuzzer targets under the sanitizers; each runs FUZZ_SECONDS seconds,
+# starting from fuzz/seeds and fuzz/corpus. FUZZ_KEEP=1 merges what the runs
+# found back into fuzz/corpus (small inputs only), for the next run.
 fuzz:
 	@sh scripts/setup-deps.sh --fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=Debug -DREFLOOM_FUZZ=ON $(DEV_FLAGS) >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
-	sh scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	sh scripts/run-fuzzers.sh $(if $(filter 1,$(FUZZ_KEEP)),--keep) $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 # Random command sequences through the real window for MINUTES minutes.
 soak: deps $(BUILD)/CMakeCache.txt

@@ -56,7 +56,14 @@ void expect_same(const refloom::ReferenceDatabase& first, const refloom::Referen
         check(b.text(slot) == alias);
         if (alias) derived |= 1U << slot;
       } else if (!text || (slot != refloom::kEntryTypeSlot && text->empty())) {
-        check(!b.text(slot).has_value());
+        // An empty value is not written; a biblatex name may fill the field
+        // in its place when the file is read again.
+        if ((y.derived >> slot) & 1U) {
+          check(b.text(slot) == aliases[static_cast<std::size_t>(slot)]);
+          derived |= 1U << slot;
+        } else {
+          check(!b.text(slot).has_value());
+        }
       } else {
         check(b.text(slot) == after_save(*text));
       }

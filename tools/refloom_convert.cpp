@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <new>
+#include <stdexcept>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -110,10 +112,25 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
 
 }  // namespace
 
+int run(const Options& options);
+
 int main(int argc, char** argv) {
   Options options;
   if (const auto status = parse(argc, argv, options)) return *status;
+  // Every step catches running out of memory where it can undo its work;
+  // anything else that runs out ends the program with one line, never with
+  // an uncaught exception.
+  try {
+    return run(options);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  std::fflush(stdout);
+  std::fputs("refloom-convert: not enough memory\n", stderr);
+  return 1;
+}
 
+int run(const Options& options) {
   // The readers' messages go out in whole lines, flushed after each step,
   // not a few bytes at a time through the unbuffered standard error.
   refloom::MessageStream messages(stderr);
@@ -126,7 +143,13 @@ int main(int argc, char** argv) {
     const int result = session.load(input.path, input.file_type, options.quiet ? discarded : messages).result;
     if (result != 0) {
       // Quiet drops what the readers say about the content, not a file that failed.
-      if (options.quiet) messages << (result < 0 ? "Cannot open file: " : "Cannot read file: ") << input.path << "\n";
+      if (options.quiet) {
+        if (result == refloom::kOutOfMemory) {
+          messages << "Not enough memory to load " << input.path << " \n";
+        } else {
+          messages << (result < 0 ? "Cannot open file: " : "Cannot read file: ") << input.path << "\n";
+        }
+      }
       status = 1;
     }
     messages.flush();
@@ -143,6 +166,8 @@ int main(int argc, char** argv) {
   if (options.output) {
     if (session.save(*options.output, messages).result < 0) status = 1;
   } else if (!refloom::write_bibtex(session.database(), stdout, messages) || std::fflush(stdout) != 0) {
+    // (Running out of memory here leaves what was written so far on the
+    // standard output; main reports it.)
     messages << "refloom-convert: cannot write to standard output\n";
     status = 1;
   }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/bibtex_value.h"
@@ -132,6 +133,7 @@ class AnyReader {
     }
     pos_ = 0;
     ++line_number_;
+    bytes_read_ += line_.size() + 1;
     return true;
   }
   bool at_end() const { return eof_; }
@@ -162,6 +164,30 @@ class AnyReader {
   // Reports a broken block by the line it starts in and, for an entry, its
   // key.
   void report(std::string_view what);
+  // Whether a macro's text of `size` bytes may join a value of `value_size`
+  // bytes; reports the value as broken when not.
+  bool may_expand(std::string_view name, std::size_t value_size, std::size_t size) {
+    if (value_size + size > kMaxExpandedValue) {
+      std::string message = "macro ";
+      message.append(name).append(" in line ").append(std::to_string(line_number_));
+      message.append(" makes the value longer than ").append(std::to_string(kMaxExpandedValue)).append(" bytes");
+      report(message);
+      return false;
+    }
+    // A macro's own text is held twice (its definition and its block).
+    const std::size_t weight = in_string_definition_ ? 2 : 1;
+    if (expanded_ + weight * size > kMaxExpandedValue + bytes_read_ / 2) {
+      std::string message = "macro ";
+      message.append(name).append(" in line ").append(std::to_string(line_number_));
+      message.append(" makes the file's macros expand to more than ")
+          .append(std::to_string(kMaxExpandedValue + bytes_read_ / 2))
+          .append(" bytes");
+      report(message);
+      return false;
+    }
+    expanded_ += weight * size;
+    return true;
+  }
 
   void read_at_sign();
   void skip_block(char open, char close, std::string& kept);
@@ -175,15 +201,7 @@ class AnyReader {
   void store_field(std::string_view name, std::string& value);
   void finish_entry(std::string_view key);
   void keep_block(BibtexBlock block);
-  void clear_extras() {
-    citation_key_.clear();
-    other_records_.clear();
-    for (int slot = 1; with_source_ != 0 && slot < kSlotCount; ++slot) {
-      if ((with_source_ >> slot) & 1U) slot_sources_[static_cast<std::size_t>(slot)].clear();
-    }
-    with_source_ = 0;
-    derived_ = 0;
-  }
+
   void number_new_references();
   void report_summaries();
 
@@ -203,7 +221,14 @@ class AnyReader {
   // loaded before, then this file's own.
   MacroTable macros_;
   std::size_t blocks_before_;  // the blocks of the files loaded before
-  std::vector<std::string> unknown_macros_reported_;
+  std::unordered_set<std::string> unknown_macros_reported_;
+  // What macros may add to the texts of one load: a value at most
+  // kMaxExpandedValue bytes, and all of them together no more than that
+  // and half the bytes read so far, so that no file, however small, makes
+  // the reader take more memory than the file could honestly hold.
+  std::size_t bytes_read_ = 0;
+  std::size_t expanded_ = 0;
+  bool in_string_definition_ = false;
   std::vector<std::string> macros_redefined_;       // names defined before with another text
   std::map<std::string, std::size_t> repeated_;     // field name -> how often a repeat was passed over
 
@@ -213,14 +238,9 @@ class AnyReader {
   std::string name_;
   std::string key_;
   std::string lowered_;
-  std::vector<std::string> seen_other_;             // lower-case names of the entry's other fields
   // The entry's extras as they come: the fields outside the 28 packed as
   // they are read (no string of their own each), the source forms.
-  std::string other_records_;
-  std::array<std::string, kSlotCount> slot_sources_;
-  std::uint32_t with_source_ = 0;  // bit s: slot_sources_[s] holds one
-  std::uint32_t derived_ = 0;
-  std::string citation_key_;
+  ReferenceExtras::Builder extras_;
   std::vector<std::size_t> without_number_;         // database indices needing a RefId
 };
 
@@ -238,6 +258,7 @@ void AnyReader::run(std::optional<std::string_view> first_line) {
   if (first_line) {
     line_ = *first_line;
     line_number_ = 1;
+    bytes_read_ = line_.size() + 1;
   } else {
     next_line();
   }
@@ -265,9 +286,10 @@ void AnyReader::read_at_sign() {
     report("entry type expected after >> @ <<");
     return;
   }
-  // The type's spelling, kept for a comment block.
-  std::string kept = "@";
-  kept.append(written_type);
+  // The type's spelling, kept for a comment block (the line it stands in
+  // may go before the block begins).
+  std::string kept;
+  if (type == "comment") kept.append(1, '@').append(written_type);
   skip_blanks();
   const char open = peek();
   // As in BibTeX, "@comment" without a block is passed over like any text.
@@ -289,7 +311,7 @@ void AnyReader::read_at_sign() {
     read_preamble(close);
   } else {
     entry_.clear();
-    clear_extras();
+    extras_.clear();
     entry_.set_text(kEntryTypeSlot, type);
     read_entry(close);
   }
@@ -338,7 +360,10 @@ void AnyReader::read_string_definition(char close) {
   }
   advance();
   std::string value;
-  if (!read_value(name, value)) return;
+  in_string_definition_ = true;
+  const bool read = read_value(name, value);
+  in_string_definition_ = false;
+  if (!read) return;
   std::string source = source_.build(value);
   skip_blanks();
   if (peek() != close) {
@@ -397,7 +422,6 @@ void AnyReader::keep_block(BibtexBlock block) {
 }
 
 void AnyReader::read_entry(char close) {
-  seen_other_.clear();
   skip_blanks();
   // A key holds no braces or quotes, so that it can be written back.
   const std::size_t key_start = pos_;
@@ -503,12 +527,11 @@ bool AnyReader::read_value(std::string_view field, std::string& value) {
       const std::string_view name = read_name();
       source_.macro(name);
       if (const std::string* text = macros_.find(name)) {
+        if (!may_expand(name, value.size(), text->size())) return false;
         value.append(*text);
       } else {
         lowered_ = lower_case(name);
-        if (std::find(unknown_macros_reported_.begin(), unknown_macros_reported_.end(), lowered_) ==
-            unknown_macros_reported_.end()) {
-          unknown_macros_reported_.push_back(lowered_);
+        if (unknown_macros_reported_.insert(lowered_).second) {
           messages_ << "unknown macro in line " << line_number_ << ": " << name << ", read as its name \n";
         }
         value.append(name);
@@ -541,14 +564,10 @@ bool AnyReader::read_delimited(std::string& value) {
     const std::size_t size = line_.size();
     std::size_t end = std::string_view::npos;
     if (braced) {
-      for (std::size_t i = next_brace(data, start, size, false); i < size; i = next_brace(data, i + 1, size, false)) {
-        if (data[i] == '{') {
-          ++depth;
-        } else if (--depth == 0) {
-          end = i;
-          break;
-        }
-      }
+      const std::size_t stop = for_each_brace(data, start, size, false, [&](std::size_t i) {
+        return data[i] == '{' ? (++depth, true) : --depth != 0;
+      });
+      if (stop < size) end = stop;
     } else {
       for (std::size_t i = start; i < size; ++i) {
         const char c = data[i];
@@ -616,36 +635,30 @@ void AnyReader::store_field(std::string_view name, std::string& value) {
       ++repeated_[lowered_];
       return;
     }
-    const auto index = static_cast<std::size_t>(*slot);
-    if (source_.needed()) {
-      slot_sources_[index] = source_.build(value);
-      with_source_ |= 1U << *slot;
-    }
+    if (source_.needed()) extras_.set_slot_source(*slot, source_.build(value));
     entry_.append_text(*slot, std::move(value));
     value.clear();
     return;
   }
-  if (std::find(seen_other_.begin(), seen_other_.end(), lowered_) != seen_other_.end()) {
+  if (extras_.has_other_field(name)) {
     ++repeated_[lowered_];
     return;
   }
-  seen_other_.push_back(lowered_);
-  ReferenceExtras::append_other_field(other_records_, name, value,
-                                      source_.needed() ? std::string_view(source_.build(value)) : std::string_view());
+  extras_.add_other_field(name, value, source_.needed() ? std::string_view(source_.build(value)) : std::string_view());
 }
 
 void AnyReader::finish_entry(std::string_view key) {
   // biblatex's names fill the standard fields the entry leaves empty; the
   // fields so filled are not the file's own, and a save leaves them out.
-  if (!other_records_.empty()) {
-    auto aliases = alias_texts_of_records(other_records_);
+  if (extras_.has_other_fields()) {
+    auto aliases = alias_texts(extras_);
     // The date gives the month only together with the year.
     if (entry_.has(kYear)) aliases[kMonth].reset();
     for (int slot = 1; slot < kSlotCount; ++slot) {
       auto& text = aliases[static_cast<std::size_t>(slot)];
       if (!text || entry_.has(slot)) continue;
       entry_.set_text(slot, *text);
-      derived_ |= 1U << slot;
+      extras_.set_derived(slot);
     }
   }
 
@@ -660,10 +673,10 @@ void AnyReader::finish_entry(std::string_view key) {
       const std::string_view last = std::string_view(comment).substr(line_start);
       if (last.starts_with(kKeyLine) && last.size() > kKeyLine.size() &&
           !citation_key_fault(last.substr(kKeyLine.size())).has_value()) {
-        citation_key_.assign(last.substr(kKeyLine.size()));
+        extras_.set_citation_key(last.substr(kKeyLine.size()));
         if (line_start == 0) {
           entry_.remove(kComment);
-          slot_sources_[kComment].clear();
+          extras_.clear_slot_source(kComment);
         } else {
           const std::string rest = comment.substr(0, line_start - 1);
           entry_.set_text(kComment, rest);
@@ -673,11 +686,11 @@ void AnyReader::finish_entry(std::string_view key) {
   } else {
     entry_.ref_id = 0;
     without_number_.push_back(database_.ref_count());
-    citation_key_.assign(key);
+    extras_.set_citation_key(key);
   }
   Reference reference;
   entry_.move_into(reference);
-  reference.set_extras(ReferenceExtras(citation_key_, other_records_, slot_sources_, derived_));
+  reference.set_extras(extras_.build());
   database_.append_reference(std::move(reference));
 }
 

@@ -36,7 +36,7 @@ ValueShape value_shape(std::string_view value) {
   long depth = 0;
   const char* data = value.data();
   const std::size_t size = value.size();
-  for (std::size_t i = next_brace(data, 0, size, true); i < size; i = next_brace(data, i + 1, size, true)) {
+  for_each_brace(data, 0, size, true, [&](std::size_t i) {
     const char c = data[i];
     if (c == '{') {
       ++depth;
@@ -54,7 +54,8 @@ ValueShape value_shape(std::string_view value) {
       const bool enclosed = i > 0 && data[i - 1] == '{' && i + 1 < size && data[i + 1] == '}';
       if (!escaped && !enclosed) shape.fits_quotes = false;
     }
-  }
+    return true;
+  });
   if (depth != 0) {
     shape.balanced = false;
     shape.fits_quotes = false;

@@ -10,6 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,23 +21,33 @@
 
 namespace refloom {
 
-// The index of the first brace (or, with `quotes`, double quote) in
-// data[from, size), or `size`. Eight bytes at a time: most bytes of a
-// value are none of these.
-inline std::size_t next_brace(const char* data, std::size_t from, std::size_t size, bool quotes) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-  const auto has_zero_byte = [](std::uint64_t x) { return (x - kOnes) & ~x & kHigh; };
-  while (from + 8 <= size) {
-    std::uint64_t word;
-    std::memcpy(&word, data + from, sizeof word);
-    std::uint64_t hit = has_zero_byte(word ^ (kOnes * '{')) | has_zero_byte(word ^ (kOnes * '}'));
-    if (quotes) hit |= has_zero_byte(word ^ (kOnes * '"'));
-    if (hit != 0) break;
-    from += 8;
+// Calls visit(i) for the index i of each brace (and, with `quotes`, each
+// double quote) in data[from, size), in order, until visit returns false;
+// returns where it stopped (`size` when it went through). Sixteen bytes at
+// a time where the processor allows: most bytes of a value are none of
+// these.
+template <class Visit>
+std::size_t for_each_brace(const char* data, std::size_t from, std::size_t size, bool quotes, Visit&& visit) {
+  std::size_t i = from;
+#if defined(__SSE2__)
+  const __m128i open = _mm_set1_epi8('{');
+  const __m128i close = _mm_set1_epi8('}');
+  const __m128i quote = _mm_set1_epi8(quotes ? '"' : '{');
+  for (; i + 16 <= size; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, open), _mm_cmpeq_epi8(bytes, close)),
+                                      _mm_cmpeq_epi8(bytes, quote));
+    for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0; mask &= mask - 1) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
+      if (!visit(at)) return at;
+    }
   }
-  while (from < size && data[from] != '{' && data[from] != '}' && !(quotes && data[from] == '"')) ++from;
-  return from;
+#endif
+  for (; i < size; ++i) {
+    const char c = data[i];
+    if ((c == '{' || c == '}' || (quotes && c == '"')) && !visit(i)) return i;
+  }
+  return size;
 }
 
 // What a value holds that decides how it can be written, found in one pass.

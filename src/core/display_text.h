@@ -5,6 +5,7 @@
 // toolkit shows nothing and warns; the stored bytes themselves are never
 // changed by being shown.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,18 @@ std::string utf8_for_display(std::string_view text);
 // as utf8_for_display shows them (a well-formed sequence or a single other
 // byte is one character), so that a cut never splits a character.
 std::size_t utf8_prefix_bytes(std::string_view text, std::size_t characters);
+
+// TeX as a reader sees it, for a list line in a UTF-8 locale: the common
+// accents and letters ({\"u}, \"{u}, \'e, \v{s}, \ss, \o, \'{\i}, ...) as
+// their characters, -- and --- as dashes, ~ as a no-break space, \& and its
+// kin as the character, grouping braces gone; anything else as written. The
+// result is UTF-8, other bytes shown as utf8_for_display shows them.
+std::string tex_for_display(std::string_view text);
+
+// Where to cut a text after at most `bytes` bytes: before a well-formed
+// UTF-8 character the cut would fall inside (a character cut in two takes
+// the rest of a list line with it), elsewhere where it falls.
+std::size_t cut_before_split_character(std::string_view text, std::size_t bytes);
 
 // Whether the C library's current character encoding (set by setlocale) is
 // UTF-8.

@@ -1,5 +1,7 @@
 #include "core/fields.h"
 
+#include <vector>
+
 namespace refloom {
 
 const std::array<FieldInfo, kFieldCount> kFieldOrder = {{
@@ -34,10 +36,15 @@ const std::array<FieldInfo, kFieldCount> kFieldOrder = {{
 }};
 
 std::optional<FieldSlot> field_slot(std::string_view name) {
-  if (name.empty()) return std::nullopt;
-  for (const FieldInfo& field : kFieldOrder) {
-    // The first letter first: most names differ there.
-    if (field.name[0] == name[0] && field.name == name) return field.slot;
+  // The fields by their first letter: every name of a file is looked up.
+  static const std::array<std::vector<const FieldInfo*>, 26> by_letter = [] {
+    std::array<std::vector<const FieldInfo*>, 26> table;
+    for (const FieldInfo& field : kFieldOrder) table[static_cast<std::size_t>(field.name[0] - 'a')].push_back(&field);
+    return table;
+  }();
+  if (name.empty() || name[0] < 'a' || name[0] > 'z') return std::nullopt;
+  for (const FieldInfo* field : by_letter[static_cast<std::size_t>(name[0] - 'a')]) {
+    if (field->name == name) return field->slot;
   }
   return std::nullopt;
 }

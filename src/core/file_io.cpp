@@ -355,11 +355,13 @@ bool SafeOutputFile::restore() {
   if (!backup_) return write_all(restore_fd_, backup_memory_.data(), backup_memory_.size());
   std::FILE* backup = backup_.get();
   if (std::fseek(backup, 0, SEEK_SET) != 0) return false;
-  std::vector<char> buffer(1 << 16);
+  // On the stack: putting the old content back must work with no memory
+  // left, as after a save that ran out of it.
+  char buffer[1 << 14];
   for (;;) {
-    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), backup);
+    const std::size_t got = std::fread(buffer, 1, sizeof buffer, backup);
     if (got == 0) return !std::ferror(backup);
-    if (!write_all(restore_fd_, buffer.data(), got)) return false;
+    if (!write_all(restore_fd_, buffer, got)) return false;
   }
 }
 

@@ -44,18 +44,23 @@ void reduce_to_listed(ReferenceDatabase& database, ListedReferences& listed) {
 
 namespace {
 
+// A byte count, never cutting a UTF-8 character in two.
 void append_cut(std::string& line, const Reference& reference, int slot, std::size_t width) {
   std::string_view text = reference.text_or_empty(slot);
   text = text.substr(0, text.find('\0'));
   line.push_back(' ');
-  line.append(text.substr(0, width));
+  line.append(text.substr(0, cut_before_split_character(text, width)));
 }
 
+// Characters as a UTF-8 display shows them, TeX accents as the letters.
 void append_shown_cut(std::string& line, const Reference& reference, int slot, std::size_t width) {
   std::string_view text = reference.text_or_empty(slot);
   text = text.substr(0, text.find('\0'));
+  // Only as much as the column can show is converted (a long abstract is
+  // never in a list line, but a long title may be).
+  const std::string shown = tex_for_display(text.substr(0, std::min(text.size(), width * 16)));
   line.push_back(' ');
-  line.append(utf8_for_display(text.substr(0, utf8_prefix_bytes(text, width))));
+  line.append(shown.substr(0, utf8_prefix_bytes(shown, width)));
 }
 
 template <class AppendCut>

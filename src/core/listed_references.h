@@ -41,10 +41,12 @@ void reduce_to_listed(ReferenceDatabase& database, ListedReferences& listed);
 
 // The list line of a reference: "%u %.15s %.30s %.15s %.4s" of RefId,
 // author, title, journal and year. An absent field shows as nothing, and a
-// text ends at a NUL byte as it would in the list widget.
+// text ends at a NUL byte as it would in the list widget. A cut never
+// falls inside a UTF-8 character: it moves back before it.
 std::string list_line(const Reference& reference);
-// The same as a UTF-8 display shows it: the widths count characters, not
-// bytes, and the texts are converted by utf8_for_display.
+// The same as a UTF-8 display shows it: the texts converted by
+// tex_for_display (TeX accents as letters, bytes that are no UTF-8 as
+// Latin-1), the widths counting characters, not bytes.
 std::string shown_list_line(const Reference& reference);
 
 }  // namespace refloom

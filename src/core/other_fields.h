@@ -28,8 +28,8 @@ inline constexpr std::array<std::string_view, 4> kAliasNames = {"journaltitle", 
 // case; the first field of a name counts.
 std::array<std::optional<std::string>, kSlotCount> alias_texts(const std::vector<OtherField>& fields);
 std::array<std::optional<std::string>, kSlotCount> alias_texts(const ReferenceExtras& extras);
-// The same for records made by ReferenceExtras::append_other_field.
-std::array<std::optional<std::string>, kSlotCount> alias_texts_of_records(std::string_view records);
+// The same for the fields a builder gathered so far.
+std::array<std::optional<std::string>, kSlotCount> alias_texts(const ReferenceExtras::Builder& extras);
 
 // The other fields as the form shows them: one "name = value" line each,
 // the value in its source form when that still stands for its text, else

@@ -34,6 +34,11 @@ void ReferenceDatabase::remove_all_references() {
   refs_.shrink_to_fit();
 }
 
+void ReferenceDatabase::truncate(std::size_t references, std::size_t blocks) {
+  if (references < refs_.size()) refs_.erase(refs_.begin() + static_cast<std::ptrdiff_t>(references), refs_.end());
+  if (blocks < blocks_.size()) blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(blocks), blocks_.end());
+}
+
 void ReferenceDatabase::remove_all_blocks() {
   blocks_.clear();
   blocks_.shrink_to_fit();
@@ -145,9 +150,12 @@ void ReferenceDatabase::store_edit_buffer(std::size_t index) {
       extras.derived &= ~(1U << slot);
     }
   }
-  reference.set_ref_id(edit_buffer_.ref_id);
+  // Everything that may fail before the reference changes: it is replaced
+  // whole or not at all.
+  ReferenceExtras packed(extras);
   reference.assign_texts(texts);
-  reference.set_extras(ReferenceExtras(extras));
+  reference.set_ref_id(edit_buffer_.ref_id);
+  reference.set_extras(std::move(packed));
 }
 
 EntryType ReferenceDatabase::entry_type_index(std::size_t index) const {

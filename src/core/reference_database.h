@@ -69,6 +69,9 @@ class ReferenceDatabase {
   void reserve(std::size_t count) { refs_.reserve(count); }
   // Deletes every reference; the edit buffer stays as it is.
   void remove_all_references();
+  // Keeps the first `references` references and `blocks` blocks, as they
+  // were before something was appended (frees, never allocates).
+  void truncate(std::size_t references, std::size_t blocks);
 
   // The @preamble, @string and @comment blocks of the files loaded.
   const std::vector<BibtexBlock>& blocks() const { return blocks_; }

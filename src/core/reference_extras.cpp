@@ -1,7 +1,9 @@
 #include "core/reference_extras.h"
 
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <new>
 #include <stdexcept>
 
 namespace refloom {
@@ -23,77 +25,204 @@ void ExtrasData::clear() {
 
 namespace {
 
-// Records: a kind byte, for slot records the slot byte, then each string as
-// a 32-bit length and its bytes.
-void put_string(std::string& out, std::string_view text) {
-  if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("reference text too large");
-  const auto length = static_cast<std::uint32_t>(text.size());
-  char bytes[sizeof length];
-  std::memcpy(bytes, &length, sizeof length);
-  out.append(bytes, sizeof bytes);
-  out.append(text);
+std::uint32_t checked_length(std::size_t length) {
+  if (length > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("reference text too large");
+  return static_cast<std::uint32_t>(length);
 }
+
+bool same_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i];
+    char y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::size_t name_hash(std::string_view name) {
+  std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a over the lower-case name
+  for (char c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  }
+  return static_cast<std::size_t>(hash ^ (hash >> 29));
+}
+
+// Below this many fields a repeat is looked for by walking the records.
+constexpr std::size_t kIndexFrom = 16;
 
 }  // namespace
 
-void ReferenceExtras::append_other_field(std::string& records, std::string_view name, std::string_view text,
-                                         std::string_view source) {
-  records.push_back(kOtherField);
-  put_string(records, name);
-  put_string(records, text);
-  put_string(records, source);
+void ReferenceExtras::Builder::clear() {
+  if (buffer_) size_ = kHeader;
+  fields_ = 0;
+  key_.clear();
+  for (int slot = 1; with_source_ != 0 && slot < kSlotCount; ++slot) {
+    if ((with_source_ >> slot) & 1U) sources_[static_cast<std::size_t>(slot)].clear();
+  }
+  with_source_ = 0;
+  derived_ = 0;
+  index_.clear();
+}
+
+void ReferenceExtras::Builder::reserve(std::size_t more) {
+  if (!buffer_) {
+    const std::size_t capacity = std::max<std::size_t>(256, kHeader + more);
+    buffer_.reset(static_cast<char*>(std::malloc(capacity)));
+    if (!buffer_) throw std::bad_alloc();
+    capacity_ = capacity;
+    size_ = kHeader;
+  }
+  if (size_ + more <= capacity_) return;
+  std::size_t capacity = capacity_;
+  while (capacity < size_ + more) capacity *= 2;
+  char* grown = static_cast<char*>(std::realloc(buffer_.get(), capacity));
+  if (grown == nullptr) throw std::bad_alloc();
+  (void)buffer_.release();
+  buffer_.reset(grown);
+  capacity_ = capacity;
+}
+
+void ReferenceExtras::Builder::put(const void* bytes, std::size_t count) {
+  reserve(count);
+  if (count > 0) std::memcpy(buffer_.get() + size_, bytes, count);
+  size_ += count;
+}
+
+void ReferenceExtras::Builder::put_string(std::string_view text) {
+  const std::uint32_t length = checked_length(text.size());
+  put(&length, sizeof length);
+  put(text.data(), text.size());
+}
+
+std::string_view ReferenceExtras::Builder::name_at(std::uint32_t offset) const {
+  return read_at(buffer_.get(), size_, offset).strings[0];
+}
+
+void ReferenceExtras::Builder::index_field(std::uint32_t offset) {
+  const std::size_t mask = index_.size() - 1;
+  for (std::size_t at = name_hash(name_at(offset)) & mask;; at = (at + 1) & mask) {
+    if (index_[at] == 0) {
+      index_[at] = offset + 1;
+      return;
+    }
+  }
+}
+
+void ReferenceExtras::Builder::add_other_field(std::string_view name, std::string_view text,
+                                               std::string_view source) {
+  reserve(1 + 3 * sizeof(std::uint32_t) + name.size() + text.size() + source.size());
+  const auto offset = checked_length(size_);
+  const char kind = kOtherField;
+  put(&kind, 1);
+  put_string(name);
+  put_string(text);
+  put_string(source);
+  ++fields_;
+  if (fields_ < kIndexFrom) return;
+  // Kept at most half full; grown (and filled anew) by doubling.
+  if (fields_ * 2 > index_.size()) {
+    index_.assign(std::max<std::size_t>(64, index_.size() * 2), 0);
+    for (Record record = read_at(buffer_.get(), size_, kHeader); record.kind != 0;
+         record = read_at(buffer_.get(), size_, record.end)) {
+      const std::size_t at = static_cast<std::size_t>(record.strings[0].data() - buffer_.get()) - 1 - 4;
+      index_field(static_cast<std::uint32_t>(at));
+    }
+  } else {
+    index_field(offset);
+  }
+}
+
+bool ReferenceExtras::Builder::has_other_field(std::string_view name) const {
+  if (fields_ == 0) return false;
+  if (index_.empty()) {
+    bool found = false;
+    for_each_other_field([&](std::string_view other, std::string_view, std::string_view) {
+      found = found || same_name(other, name);
+    });
+    return found;
+  }
+  const std::size_t mask = index_.size() - 1;
+  for (std::size_t at = name_hash(name) & mask; index_[at] != 0; at = (at + 1) & mask) {
+    if (same_name(name_at(index_[at] - 1), name)) return true;
+  }
+  return false;
+}
+
+void ReferenceExtras::Builder::set_slot_source(int slot, std::string source) {
+  sources_[static_cast<std::size_t>(slot)] = std::move(source);
+  with_source_ |= 1U << slot;
+}
+
+void ReferenceExtras::Builder::clear_slot_source(int slot) {
+  sources_[static_cast<std::size_t>(slot)].clear();
+  with_source_ &= ~(1U << slot);
+}
+
+ReferenceExtras ReferenceExtras::Builder::build() {
+  ReferenceExtras extras;
+  if (key_.empty() && fields_ == 0 && with_source_ == 0 && derived_ == 0) {
+    clear();
+    return extras;
+  }
+  if (!buffer_) reserve(0);
+  // The key comes first: the records of the fields move up to make room.
+  if (!key_.empty()) {
+    const std::size_t record = 1 + sizeof(std::uint32_t) + key_.size();
+    reserve(record);
+    std::memmove(buffer_.get() + kHeader + record, buffer_.get() + kHeader, size_ - kHeader);
+    buffer_.get()[kHeader] = kKey;
+    const std::uint32_t length = checked_length(key_.size());
+    std::memcpy(buffer_.get() + kHeader + 1, &length, sizeof length);
+    std::memcpy(buffer_.get() + kHeader + 1 + sizeof length, key_.data(), key_.size());
+    size_ += record;
+  }
+  for (int slot = 1; slot < kSlotCount; ++slot) {
+    if ((with_source_ >> slot) & 1U) {
+      const char head[2] = {kSlotSource, static_cast<char>(slot)};
+      put(head, 2);
+      put_string(sources_[static_cast<std::size_t>(slot)]);
+    }
+    if ((derived_ >> slot) & 1U) {
+      const char head[2] = {kDerived, static_cast<char>(slot)};
+      put(head, 2);
+    }
+  }
+  const std::uint32_t total = checked_length(size_);
+  std::memcpy(buffer_.get(), &total, sizeof total);
+  // Given back to the allocator down to its size (which keeps the block
+  // where it is), then taken over.
+  if (char* fitted = static_cast<char*>(std::realloc(buffer_.get(), size_))) {
+    (void)buffer_.release();
+    buffer_.reset(fitted);
+  }
+  extras.data_ = std::move(buffer_);
+  capacity_ = 0;
+  size_ = 0;
+  clear();
+  return extras;
 }
 
 ReferenceExtras::ReferenceExtras(const ExtrasData& data) {
   if (data.empty()) return;
-  std::string records;
-  for (const OtherField& field : data.other_fields) append_other_field(records, field.name, field.text, field.source);
-  *this = ReferenceExtras(data.citation_key, records, data.slot_sources, data.derived);
-}
-
-// The records in one order whatever built them: the key, the fields outside
-// the 28, then by slot its source form and whether it was filled in, so
-// that equal extras have equal bytes.
-ReferenceExtras::ReferenceExtras(std::string_view citation_key, std::string_view other_field_records,
-                                 const std::array<std::string, kSlotCount>& slot_sources, std::uint32_t derived) {
-  std::size_t total = sizeof(std::uint32_t) + other_field_records.size();
-  if (!citation_key.empty()) total += 1 + sizeof(std::uint32_t) + citation_key.size();
+  Builder builder;
+  builder.set_citation_key(data.citation_key);
+  for (const OtherField& field : data.other_fields) builder.add_other_field(field.name, field.text, field.source);
   for (int slot = 1; slot < kSlotCount; ++slot) {
-    const std::string& source = slot_sources[static_cast<std::size_t>(slot)];
-    if (!source.empty()) total += 2 + sizeof(std::uint32_t) + source.size();
-    if ((derived >> slot) & 1U) total += 2;
+    const std::string& source = data.slot_sources[static_cast<std::size_t>(slot)];
+    if (!source.empty()) builder.set_slot_source(slot, source);
+    if ((data.derived >> slot) & 1U) builder.set_derived(slot);
   }
-  if (total == sizeof(std::uint32_t)) return;
-  if (total > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("reference text too large");
-  std::string records;
-  records.reserve(total);
-  records.append(sizeof(std::uint32_t), '\0');
-  if (!citation_key.empty()) {
-    records.push_back(kKey);
-    put_string(records, citation_key);
-  }
-  records.append(other_field_records);
-  for (int slot = 1; slot < kSlotCount; ++slot) {
-    const std::string& source = slot_sources[static_cast<std::size_t>(slot)];
-    if (!source.empty()) {
-      records.push_back(kSlotSource);
-      records.push_back(static_cast<char>(slot));
-      put_string(records, source);
-    }
-    if ((derived >> slot) & 1U) {
-      records.push_back(kDerived);
-      records.push_back(static_cast<char>(slot));
-    }
-  }
-  const auto size = static_cast<std::uint32_t>(records.size());
-  std::memcpy(records.data(), &size, sizeof size);
-  data_ = std::make_unique_for_overwrite<char[]>(records.size());
-  std::memcpy(data_.get(), records.data(), records.size());
+  *this = builder.build();
 }
 
 ReferenceExtras::ReferenceExtras(const ReferenceExtras& other) {
   if (!other.data_) return;
-  data_ = std::make_unique_for_overwrite<char[]>(other.size());
+  data_.reset(static_cast<char*>(std::malloc(other.size())));
+  if (!data_) throw std::bad_alloc();
   std::memcpy(data_.get(), other.data_.get(), other.size());
 }
 
@@ -111,7 +240,7 @@ std::uint32_t ReferenceExtras::size() const {
 
 ReferenceExtras::Record ReferenceExtras::read_at(const char* bytes, std::size_t size, std::size_t offset) {
   Record record;
-  if (offset >= size) return record;
+  if (bytes == nullptr || offset >= size) return record;
   record.kind = bytes[offset++];
   int strings = 0;
   switch (record.kind) {

@@ -8,6 +8,7 @@
 // not the file's own.
 
 #include <array>
+#include <cstdlib>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -43,24 +44,10 @@ struct ExtrasData {
 // without any: every import and every reference typed in).
 class ReferenceExtras {
  public:
+  class Builder;
+
   ReferenceExtras() = default;
   explicit ReferenceExtras(const ExtrasData& data);
-  // From its parts, as a reader gathers them: the fields outside the 28 as
-  // records made by append_other_field.
-  ReferenceExtras(std::string_view citation_key, std::string_view other_field_records,
-                  const std::array<std::string, kSlotCount>& slot_sources, std::uint32_t derived);
-
-  // Appends the record of a field outside the 28 to `records`.
-  static void append_other_field(std::string& records, std::string_view name, std::string_view text,
-                                 std::string_view source);
-  // Calls f(name, text, source) for each record made by append_other_field.
-  template <class F>
-  static void for_each_other_field_in(std::string_view records, F&& f) {
-    for (Record record = read_at(records.data(), records.size(), 0); record.kind != 0;
-         record = read_at(records.data(), records.size(), record.end)) {
-      f(record.strings[0], record.strings[1], record.strings[2]);
-    }
-  }
   ReferenceExtras(const ReferenceExtras& other);
   ReferenceExtras& operator=(const ReferenceExtras& other);
   ReferenceExtras(ReferenceExtras&&) noexcept = default;
@@ -97,13 +84,73 @@ class ReferenceExtras {
     std::array<std::string_view, 3> strings;
     std::size_t end = 0;  // offset of the next record
   };
+  struct Free {
+    void operator()(char* p) const { std::free(p); }
+  };
+
   std::uint32_t size() const;
   static Record read_at(const char* bytes, std::size_t size, std::size_t offset);
   Record read(std::size_t offset) const { return data_ ? read_at(data_.get(), size(), offset) : Record(); }
   Record first() const { return read(sizeof(std::uint32_t)); }
   Record next(const Record& record) const { return read(record.end); }
 
-  std::unique_ptr<char[]> data_;  // its size, then the records
+  // Its size, then the records in one order whatever built them: the key,
+  // the fields outside the 28, then by slot its source form and whether it
+  // was filled in, so that equal extras have equal bytes. malloc'ed, so
+  // that a builder's buffer is taken over without a copy.
+  std::unique_ptr<char, Free> data_;
+};
+
+// Gathers the extras of one reference as a reader meets them, in the one
+// buffer the reference then takes over: a reference of a million fields
+// costs those fields once, not twice.
+class ReferenceExtras::Builder {
+ public:
+  Builder() = default;
+  Builder(const Builder&) = delete;
+  Builder& operator=(const Builder&) = delete;
+
+  void clear();
+  void set_citation_key(std::string_view key) { key_.assign(key); }
+  void add_other_field(std::string_view name, std::string_view text, std::string_view source);
+  // Whether a field outside the 28 of that name (without regard to case)
+  // was added.
+  bool has_other_field(std::string_view name) const;
+  bool has_other_fields() const { return fields_ > 0; }
+  void set_slot_source(int slot, std::string source);
+  void clear_slot_source(int slot);
+  void set_derived(int slot) { derived_ |= 1U << slot; }
+  std::uint32_t derived() const { return derived_; }
+  // Calls f(name, text, source) for each field outside the 28 added.
+  template <class F>
+  void for_each_other_field(F&& f) const {
+    for (Record record = read_at(buffer_.get(), size_, kHeader); record.kind != 0;
+         record = read_at(buffer_.get(), size_, record.end)) {
+      f(record.strings[0], record.strings[1], record.strings[2]);
+    }
+  }
+  // The extras, taking the buffer over; the builder is empty afterwards.
+  ReferenceExtras build();
+
+ private:
+  static constexpr std::size_t kHeader = sizeof(std::uint32_t);
+  void reserve(std::size_t more);
+  void put(const void* bytes, std::size_t count);
+  void put_string(std::string_view text);
+  std::string_view name_at(std::uint32_t offset) const;
+  void index_field(std::uint32_t offset);
+
+  std::unique_ptr<char, Free> buffer_;  // the header's room, then the records of other fields
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+  std::size_t fields_ = 0;
+  std::string key_;
+  std::array<std::string, kSlotCount> sources_;
+  std::uint32_t with_source_ = 0;
+  std::uint32_t derived_ = 0;
+  // For entries of many fields, the records by their name's hash (offset
+  // plus one; 0 for a free place), so that a repeat is found at once.
+  std::vector<std::uint32_t> index_;
 };
 
 }  // namespace refloom

@@ -1,6 +1,10 @@
 #include "core/search.h"
 
+#include <algorithm>
 #include <cstring>
+#include <cwctype>
+
+#include "core/display_text.h"
 
 namespace refloom {
 
@@ -12,8 +16,59 @@ constexpr unsigned char fold_byte(unsigned char c) {
 
 }  // namespace
 
+namespace {
+
+// Decodes UTF-8, a byte that is no UTF-8 as its Latin-1 character, and
+// appends each character in lower case.
+void append_folded(std::string_view text, std::string& out) {
+  for (std::size_t at = 0; at < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) {
+      out.push_back(static_cast<char>(lead >= 'A' && lead <= 'Z' ? lead - 'A' + 'a' : lead));
+      ++at;
+      continue;
+    }
+    // A well-formed sequence, or one byte that starts none (Latin-1).
+    const std::size_t length = utf8_prefix_bytes(text.substr(at), 1);
+    char32_t code = lead;
+    if (length > 1) {
+      code = lead & (length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07);
+      for (std::size_t i = 1; i < length; ++i) code = (code << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
+    }
+    at += length;
+    const auto lower = static_cast<char32_t>(std::towlower(static_cast<wint_t>(code)));
+    if (lower < 0x80) {
+      out.push_back(static_cast<char>(lower));
+    } else if (lower < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (lower >> 6)));
+      out.push_back(static_cast<char>(0x80 | (lower & 0x3F)));
+    } else if (lower < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (lower >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((lower >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (lower & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (lower >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((lower >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((lower >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (lower & 0x3F)));
+    }
+  }
+}
+
+bool beyond_ascii(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+}  // namespace
+
 TextPattern::TextPattern(std::string_view pattern, bool fold) : pattern_(pattern), fold_(fold) {
   if (!fold_) return;
+  if (beyond_ascii(pattern) && locale_is_utf8()) {
+    unicode_ = true;
+    pattern_.clear();
+    append_folded(pattern, pattern_);
+    return;
+  }
   for (char& c : pattern_) c = static_cast<char>(fold_byte(static_cast<unsigned char>(c)));
   // Horspool's shift for every text byte, by its folded value.
   const std::size_t m = pattern_.size();
@@ -26,6 +81,14 @@ TextPattern::TextPattern(std::string_view pattern, bool fold) : pattern_(pattern
 bool TextPattern::found_in(std::string_view text) const {
   const std::size_t m = pattern_.size();
   if (m == 0) return true;
+  if (unicode_) {
+    // A pattern beyond ASCII is not in a text that is all ASCII.
+    if (!beyond_ascii(text)) return false;
+    thread_local std::string folded;
+    folded.clear();
+    append_folded(text, folded);
+    return memmem(folded.data(), folded.size(), pattern_.data(), m) != nullptr;
+  }
   if (text.size() < m) return false;
   if (!fold_) return memmem(text.data(), text.size(), pattern_.data(), m) != nullptr;
 

@@ -18,8 +18,11 @@ enum SearchMode : int {
   kSearchNot = 3,  // drop the listed references that match
 };
 
-// A search text prepared once for many fields. Folding makes only the
-// letters a to z equal to A to Z; every other byte matches only itself.
+// A search text prepared once for many fields. Folding makes the letters a
+// to z equal to A to Z; in a UTF-8 locale (the window's, when the
+// environment asks for one) it makes every letter equal to its other case
+// (Škoda finds škoda), bytes that are no UTF-8 taken as Latin-1 as the
+// display shows them. Without folding every byte matches only itself.
 class TextPattern {
  public:
   TextPattern(std::string_view pattern, bool fold);
@@ -30,6 +33,9 @@ class TextPattern {
  private:
   std::string pattern_;  // folded to upper case when folding
   bool fold_;
+  // A pattern beyond ASCII, folded in a UTF-8 locale: the pattern in lower
+  // case, the text folded the same way before it is looked through.
+  bool unicode_ = false;
   std::array<std::size_t, 256> skip_{};
 };
 

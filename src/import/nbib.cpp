@@ -118,15 +118,22 @@ class NbibRecord {
   void store(ReferenceDatabase& database) {
     record_.ref_id = database.ref_count() + 1;
     record_.set_text(kEntryTypeSlot, is_chapter_ ? "incollection" : is_book_ ? "book" : default_type_);
-    if (!authors_.empty()) record_.set_text(kAuthor, authors_);
-    if (!editors_.empty()) record_.set_text(kEditor, editors_);
+    // Moved, not copied: a record of a million names holds them once.
+    if (!authors_.empty()) {
+      record_.remove(kAuthor);
+      record_.append_text(kAuthor, std::move(authors_));
+    }
+    if (!editors_.empty()) {
+      record_.remove(kEditor);
+      record_.append_text(kEditor, std::move(editors_));
+    }
     if (!abbreviated_journal_.empty()) {
       record_.set_text(kJournal, abbreviated_journal_);
     } else if (!journal_title_.empty()) {
       record_.set_text(kJournal, journal_title_);
     }
     database.add_reference();
-    record_.store_into(database.reference(database.ref_count() - 1));
+    record_.move_into(database.reference(database.ref_count() - 1));
   }
 
  private:

@@ -103,8 +103,15 @@ class RisRecord {
     record_.ref_id = database.ref_count() + 1;
     const std::string_view entry_type = entry_type_of_ris(type_);
     record_.set_text(kEntryTypeSlot, entry_type);
-    if (!authors_.empty()) record_.set_text(kAuthor, authors_);
-    if (!editors_.empty()) record_.set_text(kEditor, editors_);
+    // Moved, not copied: a record of a million names holds them once.
+    if (!authors_.empty()) {
+      record_.remove(kAuthor);
+      record_.append_text(kAuthor, std::move(authors_));
+    }
+    if (!editors_.empty()) {
+      record_.remove(kEditor);
+      record_.append_text(kEditor, std::move(editors_));
+    }
     // Older RIS writers give a book's own title as BT.
     std::string& book_title = containers_[kContainerTags.size() - 1];
     if (entry_type == "book" && !record_.has(kTitle) && !book_title.empty()) {
@@ -125,7 +132,7 @@ class RisRecord {
       set(kPages, pages);
     }
     database.add_reference();
-    record_.store_into(database.reference(database.ref_count() - 1));
+    record_.move_into(database.reference(database.ref_count() - 1));
   }
 
  private:

@@ -9,6 +9,25 @@
 
 namespace refloom {
 
+namespace {
+
+// Runs a command's work. An allocation that fails inside it (no memory
+// left, or a text too large to hold) ends it: the caller puts back what it
+// changed, and the user learns what could not be done.
+template <class Work>
+bool within_memory(Work&& work, std::ostream& messages, std::string_view what, std::string_view path = {}) {
+  try {
+    work();
+    return true;
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  messages << "Not enough memory to " << what << path << " \n";
+  return false;
+}
+
+}  // namespace
+
 void Session::reset() {
   database_.remove_all_references();
   database_.remove_all_blocks();
@@ -39,21 +58,38 @@ Shown Session::load(const std::string& path, FileType file_type, std::ostream& m
   // Loading only appends (and renumbers what it appends), so an edit
   // target keeps its index.
   const std::size_t held = database_.ref_count();
-  shown.result = load_file(database_, path, file_type, messages);
+  const std::size_t blocks_held = database_.blocks().size();
+  ListedReferences all;
+  const bool loaded = within_memory(
+      [&] {
+        shown.result = load_file(database_, path, file_type, messages);
+        if (shown.result >= 0) all.list_all(database_.ref_count());
+      },
+      messages, "load ", path);
+  if (!loaded) {
+    // The database as it was: a load only appends.
+    database_.truncate(held, blocks_held);
+    shown.result = kOutOfMemory;
+    return shown;
+  }
   if (shown.result < 0) return shown;
   shown.references_read = database_.ref_count() - held;
   CurrentFileName_ = path;
   shown.title = TitleChange::kCurrentFile;
-  const Shown listed = view_all();
-  shown.list = listed.list;
-  shown.count = listed.count;
+  listed_references_ = std::move(all);
+  shown.list = ListChange::kRefill;
+  shown.count = listed_references_.count();
   if (!database_.empty()) shown.data_commands = DataCommandsSwitch::kOn;
   return shown;
 }
 
 Shown Session::save(const std::string& path, std::ostream& messages) {
   Shown shown;
-  shown.result = write_bibtex(database_, path, messages);
+  // An unfinished file never replaces the old one (see SafeOutputFile).
+  if (!within_memory([&] { shown.result = write_bibtex(database_, path, messages); }, messages, "save ", path)) {
+    shown.result = kOutOfMemory;
+    return shown;
+  }
   if (shown.result != 0) return shown;
   CurrentFileName_ = path;
   shown.title = TitleChange::kCurrentFile;
@@ -71,7 +107,13 @@ Citations Session::listed_citations() const { return citations(database_, listed
 
 Shown Session::print(const std::string& path, std::ostream& messages) const {
   Shown shown;
-  shown.result = write_latex(path, listed_citations(), bibliography_name(CurrentFileName_), messages);
+  if (!within_memory(
+          [&] {
+            shown.result = write_latex(path, listed_citations(), bibliography_name(CurrentFileName_), messages);
+          },
+          messages, "write ", path)) {
+    shown.result = kOutOfMemory;
+  }
   return shown;
 }
 
@@ -128,10 +170,18 @@ Shown Session::add_from_edit_buffer(std::ostream& messages) {
     messages << "Ref. ID " << buffer.ref_id << " was taken meanwhile, reference stored as " << free_id << " \n";
     buffer.ref_id = free_id;
   }
-  database_.add_reference();
-  const std::size_t index = database_.ref_count() - 1;
-  listed_references_.append(index);
-  database_.store_edit_buffer(index);
+  const std::size_t index = database_.ref_count();
+  const bool added = within_memory(
+      [&] {
+        database_.add_reference();
+        database_.store_edit_buffer(index);
+        listed_references_.append(index);
+      },
+      messages, "add the reference");
+  if (!added) {
+    database_.truncate(index, database_.blocks().size());
+    return {};
+  }
   Shown shown;
   shown.list = ListChange::kAppendLast;
   shown.position = listed_references_.count();
@@ -157,7 +207,8 @@ Shown Session::store_edit(std::ostream& messages) {
     return shown;
   }
   // The reference may have moved, and the list may show another set now.
-  database_.store_edit_buffer(*target);
+  // Storing replaces the reference whole or not at all.
+  if (!within_memory([&] { database_.store_edit_buffer(*target); }, messages, "store the reference")) return shown;
   if (const auto shown_at = listed_references_.position_of(*target)) {
     shown.list = ListChange::kReplaceLine;
     shown.position = *shown_at;
@@ -181,8 +232,12 @@ Shown Session::delete_at(std::size_t position) {
 
 Shown Session::reduce() {
   if (database_.empty()) return {};
+  // What may fail (the new listing) comes before what changes the database.
+  ListedReferences all;
+  all.list_all(listed_references_.count());
   edit_target_.retained(listed_references_.indices());
-  reduce_to_listed(database_, listed_references_);
+  database_.retain(listed_references_.indices());
+  listed_references_ = std::move(all);
   // The list shows the same lines; only an emptied database changes the menus.
   Shown shown;
   if (database_.empty()) shown.data_commands = DataCommandsSwitch::kOff;

@@ -36,6 +36,9 @@ enum class DataCommandsSwitch { kUnchanged, kOn, kOff };
 // What the window title must show afterwards.
 enum class TitleChange { kUnchanged, kProgramTitle, kCurrentFile };
 
+// A command ran out of memory and changed nothing.
+inline constexpr int kOutOfMemory = 2;
+
 // What the window must show after a command.
 struct Shown {
   ListChange list = ListChange::kNone;
@@ -44,7 +47,8 @@ struct Shown {
   DataCommandsSwitch data_commands = DataCommandsSwitch::kUnchanged;
   TitleChange title = TitleChange::kUnchanged;
   // File commands: 0; 1 when a read error cut a load short (what was read
-  // is kept and shown); -1 when the file could not be opened.
+  // is kept and shown); -1 when the file could not be opened; kOutOfMemory
+  // when memory ran out (the command changed nothing, and said so).
   int result = 0;
   // A load that opened its file: how many references it added.
   std::optional<std::size_t> references_read;

@@ -6,6 +6,9 @@
 #include <X11/Intrinsic.h>
 
 #include <array>
+#include <new>
+#include <stdexcept>
+#include <string_view>
 #include <cstddef>
 #include <ostream>
 #include <string>
@@ -59,6 +62,25 @@ void set_window_title(const std::string& title);
 // Shows what a command of the session changed: list lines, the count
 // line, the data commands and the window title.
 void show(const Shown& shown);
+
+// Runs the work of a callback. A session command that runs out of memory
+// puts back what it changed and says so itself; memory that runs out
+// elsewhere in the callback (showing a result, say) ends the callback with
+// "Not enough memory to <what>", never the program.
+template <class Work>
+void guarded(std::string_view what, Work&& work) noexcept {
+  try {
+    try {
+      work();
+      return;
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    messages() << "Not enough memory to " << what << " \n";
+  } catch (...) {
+    // Not even the message could be written; the program goes on.
+  }
+}
 
 // Starts the toolkit (application class Refloom) and returns the shell.
 Widget initialize_toolkit(int& argc, char** argv);

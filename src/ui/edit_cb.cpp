@@ -30,7 +30,7 @@ bool accept_form() { return session().accept_form(messages()); }
 void add_reference() {
   session().start_add();
   if (run_form(0, kAddMode, accept_form) == kFormCancel) return;
-  show(session().add_from_edit_buffer(messages()));
+  guarded("add the reference", [] { show(session().add_from_edit_buffer(messages())); });
 }
 
 void edit_reference() {
@@ -42,11 +42,13 @@ void edit_reference() {
     session().cancel_edit();
     return;
   }
-  show(session().store_edit(messages()));
+  guarded("store the reference", [] { show(session().store_edit(messages())); });
 }
 
 void delete_reference() {
-  if (const auto position = selected_position()) show(session().delete_at(*position));
+  if (const auto position = selected_position()) {
+    guarded("delete the reference", [&] { show(session().delete_at(*position)); });
+  }
 }
 
 // One form at a time, as the edit buffer is shared: a command that would
@@ -74,7 +76,7 @@ void edit_cb(Widget, XtPointer client_data, XtPointer) {
       delete_reference();
       break;
     case kReduce:
-      show(session().reduce());
+      guarded("reduce the database", [] { show(session().reduce()); });
       break;
     default:
       break;

@@ -74,12 +74,13 @@ void show_dialog(Widget& dialog, const char* title, XtCallbackProc ok_callback) 
 // the file was written completely.
 void save_to(Widget dialog, const std::string& path) {
   Shown shown;
+  shown.result = kOutOfMemory;
   {
     BusyCursor busy(dialog);
-    shown = session().save(path, messages());
+    guarded("save " + path, [&] { shown = session().save(path, messages()); });
   }
   if (shown.result != 0) return;  // the writer told why; the dialog stays open
-  show(shown);
+  guarded("show " + path, [&] { show(shown); });
   XtUnmanageChild(dialog);
 }
 
@@ -126,7 +127,7 @@ std::optional<std::string> dir_spec_path(Widget dialog) {
 void file_cb(Widget, XtPointer client_data, XtPointer) {
   switch (from_client_data<int>(client_data)) {
     case kNew:
-      show(session().new_database());
+      guarded("empty the database", [] { show(session().new_database()); });
       break;
     case kLoad:
       show_load_dialog();
@@ -165,15 +166,18 @@ void load_cb(Widget dialog, XtPointer, XtPointer call_data) {
   if (!path) return;
 
   Shown shown;
+  shown.result = kOutOfMemory;
   {
     BusyCursor busy(dialog);
-    shown = session().load(*path, file_type, messages());
-    if (shown.references_read) message_summary().set_load(*shown.references_read, *path);
-    show(shown);
+    guarded("show " + *path, [&] {
+      shown = session().load(*path, file_type, messages());
+      if (shown.references_read) message_summary().set_load(*shown.references_read, *path);
+      show(shown);
+    });
   }
-  // A file that cannot be opened leaves everything as it was: the dialog
-  // stays open for another name.
-  if (shown.result >= 0) XtUnmanageChild(dialog);
+  // A file that cannot be opened (or read for want of memory) leaves
+  // everything as it was: the dialog stays open for another name.
+  if (shown.result >= 0 && shown.result != kOutOfMemory) XtUnmanageChild(dialog);
 }
 
 void save_cb(Widget dialog, XtPointer, XtPointer) {
@@ -204,9 +208,10 @@ void latex_cb(Widget dialog, XtPointer, XtPointer call_data) {
   const auto path = chosen_path(static_cast<XmFileSelectionBoxCallbackStruct*>(call_data)->value);
   if (!path) return;
   Shown shown;
+  shown.result = kOutOfMemory;
   {
     BusyCursor busy(dialog);
-    shown = session().print(*path, messages());
+    guarded("write " + *path, [&] { shown = session().print(*path, messages()); });
   }
   if (shown.result == 0) XtUnmanageChild(dialog);
 }

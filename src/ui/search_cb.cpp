@@ -67,7 +67,7 @@ void search_by_form() {
   }
   session().start_form_search();
   if (run_form(0, kSearchMode) == kFormCancel) return;
-  show(session().search_by_form(mode));
+  guarded("search", [] { show(session().search_by_form(mode)); });
 }
 
 }  // namespace
@@ -87,7 +87,7 @@ void search_cb(Widget, XtPointer client_data, XtPointer) {
       run_after_menu(search_by_form<kSearchNot>);
       break;
     case kViewAll:
-      show(session().view_all());
+      guarded("list every reference", [] { show(session().view_all()); });
       break;
     case kCaseSensitive:
       session().toggle_case_sensitive();

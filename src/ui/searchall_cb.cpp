@@ -36,7 +36,7 @@ void searchall_cb(Widget mbox, XtPointer client_data, XtPointer) {
   const auto fold = from_client_data<std::int16_t>(client_data);
   const SearchAllInput* input = input_of(mbox);
   if (input != nullptr && input->mode >= kSearchAnd && input->mode <= kSearchNot) {
-    show(session().search_all_fields(input->mode, input->text, fold != 0));
+    guarded("search", [&] { show(session().search_all_fields(input->mode, input->text, fold != 0)); });
   }
   XtUnmanageChild(mbox);
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 #include <random>
 
 #include "core/search.h"
@@ -183,6 +186,45 @@ TEST(FormSearch, AndThenOrListsTheMatchesOfTheWholeDatabase) {
   EXPECT_EQ(by_form(kSearchNot, db, after_and, buffer), Indices{});
   EXPECT_EQ(by_form(kSearchOr, db, after_and, buffer), (Indices{0, 2}));
   EXPECT_EQ(by_form(kSearchAnd, db, {0, 1, 2}, buffer, false), Indices{});
+}
+
+}  // namespace
+}  // namespace refloom
+
+namespace refloom {
+namespace {
+
+// The program's locale for the length of a test.
+class InLocale {
+ public:
+  explicit InLocale(const char* name) : old_(std::setlocale(LC_ALL, nullptr)) { ok_ = std::setlocale(LC_ALL, name); }
+  ~InLocale() { std::setlocale(LC_ALL, old_.c_str()); }
+  bool ok() const { return ok_; }
+
+ private:
+  std::string old_;
+  bool ok_ = false;
+};
+
+// Folding in a UTF-8 locale makes every letter equal to its other case;
+// in the C locale only a to z fold, as always.
+TEST(Folding, InAUtf8LocaleEveryLetterFolds) {
+  {
+    InLocale utf8("C.UTF-8");
+    ASSERT_TRUE(utf8.ok());
+    EXPECT_TRUE(contains_text("\xC5\xA0koda Auto", "\xC5\xA1koda", true));   // Škoda, škoda
+    EXPECT_TRUE(contains_text("\xC5\xA0KODA", "\xC5\xA1koda", true));
+    EXPECT_TRUE(contains_text("M\xC3\x9CLLER", "m\xC3\xBCller", true));      // MÜLLER, müller
+    EXPECT_TRUE(contains_text("\xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1", "\xCE\xB1\xCE\xB8", true));  // Greek
+    EXPECT_TRUE(contains_text("Caf\xC9", "caf\xC3\xA9", true));  // Latin-1 É, as the display shows it
+    EXPECT_FALSE(contains_text("\xC5\xA0koda", "\xC5\xA1koda", false));
+    EXPECT_FALSE(contains_text("Skoda", "\xC5\xA1koda", true));
+    EXPECT_TRUE(contains_text("smith", "SMITH", true));
+  }
+  InLocale c("C");
+  ASSERT_TRUE(c.ok());
+  EXPECT_FALSE(contains_text("\xC5\xA0koda", "\xC5\xA1koda", true));
+  EXPECT_TRUE(contains_text("\xC5\xA1koda", "\xC5\xA1KODA", true));  // the a to z still fold
 }
 
 }  // namespace

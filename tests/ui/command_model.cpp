@@ -1,7 +1,11 @@
 #include "command_model.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <functional>
+#include <string>
+
+#include "core/display_text.h"
 
 namespace refloom::testing {
 
@@ -135,7 +139,43 @@ void CommandModel::reduced() {
   if (references.empty()) data_commands = false;
 }
 
+namespace {
+
+// The characters of a text as a UTF-8 display reads it: well-formed UTF-8,
+// any other byte a Latin-1 character.
+std::u32string characters(std::string_view text) {
+  std::u32string out;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                         : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+    const std::string_view sequence = text.substr(at, length == 0 ? 1 : length);
+    if (length > 1 && (sequence.size() < length || !is_valid_utf8(sequence))) length = 0;
+    if (length <= 1) {
+      out.push_back(lead);
+      ++at;
+      continue;
+    }
+    char32_t code = lead & (length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07);
+    for (std::size_t i = 1; i < length; ++i) code = (code << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
+    out.push_back(code);
+    at += length;
+  }
+  return out;
+}
+
+}  // namespace
+
 bool CommandModel::contains(std::string_view text, std::string_view pattern, bool fold) {
+  // In a UTF-8 locale folding makes every letter equal to its other case.
+  if (fold && locale_is_utf8() &&
+      std::any_of(pattern.begin(), pattern.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+    std::u32string t = characters(text);
+    std::u32string p = characters(pattern);
+    for (char32_t& c : t) c = static_cast<char32_t>(std::towlower(static_cast<wint_t>(c)));
+    for (char32_t& c : p) c = static_cast<char32_t>(std::towlower(static_cast<wint_t>(c)));
+    return t.find(p) != std::u32string::npos;
+  }
   const auto upper = [fold](char c) { return fold && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
   if (pattern.size() > text.size()) return false;
   for (std::size_t start = 0; start + pattern.size() <= text.size(); ++start) {

@@ -73,8 +73,11 @@ void start_toolkit_once() {
   // The resources of the source tree's application defaults file, as
   // make run uses them, and the locale the test program is built for.
   setenv("XAPPLRESDIR", APP_DEFAULTS_DIR, 1);
+  // Whatever the environment running the tests asks for.
 #ifdef TEST_LOCALE
   setenv("LC_ALL", TEST_LOCALE, 1);
+#else
+  setenv("LC_ALL", "C", 1);
 #endif
   // As the program does: the locale from the environment, before Xlib
   // opens the display.

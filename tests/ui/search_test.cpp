@@ -102,6 +102,39 @@ TEST_F(Search, AllFieldsFindsKeysAndOtherFields) {
   EXPECT_EQ(count_line(), "number of references: 2");
 }
 
+// In the C locale a paste keeps the bytes that were copied: a Latin-1
+// "\xE4" copied from the form arrives in the search dialog as that byte,
+// not as the two bytes of its UTF-8, and the search finds it.
+TEST_F(Search, APastedLatin1LetterIsSearchedForAsCopied) {
+  load_directly("@article{1,\n author = {B\xE4r, A.},\n title = {One},\n}\n@misc{2,\n title = {Two},\n}\n");
+  select_line(1);
+  const bool ran = while_form_open([this] { choose("Edit", "Edit reference"); }, [&](Widget shell) {
+    Widget author = form_field(shell, "Author:");
+    XmTextSetSelection(author, 1, 2, XtLastTimestampProcessed(display()));
+    ASSERT_TRUE(XmTextCopy(author, XtLastTimestampProcessed(display())));
+    click(find_in(shell, "form.rowcol.cancel"));
+  });
+  ASSERT_TRUE(ran);
+  Widget mbox = open_dialog();
+  bring_to_front(XtParent(mbox));
+  Widget field = find_in(mbox, "rowcol.text");
+  click(field);
+  ASSERT_TRUE(XmTextPaste(field));
+  ASSERT_TRUE(pump_until([&] { return !text_of(field).empty(); }));
+  EXPECT_EQ(text_of(field), "\xE4");
+  click(XmMessageBoxGetChild(mbox, XmDIALOG_OK_BUTTON));
+  EXPECT_EQ(list_items(reflist()), (Lines{"1 B\xE4r, A. One  "}));
+}
+
+// A list line never cuts a UTF-8 character in two: the cut goes before it,
+// and the rest of the line shows.
+TEST_F(Search, AListLineCutBeforeAUtf8CharacterKeepsTheRest) {
+  load_directly("@article{3,\n author = {\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98},\n"
+                " title = {After the name},\n year = {2001},\n}\n");
+  EXPECT_EQ(list_items(reflist()),
+            (Lines{"3 \xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98 After the name  2001"}));
+}
+
 TEST_F(Search, AllFieldsAndOrNot) {
   load_directly(kPeople);
   search_all(open_dialog(), "and", "smith");
