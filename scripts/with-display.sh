@@ -23,15 +23,17 @@ wait_for() {
   done
 }
 
+# -noreset: a server resets when its last client leaves (xdpyinfo below,
+# before mwm connects), and a connection made meanwhile fails.
 display_number=${REFLOOM_DISPLAY_NUMBER:-}
 number_file=$(mktemp)
 if [ -n "$display_number" ]; then
-  Xvfb ":$display_number" -screen 0 "${screen}x24" -nolisten tcp >/dev/null 2>&1 &
+  Xvfb ":$display_number" -screen 0 "${screen}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfb_pid=$!
 else
   # Xvfb takes the first free number itself and writes it once it accepts
   # connections, so that displays started at the same time do not collide.
-  Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
   xvfb_pid=$!
   wait_for test -s "$number_file" && display_number=$(cat "$number_file")
 fi
@@ -44,16 +46,20 @@ if [ -z "$display_number" ] || ! wait_for xdpyinfo >/dev/null 2>&1; then
   exit 1
 fi
 
-mwm >/dev/null 2>&1 &
+mwm_log=$(mktemp)
+mwm >"$mwm_log" 2>&1 &
 mwm_pid=$!
 # mwm takes over the root window's substructure redirection, then sets
 # _MOTIF_WM_INFO on it: once that is there, it manages every new window.
 mwm_ready() { xprop -root _MOTIF_WM_INFO 2>/dev/null | grep -q '='; }
 if ! wait_for mwm_ready; then
   echo "with-display: mwm did not start on $DISPLAY" >&2
+  sed 's/^/  mwm: /' "$mwm_log" >&2
+  rm -f "$mwm_log"
   kill $mwm_pid $xvfb_pid 2>/dev/null
   exit 1
 fi
+rm -f "$mwm_log"
 
 "$@"
 status=$?

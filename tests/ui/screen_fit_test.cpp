@@ -286,7 +286,7 @@ TEST_F(OnTheScreen, TheFocusGoesFromFieldToFieldAndEachFieldItGoesToShows) {
       std::vector<Widget> visited;
       for (std::size_t step = 0; step < expected.size(); ++step) {
         Widget focus = XmGetFocusWidget(shell);
-        unsigned char mode = XmSINGLE_LINE_EDIT;
+        int mode = XmSINGLE_LINE_EDIT;
         if (XmIsText(focus)) XtVaGetValues(focus, XmNeditMode, &mode, nullptr);
         key(XK_Tab, mode == XmMULTI_LINE_EDIT ? ControlMask : 0);
         pump();
