@@ -66,7 +66,8 @@ std::optional<WindowFrame> window_frame(Widget shell) {
   if (!XGetWindowAttributes(display, top, &frame) || !XGetWindowAttributes(display, XtWindow(shell), &window)) {
     return std::nullopt;
   }
-  return WindowFrame{{frame.x, frame.y},
+  return WindowFrame{top,
+                     {frame.x, frame.y},
                      {frame.width + 2 * frame.border_width - window.width - 2 * window.border_width,
                       frame.height + 2 * frame.border_width - window.height - 2 * window.border_width}};
 }

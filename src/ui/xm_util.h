@@ -75,6 +75,7 @@ void raise_shell(Widget shell);
 // manager's frame around it is (the window itself when it has none), and
 // how much wider and higher the frame is than the window.
 struct WindowFrame {
+  Window window;  // the frame's
   Place place;
   Extent decorations;
 };

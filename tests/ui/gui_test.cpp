@@ -442,17 +442,8 @@ void GuiTest::bring_to_front(Widget shell) {
 }
 
 Window GuiTest::frame_window(Widget shell) const {
-  Window window = XtWindow(shell);
-  for (;;) {
-    Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(test_display, window, &root, &parent, &children, &count)) return 0;
-    if (children != nullptr) XFree(children);
-    if (parent == root) return window;
-    window = parent;
-  }
+  const auto frame = ui::window_frame(shell);
+  return frame ? frame->window : 0;
 }
 
 bool GuiTest::on_top(Widget shell) const {
