@@ -65,7 +65,7 @@ void fill_buffer(const Case& c) {
 
 // The push button of the entry type menu for `type`.
 Widget type_button(Widget shell, int type) {
-  Widget rowcol = XtNameToWidget(shell, "form.rowcol");
+  Widget rowcol = XtNameToWidget(shell, "*form.rowcol");
   WidgetList children = nullptr;
   Cardinal count = 0;
   XtVaGetValues(rowcol, XmNchildren, &children, XmNnumChildren, &count, nullptr);

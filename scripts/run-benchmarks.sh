@@ -60,6 +60,13 @@ if [ -x "$build/bench/gui_form_bench" ]; then
     LC_ALL=$locale XAPPLRESDIR="$(cd "$(dirname "$0")/.." && pwd)/data/app-defaults" \
       sh "$(dirname "$0")/with-display.sh" "$build/bench/gui_form_bench" | sed 's/^/  /'
   done
+  # The same where every form fits the screen, and where every form is
+  # scrolled.
+  for screen in 1920x1200 1024x768; do
+    echo "Reference form with long texts, LC_ALL=C.UTF-8, Xft font, a $screen screen:"
+    LC_ALL=C.UTF-8 XAPPLRESDIR="$(cd "$(dirname "$0")/.." && pwd)/data/app-defaults" REFLOOM_SCREEN=$screen \
+      sh "$(dirname "$0")/with-display.sh" "$build/bench/gui_form_bench" | sed 's/^/  /'
+  done
 fi
 if [ -x "$build/bench/search_bench" ]; then
   echo "Searches on 200,000 references:"

@@ -47,9 +47,10 @@ Widget create_file_dialog(const char* title, XtCallbackProc ok_callback) {
 void show_load_dialog() {
   if (load_dialog == nullptr) {
     load_dialog = create_file_dialog(nullptr, load_cb);
+    // Every format in view at once.
     Arg args[2];
     XtSetArg(args[0], XmNselectionPolicy, XmSINGLE_SELECT);
-    XtSetArg(args[1], XmNvisibleItemCount, 3);
+    XtSetArg(args[1], XmNvisibleItemCount, static_cast<int>(file_types().size()));
     Widget filetype = XmCreateScrolledList(load_dialog, const_cast<char*>("filetype"), args, 2);
     // The list's positions are the formats' numbers, 1 to N.
     for (FileType type : file_types()) {

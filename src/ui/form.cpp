@@ -9,8 +9,11 @@
 #include <Xm/Protocols.h>
 #include <Xm/PushB.h>
 #include <Xm/RowColumn.h>
+#include <Xm/ScrollBar.h>
+#include <Xm/ScrolledW.h>
 #include <Xm/Text.h>
 
+#include <algorithm>
 #include <array>
 #include <cinttypes>
 #include <cstdint>
@@ -21,6 +24,7 @@
 #include <vector>
 
 #include "core/form_layout.h"
+#include "core/screen_fit.h"
 #include "ui/app.h"
 #include "ui/line_ends.h"
 #include "ui/message_dialog.h"
@@ -32,19 +36,15 @@ namespace {
 
 constexpr const char* kFormShellName = "ReferenceForm";
 
-Widget shell_of(Widget widget) {
-  while (widget != nullptr && !XtIsWMShell(widget)) widget = XtParent(widget);
-  return widget;
-}
-
 // The state of the form a widget belongs to, kept as the user data of
-// the shell's "form".
+// its "form", the nearest ancestor of that name.
 FormState* state_of(Widget widget) {
-  Widget shell = shell_of(widget);
-  Widget form = shell ? XtNameToWidget(shell, "form") : nullptr;
-  if (form == nullptr) return nullptr;
+  while (widget != nullptr && !(XmIsForm(widget) && std::string_view(XtName(widget)) == "form")) {
+    widget = XtParent(widget);
+  }
+  if (widget == nullptr) return nullptr;
   XtPointer data = nullptr;
-  XtVaGetValues(form, XmNuserData, &data, nullptr);
+  XtVaGetValues(widget, XmNuserData, &data, nullptr);
   return static_cast<FormState*>(data);
 }
 
@@ -287,14 +287,10 @@ void form_destroyed_cb(Widget, XtPointer client_data, XtPointer) {
   if (state.answer == kFormWaiting) state.answer = kFormCancel;
 }
 
-void build_shell(EntryType type, FormState& state) {
-  state.shell = XtVaCreatePopupShell(kFormShellName, topLevelShellWidgetClass, toplevel, XmNtitle,
-                                     form_title(state.mode).data(), XmNdeleteResponse, XmDO_NOTHING, nullptr);
-  Atom delete_window = XmInternAtom(XtDisplay(state.shell), const_cast<char*>("WM_DELETE_WINDOW"), False);
-  XmAddWMProtocolCallback(state.shell, delete_window, window_closed_cb, &state);
-  XtAddCallback(state.shell, XmNdestroyCallback, form_destroyed_cb, &state);
-
-  Widget form = XtVaCreateWidget("form", xmFormWidgetClass, state.shell, XmNuserData, &state, nullptr);
+// The form with all its fields for an entry type, made in `parent` and
+// managed; its texts are still empty.
+Widget build_form(Widget parent, EntryType type, FormState& state) {
+  Widget form = XtVaCreateWidget("form", xmFormWidgetClass, parent, XmNuserData, &state, nullptr);
   Widget rowcol = XtVaCreateWidget("rowcol", xmRowColumnWidgetClass, form, XmNtopAttachment, XmATTACH_FORM,
                                    XmNleftAttachment, XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM,
                                    XmNorientation, XmHORIZONTAL, nullptr);
@@ -304,10 +300,165 @@ void build_shell(EntryType type, FormState& state) {
   Widget abstract = build_rows(form, year, type);
   build_key_and_other_fields(form, build_bottom(form, abstract));
   XtManageChild(form);
+  return form;
+}
+
+Extent extent_of(Widget widget) {
+  Dimension width = 0;
+  Dimension height = 0;
+  Dimension border = 0;
+  XtVaGetValues(widget, XmNwidth, &width, XmNheight, &height, XmNborderWidth, &border, nullptr);
+  return {width + 2 * border, height + 2 * border};
+}
+
+std::array<Widget, 2> scroll_bars(Widget scroller) {
+  std::array<Widget, 2> bars{};
+  XtVaGetValues(scroller, XmNhorizontalScrollBar, &bars[0], XmNverticalScrollBar, &bars[1], nullptr);
+  return bars;
+}
+
+// Brings a field that gets the keyboard focus into view; a field's label
+// is before it among the form's children, and comes into view too where
+// there is room for both.
+void show_focus_cb(Widget scroller, XtPointer, XtPointer call_data) {
+  constexpr Dimension kMargin = 4;
+  Widget field = static_cast<XmTraverseObscuredCallbackStruct*>(call_data)->traversal_destination;
+  WidgetList children = nullptr;
+  Cardinal count = 0;
+  XtVaGetValues(XtParent(field), XmNchildren, &children, XmNnumChildren, &count, nullptr);
+  const auto at = std::find(children, children + count, field);
+  if (at != children && at != children + count && XmIsLabelGadget(at[-1])) {
+    XmScrollVisible(scroller, at[-1], kMargin, kMargin);
+  }
+  XmScrollVisible(scroller, field, kMargin, kMargin);
+}
+
+// The scrolled window of a form larger than the screen. Its scroll bars
+// stay out of the keyboard traversal, so that Tab goes from field to
+// field as in the form alone; a field that gets the focus is scrolled
+// into view.
+Widget make_scroller(Widget shell) {
+  Widget scroller = XtVaCreateWidget("scrolledForm", xmScrolledWindowWidgetClass, shell, XmNscrollingPolicy,
+                                     XmAUTOMATIC, XmNscrollBarDisplayPolicy, XmAS_NEEDED, nullptr);
+  for (Widget bar : scroll_bars(scroller)) XtVaSetValues(bar, XmNtraversalOn, False, nullptr);
+  XtAddCallback(scroller, XmNtraverseObscuredCallback, show_focus_cb, nullptr);
+  return scroller;
+}
+
+// What the scrolled window adds around the viewed form, as Motif's own
+// size computation has it.
+ScrollChrome chrome_of(Widget scroller) {
+  const auto [horizontal, vertical] = scroll_bars(scroller);
+  Dimension spacing = 0;
+  Dimension shadow = 0;
+  Dimension margin_width = 0;
+  Dimension margin_height = 0;
+  XtVaGetValues(scroller, XmNspacing, &spacing, XmNshadowThickness, &shadow, XmNscrolledWindowMarginWidth,
+                &margin_width, XmNscrolledWindowMarginHeight, &margin_height, nullptr);
+  const auto highlight = [](Widget bar) {
+    Dimension thickness = 0;
+    XtVaGetValues(bar, XmNhighlightThickness, &thickness, nullptr);
+    return 2 * thickness;
+  };
+  return {{extent_of(vertical).width + spacing + highlight(vertical),
+           extent_of(horizontal).height + spacing + highlight(horizontal)},
+          {2 * (shadow + margin_width), 2 * (shadow + margin_height)}};
+}
+
+// Scrolls a realized scrolled window so that the form's point `offset` is
+// at the top-left corner of the view, as near as its scroll bars go.
+void scroll_to(Widget scroller, Place offset) {
+  const auto bars = scroll_bars(scroller);
+  const std::array<int, 2> wanted = {offset.x, offset.y};
+  for (std::size_t i = 0; i < bars.size(); ++i) {
+    if (!XtIsManaged(bars[i])) continue;
+    int value = 0;
+    int slider = 0;
+    int increment = 0;
+    int page = 0;
+    int minimum = 0;
+    int maximum = 0;
+    XmScrollBarGetValues(bars[i], &value, &slider, &increment, &page);
+    XtVaGetValues(bars[i], XmNminimum, &minimum, XmNmaximum, &maximum, nullptr);
+    XmScrollBarSetValues(bars[i], std::clamp(wanted[i], minimum, maximum - slider), slider, increment, page, True);
+  }
+}
+
+// Where a form's window is and which part of a scrolled form is in view:
+// a rebuilt form keeps the old one's.
+struct FormPlace {
+  std::optional<Place> frame;  // none: where the main window is
+  Place scrolled;              // the form's point at the view's top-left corner
+};
+
+FormPlace place_of(Widget shell) {
+  FormPlace place;
+  if (const auto frame = window_frame(shell)) place.frame = frame->place;
+  Widget scroller = XtNameToWidget(shell, "scrolledForm");
+  Widget form = scroller ? XtNameToWidget(scroller, "*form") : nullptr;
+  if (form != nullptr) {
+    Position x = 0;
+    Position y = 0;
+    XtVaGetValues(form, XmNx, &x, XmNy, &y, nullptr);
+    place.scrolled = {-x, -y};
+  }
+  return place;
+}
+
+// The size the form of an entry type takes once it is laid out, which
+// the form does only when it is realized: it is made in a shell of the
+// form's name (the same resources apply), realized but never shown, and
+// destroyed.
+Extent natural_size(EntryType type, FormState& state) {
+  Widget trial = XtVaCreatePopupShell(kFormShellName, topLevelShellWidgetClass, toplevel, nullptr);
+  Widget form = build_form(trial, type, state);
+  XtRealizeWidget(trial);
+  const Extent size = extent_of(form);
+  XtDestroyWidget(trial);
+  return size;
+}
+
+// Builds the form's shell for an entry type and pops it up. A form that
+// fits the screen (less the window manager's frame, as the main window
+// has it) is the shell's child; a larger one is shown in a scrolled
+// window of the screen's size, or of its own in the direction it fits.
+// The frame goes where `place` says, moved onto the screen.
+void build_shell(EntryType type, FormState& state, const FormPlace& place) {
+  const Extent natural = natural_size(type, state);
+  const Extent screen = screen_extent(toplevel);
+  const auto main_frame = window_frame(toplevel);
+  const Extent decorations = main_frame ? main_frame->decorations : Extent{};
+  const Extent room = room_inside_frame(screen, decorations);
+
+  state.shell = XtVaCreatePopupShell(kFormShellName, topLevelShellWidgetClass, toplevel, XmNtitle,
+                                     form_title(state.mode).data(), XmNdeleteResponse, XmDO_NOTHING, nullptr);
+  Atom delete_window = XmInternAtom(XtDisplay(state.shell), const_cast<char*>("WM_DELETE_WINDOW"), False);
+  XmAddWMProtocolCallback(state.shell, delete_window, window_closed_cb, &state);
+  XtAddCallback(state.shell, XmNdestroyCallback, form_destroyed_cb, &state);
+
+  Widget form = nullptr;
+  Widget scroller = nullptr;
+  Extent size = natural;
+  if (fits(natural, room)) {
+    form = build_form(state.shell, type, state);
+  } else {
+    scroller = make_scroller(state.shell);
+    form = build_form(scroller, type, state);
+    size = scrolled_size(natural, room, chrome_of(scroller));
+    XtVaSetValues(scroller, XmNwidth, static_cast<Dimension>(size.width), XmNheight,
+                  static_cast<Dimension>(size.height), nullptr);
+    XtManageChild(scroller);
+  }
+  const Place wanted = place.frame ? *place.frame : main_frame ? main_frame->place : Place{};
+  const Place frame =
+      keep_on_screen(wanted, {size.width + decorations.width, size.height + decorations.height}, screen);
+  XtVaSetValues(state.shell, XmNx, static_cast<Position>(frame.x), XmNy, static_cast<Position>(frame.y), nullptr);
   // The form lays its children out when it is realized.
   XtRealizeWidget(state.shell);
-  fill_texts(rowcol);
+  mark_place_as_chosen(state.shell);
+  fill_texts(XtNameToWidget(form, "rowcol"));
   fill_texts(form);
+  if (scroller != nullptr) scroll_to(scroller, place.scrolled);
   XtPopup(state.shell, XtGrabNone);
 }
 
@@ -315,12 +466,12 @@ void build_shell(EntryType type, FormState& state) {
 
 void open_form(EntryType type, FormState& state) {
   state.answer = kFormWaiting;
-  build_shell(type, state);
+  build_shell(type, state, {});
 }
 
 void rebuild_form(EntryType type, FormState& state) {
   Widget old_shell = state.shell;
-  build_shell(type, state);
+  build_shell(type, state, old_shell != nullptr ? place_of(old_shell) : FormPlace{});
   if (old_shell != nullptr) let_go(old_shell, state);
 }
 

@@ -6,8 +6,6 @@
 #include <Xm/MessageB.h>
 #include <Xm/Text.h>
 
-#include <algorithm>
-
 #include "core/message_summary.h"
 #include "ui/app.h"
 #include "ui/xm_util.h"
@@ -40,28 +38,22 @@ Widget create_message_dialog() {
   return dialog;
 }
 
-// To the right of the main window, its top at the same height, as far as
-// the screen allows.
+// To the right of the main window's frame, its top at the same height,
+// moved onto the screen as far as it would not fit there (its frame taken
+// as large as the main window's).
 void place_beside_main_window() {
-  Display* display = XtDisplay(toplevel);
-  int main_x = 0;
-  int main_y = 0;
-  Window child = 0;
-  if (!XtIsRealized(toplevel) ||
-      !XTranslateCoordinates(display, XtWindow(toplevel), RootWindowOfScreen(XtScreen(toplevel)), 0, 0, &main_x,
-                             &main_y, &child)) {
-    return;
-  }
+  const auto main_frame = window_frame(toplevel);
+  if (!main_frame) return;
   Dimension main_width = 0;
   XtVaGetValues(toplevel, XtNwidth, &main_width, nullptr);
   XtWidgetGeometry preferred{};
   XtQueryGeometry(message_dialog, nullptr, &preferred);
-  // Room for the window manager's frames between the two.
-  constexpr int kGap = 16;
-  const int screen_width = WidthOfScreen(XtScreen(toplevel));
-  int x = main_x + static_cast<int>(main_width) + kGap;
-  x = std::max(0, std::min(x, screen_width - static_cast<int>(preferred.width) - kGap));
-  XtVaSetValues(message_dialog, XmNx, static_cast<Position>(x), XmNy, static_cast<Position>(main_y), nullptr);
+  constexpr int kGap = 8;
+  const Extent decorations = main_frame->decorations;
+  const Place beside{main_frame->place.x + main_width + decorations.width + kGap, main_frame->place.y};
+  const Place place = keep_on_screen(
+      beside, {preferred.width + decorations.width, preferred.height + decorations.height}, screen_extent(toplevel));
+  XtVaSetValues(message_dialog, XmNx, static_cast<Position>(place.x), XmNy, static_cast<Position>(place.y), nullptr);
 }
 
 void fill_message_dialog(const MessageSummary& summary) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/screen_fit.h"
+
 namespace refloom::ui {
 
 // Small numbers (menu commands, slots, modes, button indices) travel as
@@ -69,6 +71,24 @@ std::optional<std::string> xmstring_text(XmString string);
 // managed window goes through the window manager.
 void raise_shell(Widget shell);
 
+// A realized shell's window as the server has it: where the window
+// manager's frame around it is (the window itself when it has none), and
+// how much wider and higher the frame is than the window.
+struct WindowFrame {
+  Window window;  // the frame's
+  Place place;
+  Extent decorations;
+};
+std::optional<WindowFrame> window_frame(Widget shell);
+
+// The size of a widget's screen.
+Extent screen_extent(Widget widget);
+
+// Marks the place a realized shell that is not mapped yet was created at
+// (its XtNx and XtNy) as one the user chose: window managers take that
+// for the place of the frame as it is, where a program's place at 0,0
+// some take for none.
+void mark_place_as_chosen(Widget shell);
 
 // Shows the watch cursor on a widget's window (flushed, so that it appears
 // before the work starts) and the arrow cursor again when it goes.

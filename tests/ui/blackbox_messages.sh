@@ -17,30 +17,24 @@ printf '%s\n' '@article{12,' '  title = {Fine},' '}' '@article{3,' 'year = 1999,
 pid=$!
 
 main=$(wait_window "Refloom Manager, Ver. 1.7") || fail "main window did not appear"
-sleep 0.5
+wait_until viewable "$main" || fail "main window is not shown"
 xdotool mousemove --window "$main" 200 150 click 1
-sleep 0.3
+wait_until focused "$main" || fail "a click did not give the main window the keyboard focus"
 
 menu f l
-wait_window "Load BibTeX" >/dev/null || fail "Load dialog did not appear"
-sleep 0.3
-xdotool key ctrl+slash
-xdotool type --delay 10 "$work/broken.bib"
-sleep 0.1
-xdotool key Return
+load=$(wait_window "Load BibTeX") || fail "Load dialog did not appear"
+enter_path "$load" "$work/broken.bib"
 dialog=$(wait_window "Refloom Messages") || fail "the message dialog did not appear"
 printf '%s\n' 'BibTeX file corrupted in reference 2 ! ' 'year must start with either >> { << or >> " << ' \
   >"$work/expected"
 cmp "$work/expected" "$work/output" || { diff "$work/expected" "$work/output" >&2; fail "messages differ"; }
 
 # Its OK button has the focus: Return closes it.
-xdotool windowfocus "$dialog"
-sleep 0.3
+focus_window "$dialog"
 xdotool key Return
 wait_until window_gone "Refloom Messages" || fail "Return did not close the message dialog"
 
-xdotool windowfocus "$main"
-sleep 0.3
+focus_window "$main"
 menu f q
 wait_until program_ended || fail "Quit did not end the program"
 wait $pid

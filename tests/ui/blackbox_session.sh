@@ -27,13 +27,13 @@ BIB
 pid=$!
 
 main=$(wait_window "Refloom Manager, Ver. 1.7") || fail "main window did not appear"
-sleep 0.5
+wait_until viewable "$main" || fail "main window is not shown"
 xdotool mousemove --window "$main" 200 150 click 1
-sleep 0.3
+wait_until focused "$main" || fail "a click did not give the main window the keyboard focus"
 
 menu f l
-wait_window "Load BibTeX" >/dev/null || fail "Load dialog did not appear"
-enter_path "$work/in.bib"
+dialog=$(wait_window "Load BibTeX") || fail "Load dialog did not appear"
+enter_path "$dialog" "$work/in.bib"
 wait_window "$work/in.bib" >/dev/null || fail "title did not become the loaded file"
 
 # Edit > Add reference: the form opens with the focus on its entry type
@@ -42,8 +42,7 @@ wait_window "$work/in.bib" >/dev/null || fail "title did not become the loaded f
 # fields); back in the top row, Right moves to Ok.
 menu e a
 form=$(wait_window "Add new reference") || fail "the form did not appear"
-xdotool windowfocus "$form"
-sleep 0.3
+focus_window "$form"
 xdotool key Tab Tab Tab Tab
 xdotool type --delay 10 "J. Black Box"
 xdotool key Tab Tab Tab Tab Tab
@@ -53,32 +52,33 @@ xdotool type --delay 10 "Added by keyboard"
 xdotool key ctrl+Tab
 xdotool type --delay 10 "Keys, K."
 xdotool key ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab
-sleep 0.2
-xdotool key Right
-sleep 0.1
-xdotool key Right
-sleep 0.1
-xdotool key space
+xdotool key Right Right space
 wait_until no_window "Add new reference" || fail "the form did not close on Ok"
+wait_until focused "$main" || fail "the main window did not get the keyboard focus back"
 
 # Search > Search in all fields, for a word of the new title.
 menu s s
-wait_window "Search all fields" >/dev/null || fail "the search dialog did not appear"
-sleep 0.3
+search=$(wait_window "Search all fields") || fail "the search dialog did not appear"
+wait_until focused "$search" || fail "the search dialog did not get the keyboard focus"
 xdotool type --delay 10 "KEYBOARD"
 xdotool key Return
-sleep 0.5
+wait_until window_gone "Search all fields" || fail "the search dialog did not close"
+wait_until focused "$main" || fail "the main window did not get the keyboard focus back"
 
 # File > Print cites what the search listed.
 menu f p
-wait_window "Save LaTeX" >/dev/null || fail "the LaTeX dialog did not appear"
-enter_path "$work/found.tex"
+dialog=$(wait_window "Save LaTeX") || fail "the LaTeX dialog did not appear"
+enter_path "$dialog" "$work/found.tex"
 wait_until test -s "$work/found.tex" || fail "no LaTeX document was written"
+wait_until window_gone "Save LaTeX" || fail "the LaTeX dialog did not close"
+wait_until focused "$main" || fail "the main window did not get the keyboard focus back"
 
 menu f s
-wait_window "Save Database" >/dev/null || fail "Save dialog did not appear"
-enter_path "$work/out.bib"
+dialog=$(wait_window "Save Database") || fail "Save dialog did not appear"
+enter_path "$dialog" "$work/out.bib"
 wait_window "$work/out.bib" >/dev/null || fail "title did not become the saved file"
+wait_until window_gone "Save Database" || fail "the Save dialog did not close"
+wait_until focused "$main" || fail "the main window did not get the keyboard focus back"
 
 menu f q
 wait_until program_ended || fail "Quit did not end the program"

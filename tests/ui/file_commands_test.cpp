@@ -93,6 +93,19 @@ TEST_F(FileCommands, LoadDialogStartsWithBibtexAndRemembersTheFormat) {
   EXPECT_EQ(list_items(filetype),
             (std::vector<std::string>{"BibTeX", "Medline Ovid", "Medline Spirs", "Medline PubMed", "Inspec",
                                       "BibTeX (any style)", "PubMed / MEDLINE (.nbib)", "RIS"}));
+  // All eight in view at once.
+  int visible = 0;
+  int top = 0;
+  XtVaGetValues(filetype, XmNvisibleItemCount, &visible, XmNtopItemPosition, &top, nullptr);
+  EXPECT_EQ(visible, 8);
+  EXPECT_EQ(top, 1);
+  for (int position = 1; position <= 8; ++position) {
+    Position x = 0;
+    Position y = 0;
+    Dimension width = 0;
+    Dimension height = 0;
+    EXPECT_TRUE(XmListPosToBounds(filetype, position, &x, &y, &width, &height)) << "format " << position;
+  }
   int* positions = nullptr;
   int selected = 0;
   ASSERT_TRUE(XmListGetSelectedPos(filetype, &positions, &selected));

@@ -353,34 +353,13 @@ TEST_F(ReferenceForm, ASecondFormIsNotOpenedWhileOneIsOpen) {
   EXPECT_EQ(ui::database().reference(0).text(kTitle), "Only one");
 }
 
-// Whether `window` is `ancestor` or lies inside it.
-bool window_within(Display* display, Window window, Window ancestor) {
-  while (window != None && window != PointerRoot) {
-    if (window == ancestor) return true;
-    Window root = None;
-    Window parent = None;
-    Window* children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display, window, &root, &parent, &children, &count)) return false;
-    if (children != nullptr) XFree(children);
-    if (parent == root) return false;
-    window = parent;
-  }
-  return false;
-}
-
 TEST_F(ReferenceForm, ACommandThatNeedsTheFormDeiconifiesRaisesAndFocusesIt) {
   const auto map_state = [&](Widget shell) {
     XWindowAttributes attributes;
     XGetWindowAttributes(display(), XtWindow(shell), &attributes);
     return attributes.map_state;
   };
-  const auto focused = [&](Widget shell) {
-    Window focus = None;
-    int revert = 0;
-    XGetInputFocus(display(), &focus, &revert);
-    return window_within(display(), focus, XtWindow(shell));
-  };
+  const auto focused = [&](Widget shell) { return has_focus(shell); };
   load_directly("@misc{1,\n}\n");  // the searches need a reference
   const bool ran = add([&](Widget shell) {
     for (const auto& [cascade, entry] : {std::pair{"Edit", "Add reference"}, std::pair{"Search", "AND"}}) {
@@ -475,7 +454,7 @@ class LongTexts : public ReferenceForm {
   std::vector<std::string> text_layouts(Widget shell) const {
     std::vector<std::string> layouts;
     for (const char* container : {"form.rowcol", "form"}) {
-      Widget parent = XtNameToWidget(shell, container);
+      Widget parent = find_in(shell, container);
       WidgetList children = nullptr;
       Cardinal count = 0;
       XtVaGetValues(parent, XmNchildren, &children, XmNnumChildren, &count, nullptr);
@@ -511,8 +490,7 @@ class LongTexts : public ReferenceForm {
       for (int type : types) {
         choose_option(ui::open_form_shell(), 0, type);
         shell = ui::open_form_shell();
-        ASSERT_TRUE(pump_until([&] { return is_shown(shell); }));
-        pump(200);  // the window manager may still resize it
+        ASSERT_TRUE(pump_until([&] { return settled(shell); }));
         layouts.push_back(text_layouts(shell));
       }
       click(find_in(shell, "form.rowcol.cancel"));
@@ -535,8 +513,7 @@ class LongTexts : public ReferenceForm {
   Widget switch_type(Widget shell, int type) {
     choose_option(shell, 0, type);
     Widget rebuilt = ui::open_form_shell();
-    EXPECT_TRUE(pump_until([&] { return is_shown(rebuilt); })) << type;
-    pump(200);  // the window manager may still resize it
+    EXPECT_TRUE(pump_until([&] { return settled(rebuilt); })) << type;
     return rebuilt;
   }
 

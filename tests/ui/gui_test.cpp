@@ -1,14 +1,19 @@
 #include "gui_test.h"
 
+#include <X11/IntrinsicP.h>
 #include <X11/Shell.h>
 #include <X11/StringDefs.h>
 #include <X11/XKBlib.h>
+#include <X11/Xmu/WinUtil.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <Xm/FileSB.h>
+#include <Xm/Form.h>
 #include <Xm/List.h>
 #include <Xm/PushB.h>
 #include <Xm/RowColumn.h>
+#include <Xm/ScrolledW.h>
 #include <Xm/Text.h>
 #include <Xm/Xm.h>
 #include <unistd.h>
@@ -123,7 +128,10 @@ void GuiTest::SetUp() {
   ui::database() = ReferenceDatabase();
   XtRealizeWidget(shell_);
   ASSERT_TRUE(pump_until([this] { return is_shown(shell_); })) << "the main window was not mapped";
-  pump(200);
+  // As on a user's desktop: framed, and given the keyboard focus (mwm's
+  // startupKeyFocus).
+  ASSERT_TRUE(pump_until([this] { return settled(shell_) && has_focus(shell_); }))
+      << "the window manager did not take the main window over";
 }
 
 void GuiTest::TearDown() {
@@ -147,13 +155,42 @@ const std::vector<std::string>& GuiTest::toolkit_problems() const { return probl
 Widget GuiTest::find(const std::string& path) const { return find_in(shell_, path); }
 
 Widget GuiTest::find_in(Widget parent, const std::string& path) const {
-  Widget widget = XtNameToWidget(parent, path.c_str());
+  Widget widget = nullptr;
+  if (path == "form" || path.starts_with("form.")) {
+    Widget form = form_of(parent);
+    widget = path == "form" || form == nullptr ? form : XtNameToWidget(form, path.substr(5).c_str());
+  } else {
+    widget = XtNameToWidget(parent, path.c_str());
+  }
   EXPECT_NE(widget, nullptr) << "no widget " << path;
   return widget;
 }
 
+Widget GuiTest::form_of(Widget form_shell) const {
+  // Breadth first: the form is the nearest widget of its name.
+  std::vector<Widget> level = {form_shell};
+  while (!level.empty()) {
+    std::vector<Widget> below;
+    for (Widget widget : level) {
+      if (widget == nullptr || widget->core.being_destroyed || !XtIsComposite(widget)) continue;
+      WidgetList children = nullptr;
+      Cardinal count = 0;
+      XtVaGetValues(widget, XmNchildren, &children, XmNnumChildren, &count, nullptr);
+      for (Cardinal i = 0; i < count; ++i) {
+        Widget child = children[i];
+        if (child->core.being_destroyed || !XtIsManaged(child)) continue;
+        if (XmIsForm(child) && std::string_view(XtName(child)) == "form") return child;
+        below.push_back(child);
+      }
+    }
+    level = std::move(below);
+  }
+  return nullptr;
+}
+
 void GuiTest::click_at(Widget widget, int x, int y, int button) {
   ASSERT_NE(widget, nullptr);
+  scroll_into_view(widget);
   int root_x = 0;
   int root_y = 0;
   widget_center(widget, x, y, root_x, root_y, test_display);
@@ -263,8 +300,8 @@ bool GuiTest::while_form_open(const std::function<void()>& trigger, const std::f
 }
 
 Widget GuiTest::form_field(Widget form_shell, const std::string& label) const {
-  for (const char* container : {"form.rowcol", "form"}) {
-    Widget parent = XtNameToWidget(form_shell, container);
+  Widget form = form_of(form_shell);
+  for (Widget parent : {form ? XtNameToWidget(form, "rowcol") : nullptr, form}) {
     if (parent == nullptr) continue;
     WidgetList children = nullptr;
     Cardinal count = 0;
@@ -279,7 +316,7 @@ Widget GuiTest::form_field(Widget form_shell, const std::string& label) const {
 
 std::vector<std::string> GuiTest::form_labels(Widget form_shell) const {
   std::vector<std::string> labels;
-  Widget form = XtNameToWidget(form_shell, "form");
+  Widget form = form_of(form_shell);
   WidgetList children = nullptr;
   Cardinal count = 0;
   XtVaGetValues(form, XmNchildren, &children, XmNnumChildren, &count, nullptr);
@@ -292,7 +329,7 @@ std::vector<std::string> GuiTest::form_labels(Widget form_shell) const {
 }
 
 Widget GuiTest::option_menu(Widget form_shell, int menu) const {
-  Widget rowcol = XtNameToWidget(form_shell, "form.rowcol");
+  Widget rowcol = find_in(form_shell, "form.rowcol");
   WidgetList children = nullptr;
   Cardinal count = 0;
   XtVaGetValues(rowcol, XmNchildren, &children, XmNnumChildren, &count, nullptr);
@@ -311,6 +348,7 @@ void GuiTest::choose_option(Widget form_shell, int menu, int button) {
   XtVaGetValues(option, XmNsubMenuId, &pulldown, nullptr);
   // As a user does: press on the option button, drag to the choice, release.
   Widget option_button = XmOptionButtonGadget(option);
+  scroll_into_view(option_button);
   Dimension width = 0;
   Dimension height = 0;
   XtVaGetValues(option_button, XtNwidth, &width, XtNheight, &height, nullptr);
@@ -322,16 +360,24 @@ void GuiTest::choose_option(Widget form_shell, int menu, int button) {
   XFlush(test_display);
   const bool posted = pump_until([&] { return is_shown(XtParent(pulldown)); });
   if (posted) {
-    pump(250);  // the menu settles where it shows the current choice
+    // Motif takes a release within the multi-click time of posting the
+    // menu for a click, which leaves the menu posted: the pointer moves
+    // over the choice until the menu has seen that time pass (by the
+    // server's clock), as a user's drag takes it.
+    const Time posted_at = XtLastTimestampProcessed(test_display);
+    const Time click_time = static_cast<Time>(XtGetMultiClickTime(test_display));
     Widget choice = find_in(pulldown, "button_" + std::to_string(button));
     XtVaGetValues(choice, XtNwidth, &width, XtNheight, &height, nullptr);
     widget_center(choice, width / 2, height / 2, x, y, test_display);
-    XTestFakeMotionEvent(test_display, -1, x, y - 1, CurrentTime);
-    XFlush(test_display);
-    pump(30);
-    XTestFakeMotionEvent(test_display, -1, x, y, CurrentTime);
-    XFlush(test_display);
-    pump(30);
+    const auto dragged_long_enough = [&] {
+      for (int offset : {-1, 0}) {
+        XTestFakeMotionEvent(test_display, -1, x, y + offset, CurrentTime);
+        XFlush(test_display);
+        pump(30);
+      }
+      return XtLastTimestampProcessed(test_display) - posted_at > click_time;
+    };
+    EXPECT_TRUE(pump_until(dragged_long_enough)) << "the menu saw no time pass";
   }
   XTestFakeButtonEvent(test_display, 1, False, CurrentTime);
   XFlush(test_display);
@@ -366,13 +412,96 @@ void GuiTest::choose_option_in_place(Widget form_shell, int menu, int button) {
   pump();
 }
 
+void GuiTest::scroll_into_view(Widget widget) {
+  ASSERT_NE(widget, nullptr);
+  for (Widget parent = XtParent(widget); parent != nullptr && !XtIsShell(parent); parent = XtParent(parent)) {
+    if (!XmIsScrolledWindow(parent)) continue;
+    unsigned char policy = XmAPPLICATION_DEFINED;
+    XtVaGetValues(parent, XmNscrollingPolicy, &policy, nullptr);
+    // A list or text scrolls itself: only a scrolled work area moves.
+    if (policy != XmAUTOMATIC) return;
+    XmScrollVisible(parent, widget, 0, 0);
+    pump();
+    return;
+  }
+}
+
 void GuiTest::bring_to_front(Widget shell) {
-  // Through the window manager, as a click on the window's frame would.
-  XWindowChanges changes{};
-  changes.stack_mode = Above;
-  XReconfigureWMWindow(test_display, XtWindow(shell), DefaultScreen(test_display), CWStackMode, &changes);
-  XFlush(test_display);
-  pump(200);
+  // Through the window manager, as a click on the window's frame would;
+  // asked again, as a user would click again, when a window the window
+  // manager was still giving the focus to (and raising) came up over it.
+  bool raised = false;
+  for (int tries = 0; tries < 5 && !raised; ++tries) {
+    XWindowChanges changes{};
+    changes.stack_mode = Above;
+    XReconfigureWMWindow(test_display, XtWindow(shell), DefaultScreen(test_display), CWStackMode, &changes);
+    XFlush(test_display);
+    raised = pump_until([&] { return on_top(shell); }, 1000);
+  }
+  EXPECT_TRUE(raised) << title_of(shell) << " was not raised";
+}
+
+Window GuiTest::frame_window(Widget shell) const {
+  const auto frame = ui::window_frame(shell);
+  return frame ? frame->window : 0;
+}
+
+bool GuiTest::on_top(Widget shell) const {
+  const Window frame = frame_window(shell);
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (frame == 0 || !XQueryTree(test_display, DefaultRootWindow(test_display), &root, &parent, &children, &count)) {
+    return false;
+  }
+  bool found = false;
+  bool covered = false;
+  for (unsigned i = 0; i < count && !covered; ++i) {  // bottom to top
+    if (children[i] == frame) {
+      found = true;
+      continue;
+    }
+    XWindowAttributes attributes;
+    if (!found || !XGetWindowAttributes(test_display, children[i], &attributes) ||
+        attributes.map_state != IsViewable || attributes.override_redirect) {
+      continue;
+    }
+    Window owner = 0;
+    covered = !XGetTransientForHint(test_display, XmuClientWindow(test_display, children[i]), &owner) ||
+              owner != XtWindow(shell);
+  }
+  if (children != nullptr) XFree(children);
+  return found && !covered;
+}
+
+bool GuiTest::has_focus(Widget shell) const {
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(test_display, &focus, &revert);
+  const Window frame = frame_window(shell);
+  for (Window window = focus; window != None && window != PointerRoot && frame != 0;) {
+    if (window == XtWindow(shell)) return true;
+    if (window == frame) return false;
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(test_display, window, &root, &parent, &children, &count)) return false;
+    if (children != nullptr) XFree(children);
+    window = parent == root ? None : parent;
+  }
+  return false;
+}
+
+bool GuiTest::settled(Widget shell) const {
+  if (!is_shown(shell) || frame_window(shell) == XtWindow(shell)) return false;
+  XWindowAttributes attributes;
+  Dimension width = 0;
+  Dimension height = 0;
+  XtVaGetValues(shell, XtNwidth, &width, XtNheight, &height, nullptr);
+  return XGetWindowAttributes(test_display, XtWindow(shell), &attributes) && attributes.width == width &&
+         attributes.height == height;
 }
 
 

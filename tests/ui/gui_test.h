@@ -27,9 +27,17 @@ class GuiTest : public ::testing::Test {
   Display* display() const;
   // A widget by its name path below the application shell.
   Widget find(const std::string& path) const;
+  // A path that starts with "form" starts at the reference form's XmForm
+  // wherever it sits below `parent` (see form_of).
   Widget find_in(Widget parent, const std::string& path) const;
+  // The reference form's XmForm "form" below its shell: the shell's child,
+  // or the work area of a scrolled window when the form does not fit the
+  // screen.
+  Widget form_of(Widget form_shell) const;
 
   // Real input: pointer clicks at a widget's (or gadget's) middle, keys.
+  // A widget in a scrolled window is scrolled into view first, as a user
+  // would with the scroll bars.
   void click(Widget widget, int button = 1);
   void click_at(Widget widget, int x, int y, int button = 1);
   void key(KeySym keysym, unsigned modifiers = 0);
@@ -60,8 +68,24 @@ class GuiTest : public ::testing::Test {
   // 1 reprint) with the pointer.
   void choose_option(Widget form_shell, int menu, int button);
   std::string text_of(Widget text_field) const;
-  // Raises a top-level window above the others.
+  // Scrolls the scrolled window a widget lies in (if any) so that the
+  // widget, or as much of it as the view has room for, shows.
+  void scroll_into_view(Widget widget);
+  // Raises a top-level window above the others, through the window
+  // manager, and waits until it is.
   void bring_to_front(Widget shell);
+
+  // The window manager's frame around a top-level window: its window's
+  // ancestor right below the root (the window itself when it has none).
+  Window frame_window(Widget shell) const;
+  // Whether a top-level window's frame is above every other window shown,
+  // but for windows transient for it, which the window manager keeps above.
+  bool on_top(Widget shell) const;
+  // Whether the keyboard focus is in a top-level window.
+  bool has_focus(Widget shell) const;
+  // Whether the window manager has shown a top-level window in its frame,
+  // at the size the shell asked for.
+  bool settled(Widget shell) const;
 
   // Processes events until nothing has happened for a short while.
   void pump(int quiet_ms = 80);

@@ -66,25 +66,10 @@ class MessageDialog : public GuiTest {
     return count;
   }
 
-  // The window manager's frame of a top-level window: its ancestor below
-  // the root.
-  Window frame_of(Window window) const {
-    for (;;) {
-      Window root = 0;
-      Window parent = 0;
-      Window* children = nullptr;
-      unsigned count = 0;
-      if (!XQueryTree(display(), window, &root, &parent, &children, &count)) return 0;
-      if (children) XFree(children);
-      if (parent == root) return window;
-      window = parent;
-    }
-  }
-
   // Whether `upper`'s window is stacked above `lower`'s.
   bool stacked_above(Widget upper, Widget lower) const {
-    const Window upper_frame = frame_of(XtWindow(upper));
-    const Window lower_frame = frame_of(XtWindow(lower));
+    const Window upper_frame = frame_window(upper);
+    const Window lower_frame = frame_window(lower);
     Window root = 0;
     Window parent = 0;
     Window* children = nullptr;

@@ -702,8 +702,8 @@ void RandomCommands::check_form_shows(Widget shell, const ModelReference* refere
       expected = *reference->slots[static_cast<std::size_t>(slot)];
     }
     if (utf8_) expected = utf8_for_display(expected);
-    Widget field = slot == kCitationKeyText   ? XtNameToWidget(shell, "form.keyText")
-                   : slot == kOtherFieldsText ? XtNameToWidget(shell, "form.otherFieldsText")
+    Widget field = slot == kCitationKeyText   ? find_in(shell, "form.keyText")
+                   : slot == kOtherFieldsText ? find_in(shell, "form.otherFieldsText")
                                               : form_field(shell, label);
     const std::string shown = text_of(field);
     if (shown != expected)
@@ -743,13 +743,8 @@ void RandomCommands::fill_form(FormEdits& edits, ui::FormMode mode, std::size_t 
     std::vector<std::string> labels;
     for (const char* label : {"Ref. ID:", "Key:", "Crossref:"}) labels.emplace_back(label);
     for (const std::string& label : form_labels(shell)) labels.push_back(label);
-    // Only what a user can reach with the pointer. (The key and the other
-    // fields, which the form checks at Ok, have tests of their own.)
-    std::erase_if(labels, [&](const std::string& label) { return !visible_point(form_field(shell, label)); });
-    if (labels.empty()) {
-      problem("no field of the form lies on the screen");
-      return;
-    }
+    // (The key and the other fields, which the form checks at Ok, have
+    // tests of their own.)
     const std::string label = labels[random_->below(labels.size())];
     const int slot = slot_of_label(label);
     std::string text;
@@ -1200,8 +1195,8 @@ void RandomCommands::type_text(std::string_view text) {
 }
 
 // The middle of the part of a widget that can be clicked, relative to the
-// widget: the form for some entry types is wider than the test display and
-// its shell, which clip it. Nothing when too little of it shows.
+// widget: a field wider than the view of a scrolled form shows in part.
+// Nothing when too little of it shows.
 std::optional<std::pair<int, int>> RandomCommands::visible_point(Widget widget) {
   const auto root_rectangle = [this](Widget of, int& left, int& top, int& right, int& bottom) {
     Window child;
@@ -1244,24 +1239,9 @@ void RandomCommands::type_into_field(Widget field, std::string_view text) {
   // The keyboard goes to the field once the window manager has given its
   // window the focus (a window just mapped or raised may get it only after
   // the click) and the toolkit has given the field the focus within it.
-  const auto focused = [&] {
-    Window focus = 0;
-    int revert = 0;
-    XGetInputFocus(display(), &focus, &revert);
-    bool in_shell = false;
-    for (Window window = focus; window != 0 && window != PointerRoot && !in_shell;) {
-      in_shell = window == XtWindow(shell);
-      Window root = 0;
-      Window parent = 0;
-      Window* children = nullptr;
-      unsigned count = 0;
-      if (!XQueryTree(display(), window, &root, &parent, &children, &count)) break;
-      if (children != nullptr) XFree(children);
-      window = parent == root ? 0 : parent;
-    }
-    return in_shell && XmGetFocusWidget(shell) == field;
-  };
+  const auto focused = [&] { return has_focus(shell) && XmGetFocusWidget(shell) == field; };
   for (int tries = 0; tries < 5 && !focused(); ++tries) {
+    scroll_into_view(field);
     const auto point = visible_point(field);
     if (!point) {
       problem("a field lies off the screen");

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -148,12 +149,40 @@ class RealProgram : public ::testing::Test {
       return main_window_ != None || !program_->running();
     }));
     ASSERT_NE(main_window_, None) << "no window titled " << kTitle << "; the program wrote: " << program_->output();
-    // Mapped and shown by the window manager.
+    // Mapped and shown by the window manager, which gives a window it
+    // maps the keyboard focus (mwm's startupKeyFocus).
     ASSERT_TRUE(wait_for([this] {
       XWindowAttributes attributes;
       return XGetWindowAttributes(display_, main_window_, &attributes) && attributes.map_state == IsViewable;
     }));
-    sleep_ms(300);
+    ASSERT_TRUE(wait_for([this] { return focused(main_window_); })) << "the main window did not get the focus";
+  }
+
+  bool focused(Window window) const {
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    return focus == window;
+  }
+
+  // The windows right below the root that show and that no window manager
+  // frames: posted menus, among others.
+  std::set<Window> override_redirect_windows() const {
+    std::set<Window> found;
+    Window root = None;
+    Window parent = None;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) return found;
+    for (unsigned i = 0; i < count; ++i) {
+      XWindowAttributes attributes;
+      if (XGetWindowAttributes(display_, children[i], &attributes) && attributes.override_redirect &&
+          attributes.map_state == IsViewable) {
+        found.insert(children[i]);
+      }
+    }
+    if (children != nullptr) XFree(children);
+    return found;
   }
 
   void key(KeySym keysym, KeySym modifier = NoSymbol) {
@@ -172,17 +201,12 @@ class RealProgram : public ::testing::Test {
   void type(const std::string& text) {
     for (char c : text) key(static_cast<KeySym>(static_cast<unsigned char>(c)));
   }
-  // Posts a menu of the menu bar by its mnemonic, then picks an entry by its own.
+  // Posts a menu of the menu bar by its mnemonic, then, once it shows
+  // (and holds the keyboard), picks an entry by its own.
   void menu(KeySym cascade, KeySym entry) {
-    const KeyCode alt = XKeysymToKeycode(display_, XK_Alt_L);
-    XTestFakeKeyEvent(display_, alt, True, CurrentTime);
-    XFlush(display_);
-    sleep_ms(100);
-    key(cascade);
-    sleep_ms(100);
-    XTestFakeKeyEvent(display_, alt, False, CurrentTime);
-    XFlush(display_);
-    sleep_ms(400);
+    const std::set<Window> before = override_redirect_windows();
+    key(cascade, XK_Alt_L);
+    ASSERT_TRUE(wait_for([&] { return override_redirect_windows() != before; })) << "the menu did not post";
     key(entry);
   }
   void click_into_main_window() {
@@ -194,7 +218,7 @@ class RealProgram : public ::testing::Test {
     XTestFakeButtonEvent(display_, 1, True, CurrentTime);
     XTestFakeButtonEvent(display_, 1, False, CurrentTime);
     XFlush(display_);
-    sleep_ms(300);
+    ASSERT_TRUE(wait_for([this] { return focused(main_window_); }));
   }
 
   Display* display_ = nullptr;
@@ -262,7 +286,7 @@ TEST_F(RealProgram, MessagesOfALoadArriveWhileTheProgramRuns) {
                          [](const std::string& name) { return name.rfind("Load ", 0) == 0; });
     return dialog != None;
   })) << "the Load dialog did not appear";
-  sleep_ms(300);
+  ASSERT_TRUE(wait_for([&] { return focused(dialog); })) << "the Load dialog did not get the focus";
   key(XK_slash, XK_Control_L);  // select the whole selection text
   type(path);
   key(XK_Return);
