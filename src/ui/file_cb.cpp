@@ -170,7 +170,10 @@ void load_cb(Widget dialog, XtPointer, XtPointer call_data) {
     BusyCursor busy(dialog);
     guarded("show " + *path, [&] {
       shown = session().load(*path, file_type, messages());
-      if (shown.references_read) message_summary().set_load(*shown.references_read, *path);
+      if (shown.references_read) {
+        message_summary().set_load(*shown.references_read, *path);
+        message_summary().set_format_hints(shown.format_hints, std::string(file_type_label(file_type)));
+      }
       show(shown);
     });
   }
