@@ -187,8 +187,7 @@ BibtexReader::Outcome BibtexReader::read_entry() {
   // An entry in parentheses, or a block this format takes for an entry.
   const std::size_t parenthesis = line_.find('(', pos_);
   const std::string_view type = trimmed(line_.substr(pos_, std::min(brace, parenthesis) - pos_));
-  if (parenthesis < brace || same_word(type, "string") || same_word(type, "preamble") ||
-      same_word(type, "comment")) {
+  if (parenthesis < brace || same_word(type, "string") || same_word(type, "preamble") || same_word(type, "comment")) {
     todays_style_ = true;
   }
   if (brace == std::string_view::npos || brace == pos_) {

@@ -89,8 +89,7 @@ std::string MessageSummary::text() const {
     text += "This file looks like BibTeX in today's style: load it with the format \"BibTeX (any style)\".\n";
   }
   if (hints_.no_reference) {
-    text += "No reference found in this file with the format \"" + format_label_ +
-            "\": it may be in another format.\n";
+    text += "No reference found in this file with the format \"" + format_label_ + "\": it may be in another format.\n";
   }
   for (const std::string& line : kept_) {
     text += line;

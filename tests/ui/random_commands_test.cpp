@@ -654,7 +654,8 @@ void RandomCommands::load_command() {
     expected_load_ =
         std::to_string(read_in.size()) + (read_in.size() == 1 ? " reference" : " references") + " read from " + name;
     if (hints.todays_bibtex) {
-      expected_hints_ += "This file looks like BibTeX in today's style: load it with the format \"BibTeX (any style)\".\n";
+      expected_hints_ +=
+          "This file looks like BibTeX in today's style: load it with the format \"BibTeX (any style)\".\n";
     }
     if (hints.no_reference) {
       expected_hints_ += "No reference found in this file with the format \"" + std::string(file_type_label(type)) +
@@ -1157,9 +1158,9 @@ void RandomCommands::close_message_dialog() {
   for (Widget dialog : shown) {
     if (!pump_until([&] { return is_shown(dialog); }, 3000)) problem("a message dialog is managed but never shown");
     if (!expected_messages_.empty() || !expected_hints_.empty()) {
-      const auto count = static_cast<std::size_t>(
-          std::count(expected_messages_.begin(), expected_messages_.end(), '\n') +
-          (!expected_messages_.empty() && expected_messages_.back() != '\n' ? 1 : 0));
+      const auto count =
+          static_cast<std::size_t>(std::count(expected_messages_.begin(), expected_messages_.end(), '\n') +
+                                   (!expected_messages_.empty() && expected_messages_.back() != '\n' ? 1 : 0));
       // The hints come first and are no messages.
       std::string lines = expected_hints_ + expected_messages_;
       if (lines.back() == '\n') lines.pop_back();
