@@ -12,6 +12,7 @@
 #include "import/load.h"
 #include "ui/app.h"
 #include "ui/file_dialogs.h"
+#include "ui/recovery.h"
 #include "ui/xm_util.h"
 
 namespace refloom::ui {
@@ -126,7 +127,11 @@ std::optional<std::string> dir_spec_path(Widget dialog) {
 void file_cb(Widget, XtPointer client_data, XtPointer) {
   switch (from_client_data<int>(client_data)) {
     case kNew:
-      guarded("empty the database", [] { show(session().new_database()); });
+      // No question, as before: the work it drops stays in its recovery copy.
+      guarded("empty the database", [] {
+        recovery_before_new();
+        show(session().new_database());
+      });
       break;
     case kLoad:
       show_load_dialog();
@@ -138,6 +143,8 @@ void file_cb(Widget, XtPointer client_data, XtPointer) {
       show_dialog(latex_dialog, "Save LaTeX", latex_cb);
       break;
     case kQuit:
+      // Ends without saving, as before; unsaved work stays in the recovery copy.
+      finish_recovery();
       XtDestroyWidget(toplevel);
       std::exit(0);
     default:

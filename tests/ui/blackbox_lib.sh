@@ -2,6 +2,10 @@
 # outside with xdotool. Expects $work (a directory holding the program's
 # output in "output") and $pid (the program) to be set by the script.
 
+# Recovery copies of the runs stay in the test's directory: the user's own
+# copies must not be announced to the test, nor the test's to the user.
+export XDG_STATE_HOME="$work/state"
+
 fail() {
   echo "FAIL: $*" >&2
   echo "--- program output:" >&2
