@@ -284,6 +284,9 @@ TEST_F(RealProgram, MessagesOfALoadArriveWhileTheProgramRuns) {
 CommandResult run_refloom(const std::vector<std::string>& args, const std::string& display) {
   std::vector<std::string> env_args = {"-u", "DISPLAY"};
   if (!display.empty()) env_args.push_back("DISPLAY=" + display);
+  // A program that opens its window after all is ended (status 124) rather
+  // than waited for.
+  env_args.insert(env_args.end(), {"timeout", "20"});
   env_args.push_back(REFLOOM_PROGRAM);
   env_args.insert(env_args.end(), args.begin(), args.end());
   return run_command("/usr/bin/env", env_args);
