@@ -46,8 +46,8 @@ std::string usage() {
 
 // Errors of the toolkit end the program with one line on standard error;
 // the one met most, a display that cannot be opened, says which.
-[[noreturn]] void toolkit_error(String name, String, String, String default_text, String* params,
-                                Cardinal* param_count) {
+_X_NORETURN void toolkit_error(String name, String, String, String default_text, String* params,
+                               Cardinal* param_count) {
   const Cardinal count = param_count != nullptr ? *param_count : 0;
   if (std::string_view(name) == "invalidDisplay") {
     const char* display = count > 0 && params[0] != nullptr ? params[0] : "";
