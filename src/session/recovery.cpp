@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string_view>
 
 #include "core/bibtex_writer.h"
@@ -76,13 +78,20 @@ bool prepare_directory(const std::string& directory, std::string& problem) {
   return true;
 }
 
-// Writes a copy readable by its owner alone: a new file gets mode 0600
-// from the umask, a replaced one keeps its mode, which is set again.
+// Writes a copy readable by its owner alone: the umask makes a new file
+// 0600 from its start, and a save keeps the mode of the file it replaces.
+// Memory that runs out midway fails the copy, never the program: the
+// temporary file goes, and the copy on disk stays as it was.
 bool write_copy(const ReferenceDatabase& database, const std::string& path) {
   const mode_t old_mask = ::umask(077);
-  // What a save says about keys and braces is for saves the user asked for.
-  std::ostream discard(nullptr);
-  const bool ok = write_bibtex(database, path, discard) == 0 && ::chmod(path.c_str(), 0600) == 0;
+  bool ok = false;
+  try {
+    // What a save says about keys and braces is for saves the user asked for.
+    std::ostream discard(nullptr);
+    ok = write_bibtex(database, path, discard) == 0;
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
   ::umask(old_mask);
   return ok;
 }
