@@ -33,8 +33,8 @@ std::string usage() {
       "File > Load reads these formats (the refloom-convert -f name in brackets):\n";
   int position = 1;
   for (const refloom::FileType type : refloom::file_types()) {
-    text += "  " + std::to_string(position++) + ". " + std::string(refloom::file_type_label(type)) + " (" +
-            std::string(refloom::file_type_name(type)) + ")\n";
+    text.append("  ").append(std::to_string(position++)).append(". ").append(refloom::file_type_label(type));
+    text.append(" (").append(refloom::file_type_name(type)).append(")\n");
   }
   text +=
       "\n"
