@@ -52,6 +52,10 @@ if [ -x "$build/bench/gui_load_bench" ]; then
   LC_ALL=C.UTF-8 XAPPLRESDIR="$(cd "$(dirname "$0")/.." && pwd)/data/app-defaults" \
     sh "$(dirname "$0")/with-display.sh" "$build/bench/gui_load_bench" "$data/utf8-100k.bib" | sed 's/^/  /'
 fi
+if [ -x "$build/bench/gui_recovery_bench" ]; then
+  echo "Recovery copy of 100,000 listed references:"
+  sh "$(dirname "$0")/with-display.sh" "$build/bench/gui_recovery_bench" "$data/big100k.bib" | sed 's/^/  /'
+fi
 if [ -x "$build/bench/gui_form_bench" ]; then
   # Edit on a reference with long texts, and an entry type switch, in both
   # locales (the C locale keeps one byte per character in the text widget).

@@ -17,6 +17,8 @@ trap 'kill $pid 2>/dev/null; rm -rf "$work"' EXIT
 "$build/bench/gen_bibtex" 400 7 1 >"$work/references.bib"
 # The fonts of the application defaults, as make run uses them.
 export XAPPLRESDIR="$root/data/app-defaults"
+# Its recovery copies stay here, and the user's are not shown.
+export XDG_STATE_HOME="$work/state"
 "$build/src/ui/refloom" >/dev/null 2>&1 &
 pid=$!
 

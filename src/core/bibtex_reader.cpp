@@ -66,6 +66,29 @@ const FieldInfo* match_field(std::string_view rest) {
   return nullptr;
 }
 
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool same_word(std::string_view text, std::string_view lower_case_word) {
+  return text.size() == lower_case_word.size() && starts_with_name(text, lower_case_word);
+}
+
+// A key as Refloom writes it: a number, with letters after it when two
+// references held it (12a); a save in this format's own style has no other.
+bool written_as_refid(std::string_view key) {
+  key = trimmed(key);
+  std::size_t digits = 0;
+  while (digits < key.size() && key[digits] >= '0' && key[digits] <= '9') ++digits;
+  if (digits == 0) return false;
+  return std::all_of(key.begin() + static_cast<std::ptrdiff_t>(digits), key.end(),
+                     [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
 // The line-oriented scanner: seek an entry, take its header apart, then read
 // fields until the entry ends, a format error stops everything, or the file
 // ends. The entry being read is built in `entry_` and stored into its
@@ -76,6 +99,8 @@ class BibtexReader {
       : database_(database), lines_(file), messages_(messages) {}
 
   void run();
+  // Whether the file showed signs of BibTeX in today's style.
+  bool todays_style() const { return todays_style_; }
 
  private:
   enum class Outcome { kNextEntry, kEndOfFile, kStop };
@@ -135,6 +160,7 @@ class BibtexReader {
   std::size_t number_ = 0;  // reference number of the entry being read
   ReferenceBuilder entry_;
   std::string value_;
+  bool todays_style_ = false;
 };
 
 void BibtexReader::run() {
@@ -158,6 +184,12 @@ void BibtexReader::run() {
 
 BibtexReader::Outcome BibtexReader::read_entry() {
   const std::size_t brace = line_.find('{', pos_);
+  // An entry in parentheses, or a block this format takes for an entry.
+  const std::size_t parenthesis = line_.find('(', pos_);
+  const std::string_view type = trimmed(line_.substr(pos_, std::min(brace, parenthesis) - pos_));
+  if (parenthesis < brace || same_word(type, "string") || same_word(type, "preamble") || same_word(type, "comment")) {
+    todays_style_ = true;
+  }
   if (brace == std::string_view::npos || brace == pos_) {
     report_header("Entrytype must be followed by >> { << \n");
     return Outcome::kStop;
@@ -169,7 +201,9 @@ BibtexReader::Outcome BibtexReader::read_entry() {
     report_header("Entrykey must be followed by >> , << \n");
     return Outcome::kStop;
   }
-  entry_.ref_id = parse_key(line_.substr(brace + 1, comma - brace - 1));
+  const std::string_view key = line_.substr(brace + 1, comma - brace - 1);
+  if (!written_as_refid(key)) todays_style_ = true;
+  entry_.ref_id = parse_key(key);
   pos_ = comma + 1;
   return read_fields();
 }
@@ -190,6 +224,7 @@ BibtexReader::Outcome BibtexReader::read_fields() {
         return Outcome::kNextEntry;
       }
       messages_ << "unknown field: " << rest() << " skip this line! \n";
+      todays_style_ = true;
       if (!next_line()) return Outcome::kEndOfFile;
       continue;
     }
@@ -287,17 +322,24 @@ BibtexReader::Outcome BibtexReader::read_value(const FieldInfo& field, char open
 }  // namespace
 
 int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages) {
+  bool todays_style = false;
+  return read_bibtex(database, path, messages, todays_style);
+}
+
+int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages, bool& todays_style) {
   FilePtr file = open_for_reading(path, messages);
   if (!file) {
     messages << "Cannot open file: " << path << "\n";
     return -1;
   }
-  read_bibtex(database, file.get(), messages);
+  todays_style = read_bibtex(database, file.get(), messages);
   return reading_result(file.get());
 }
 
-void read_bibtex(ReferenceDatabase& database, std::FILE* stream, std::ostream& messages) {
-  BibtexReader(database, stream, messages).run();
+bool read_bibtex(ReferenceDatabase& database, std::FILE* stream, std::ostream& messages) {
+  BibtexReader reader(database, stream, messages);
+  reader.run();
+  return reader.todays_style();
 }
 
 }  // namespace refloom

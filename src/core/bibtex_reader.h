@@ -17,9 +17,15 @@ namespace refloom {
 // read error cut it short (reported; what was read before it stays), -1
 // when it cannot be opened (the database is then unchanged).
 int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages);
+// The same, also telling whether the file looked like BibTeX in today's
+// style, which this format reads only in part: keys that are no numbers as
+// Refloom writes them (12, or 12a for a key written twice), @string,
+// @preamble or @comment, entries in parentheses, fields it does not know.
+int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages, bool& todays_style);
 
 // The same from an open stream (read to its end or to a format error).
-void read_bibtex(ReferenceDatabase& database, std::FILE* stream, std::ostream& messages);
+// Returns whether it looked like BibTeX in today's style.
+bool read_bibtex(ReferenceDatabase& database, std::FILE* stream, std::ostream& messages);
 
 // An entry key read as a number: leading white space, an optional sign,
 // then digits up to the first non-digit; no digits give 0. Read as an

@@ -56,6 +56,11 @@ void MessageSummary::set_load(std::size_t references_read, std::string path) {
   load_path_ = std::move(path);
 }
 
+void MessageSummary::set_format_hints(FormatHints hints, std::string format_label) {
+  hints_ = hints;
+  format_label_ = std::move(format_label);
+}
+
 void MessageSummary::clear() {
   kept_.clear();
   line_.clear();
@@ -63,18 +68,29 @@ void MessageSummary::clear() {
   count_ = 0;
   references_read_.reset();
   load_path_.clear();
+  hints_ = FormatHints();
+  format_label_.clear();
 }
 
 std::string MessageSummary::heading() const {
   std::string heading;
   if (references_read_) {
-    heading = counted(*references_read_, "reference", "references") + " read from " + load_path_ + "; ";
+    heading = counted(*references_read_, "reference", "references") + " read from " + load_path_;
+    // The hints need no count of messages that are not there.
+    if (message_count() == 0 && hints_.any()) return heading + ".";
+    heading += "; ";
   }
   return heading + counted(message_count(), "message", "messages") + ":";
 }
 
 std::string MessageSummary::text() const {
   std::string text;
+  if (hints_.todays_bibtex) {
+    text += "This file looks like BibTeX in today's style: load it with the format \"BibTeX (any style)\".\n";
+  }
+  if (hints_.no_reference) {
+    text += "No reference found in this file with the format \"" + format_label_ + "\": it may be in another format.\n";
+  }
   for (const std::string& line : kept_) {
     text += line;
     text += '\n';

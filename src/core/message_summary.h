@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/format_hints.h"
+
 namespace refloom {
 
 // The messages of one command, one per line: the first lines kept, the rest
@@ -27,17 +29,23 @@ class MessageSummary {
   void add(std::string_view bytes);
   // A load ran: the heading says how many references it read, from where.
   void set_load(std::size_t references_read, std::string path);
+  // What the load noticed about the format it read the file in (named by
+  // its label in the Load dialog): a line each on screen, before the
+  // messages, not counted among them.
+  void set_format_hints(FormatHints hints, std::string format_label);
   // Forgets the command: no messages, no load.
   void clear();
 
-  bool empty() const { return count_ == 0 && !line_started_; }
+  bool empty() const { return count_ == 0 && !line_started_ && !hints_.any(); }
   // Messages written, a last one without its line feed included.
   std::size_t message_count() const { return count_ + (line_started_ ? 1 : 0); }
   // "2 messages:", or after a load
-  // "3000 references read from /data/refs.bib; 2 messages:".
+  // "3000 references read from /data/refs.bib; 2 messages:", or, after a
+  // load with format hints and no messages,
+  // "0 references read from /data/refs.bib.".
   std::string heading() const;
-  // The kept messages one per line (a line cut at kKeptLineBytes ends in
-  // "..."), then, if there were more,
+  // The format hints, then the kept messages one per line (a line cut at
+  // kKeptLineBytes ends in "..."), then, if there were more,
   // "... and 4800 more (every message is on standard output)".
   std::string text() const;
 
@@ -50,6 +58,8 @@ class MessageSummary {
   std::size_t count_ = 0;      // messages ended by a line feed
   std::optional<std::size_t> references_read_;
   std::string load_path_;
+  FormatHints hints_;
+  std::string format_label_;
 };
 
 // A stream that hands every byte on to a target stream unchanged and lets a

@@ -1,5 +1,7 @@
 #include "import/load.h"
 
+#include <sys/stat.h>
+
 #include <array>
 
 #include "core/bibtex_any_reader.h"
@@ -31,10 +33,11 @@ constexpr std::array<FormatInfo, 8> kFormats = {{
 // Every imported record is an article: its source line names a journal.
 constexpr std::string_view kImportedEntryType = "article";
 
-int read_file(ReferenceDatabase& database, const std::string& path, FileType file_type, std::ostream& messages) {
+int read_file(ReferenceDatabase& database, const std::string& path, FileType file_type, std::ostream& messages,
+              bool& todays_bibtex) {
   switch (file_type) {
     case kBibtexFile:
-      return read_bibtex(database, path, messages);
+      return read_bibtex(database, path, messages, todays_bibtex);
     case kMedlineOvidFile:
       return import_medline_ovid(database, path, kImportedEntryType, messages);
     case kMedlineSpirsFile:
@@ -54,11 +57,23 @@ int read_file(ReferenceDatabase& database, const std::string& path, FileType fil
   }
 }
 
+bool has_content(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0;
+}
+
 }  // namespace
 
 std::string_view file_type_label(FileType file_type) {
   for (const FormatInfo& format : kFormats) {
     if (format.file_type == file_type) return format.label;
+  }
+  return {};
+}
+
+std::string_view file_type_name(FileType file_type) {
+  for (const FormatInfo& format : kFormats) {
+    if (format.file_type == file_type) return format.name;
   }
   return {};
 }
@@ -77,10 +92,19 @@ std::optional<FileType> file_type_from_name(std::string_view name) {
 }
 
 int load_file(ReferenceDatabase& database, const std::string& path, FileType file_type, std::ostream& messages) {
+  FormatHints hints;
+  return load_file(database, path, file_type, messages, hints);
+}
+
+int load_file(ReferenceDatabase& database, const std::string& path, FileType file_type, std::ostream& messages,
+              FormatHints& hints) {
+  hints = FormatHints();
   const std::size_t before = database.ref_count();
-  const int result = read_file(database, path, file_type, messages);
+  const int result = read_file(database, path, file_type, messages, hints.todays_bibtex);
   if (before > 0 && database.ref_count() > before) renumber_loaded(database, before);
   make_loaded_keys_unique(database, before, messages);
+  // A read error is said already; the format is not to blame then.
+  hints.no_reference = result == 0 && database.ref_count() == before && has_content(path);
   return result;
 }
 

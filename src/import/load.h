@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/format_hints.h"
 #include "core/reference_database.h"
 
 namespace refloom {
@@ -28,6 +29,9 @@ std::string_view file_type_label(FileType file_type);
 // Every format, in the order of the Load dialog's list.
 std::vector<FileType> file_types();
 
+// The short command-line name of a format (bibtex, ovid, ...).
+std::string_view file_type_name(FileType file_type);
+
 // A format by its short command-line name (bibtex, ovid, spirs, pubmed,
 // inspec, bibtex-any, nbib, ris), if it is one that can be read.
 std::optional<FileType> file_type_from_name(std::string_view name);
@@ -39,5 +43,10 @@ std::optional<FileType> file_type_from_name(std::string_view name);
 // (-1 when the file cannot be opened, 1 when a read error cut it short);
 // unknown formats read nothing.
 int load_file(ReferenceDatabase& database, const std::string& path, FileType file_type, std::ostream& messages);
+// The same, also telling what the load noticed about the format: BibTeX in
+// today's style read with the "BibTeX" format, or a file with content that
+// gave no reference (only when it was read to its end).
+int load_file(ReferenceDatabase& database, const std::string& path, FileType file_type, std::ostream& messages,
+              FormatHints& hints);
 
 }  // namespace refloom

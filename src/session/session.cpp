@@ -37,9 +37,12 @@ void Session::reset() {
   edit_target_.finish();
   CurrentFileName_.clear();
   case_sensitive_ = false;
+  modified_ = false;
+  changes_ = 0;
 }
 
 Shown Session::new_database() {
+  if (!database_.empty() || !database_.blocks().empty()) changed();
   listed_references_ = ListedReferences();
   // The edit buffer stays: a form that is open keeps what was typed in it.
   database_.remove_all_references();
@@ -62,7 +65,7 @@ Shown Session::load(const std::string& path, FileType file_type, std::ostream& m
   ListedReferences all;
   const bool loaded = within_memory(
       [&] {
-        shown.result = load_file(database_, path, file_type, messages);
+        shown.result = load_file(database_, path, file_type, messages, shown.format_hints);
         if (shown.result >= 0) all.list_all(database_.ref_count());
       },
       messages, "load ", path);
@@ -73,6 +76,7 @@ Shown Session::load(const std::string& path, FileType file_type, std::ostream& m
     return shown;
   }
   if (shown.result < 0) return shown;
+  changed();
   shown.references_read = database_.ref_count() - held;
   CurrentFileName_ = path;
   shown.title = TitleChange::kCurrentFile;
@@ -91,6 +95,7 @@ Shown Session::save(const std::string& path, std::ostream& messages) {
     return shown;
   }
   if (shown.result != 0) return shown;
+  modified_ = false;
   CurrentFileName_ = path;
   shown.title = TitleChange::kCurrentFile;
   return shown;
@@ -182,6 +187,7 @@ Shown Session::add_from_edit_buffer(std::ostream& messages) {
     database_.truncate(index, database_.blocks().size());
     return {};
   }
+  changed();
   Shown shown;
   shown.list = ListChange::kAppendLast;
   shown.position = listed_references_.count();
@@ -209,6 +215,7 @@ Shown Session::store_edit(std::ostream& messages) {
   // The reference may have moved, and the list may show another set now.
   // Storing replaces the reference whole or not at all.
   if (!within_memory([&] { database_.store_edit_buffer(*target); }, messages, "store the reference")) return shown;
+  changed();
   if (const auto shown_at = listed_references_.position_of(*target)) {
     shown.list = ListChange::kReplaceLine;
     shown.position = *shown_at;
@@ -221,6 +228,7 @@ Shown Session::delete_at(std::size_t position) {
   if (position < 1 || position > listed_references_.count()) return shown;
   const std::size_t index = listed_references_.at_position(position);
   database_.delete_reference(index);
+  changed();
   edit_target_.deleted(index);
   listed_references_.remove_position(position);
   shown.list = ListChange::kDeleteLine;
@@ -236,8 +244,10 @@ Shown Session::reduce() {
   ListedReferences all;
   all.list_all(listed_references_.count());
   edit_target_.retained(listed_references_.indices());
+  const std::size_t held = database_.ref_count();
   database_.retain(listed_references_.indices());
   listed_references_ = std::move(all);
+  if (database_.ref_count() != held) changed();
   // The list shows the same lines; only an emptied database changes the menus.
   Shown shown;
   if (database_.empty()) shown.data_commands = DataCommandsSwitch::kOff;

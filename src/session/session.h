@@ -5,6 +5,7 @@
 // and the edit target together and says what the window must show.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "core/edit_target.h"
 #include "core/fields.h"
+#include "core/format_hints.h"
 #include "core/latex.h"
 #include "core/listed_references.h"
 #include "core/reference_database.h"
@@ -50,8 +52,10 @@ struct Shown {
   // is kept and shown); -1 when the file could not be opened; kOutOfMemory
   // when memory ran out (the command changed nothing, and said so).
   int result = 0;
-  // A load that opened its file: how many references it added.
+  // A load that opened its file: how many references it added, and what it
+  // noticed about the format.
   std::optional<std::size_t> references_read;
+  FormatHints format_hints;
 };
 
 class Session {
@@ -64,6 +68,15 @@ class Session {
   // The path of the file last loaded or saved; names the LaTeX bibliography.
   const std::string& CurrentFileName() const { return CurrentFileName_; }
   bool case_sensitive() const { return case_sensitive_; }
+  // Whether the database holds changes no save has written: any load that
+  // opened its file, Ok in the form for an add or an edit, a delete, a
+  // reduce that dropped references, New of a database that held something,
+  // since the last save or the start. Searches, Print and Cancel change
+  // nothing.
+  bool modified() const { return modified_; }
+  // Counts the changes since the start, so that a copy of the database can
+  // tell whether it still holds the last one.
+  std::uint64_t changes() const { return changes_; }
 
   // Back to the state of a fresh start.
   void reset();
@@ -132,8 +145,15 @@ class Session {
   ReferenceDatabase database_;
   ListedReferences listed_references_;
   EditTarget edit_target_;
+  void changed() {
+    modified_ = true;
+    ++changes_;
+  }
+
   std::string CurrentFileName_;
   bool case_sensitive_ = false;
+  bool modified_ = false;
+  std::uint64_t changes_ = 0;
 };
 
 }  // namespace refloom

@@ -12,6 +12,7 @@
 #include "import/load.h"
 #include "ui/app.h"
 #include "ui/file_dialogs.h"
+#include "ui/recovery.h"
 #include "ui/xm_util.h"
 
 namespace refloom::ui {
@@ -127,7 +128,11 @@ std::optional<std::string> dir_spec_path(Widget dialog) {
 void file_cb(Widget, XtPointer client_data, XtPointer) {
   switch (from_client_data<int>(client_data)) {
     case kNew:
-      guarded("empty the database", [] { show(session().new_database()); });
+      // No question, as before: the work it drops stays in its recovery copy.
+      guarded("empty the database", [] {
+        recovery_before_new();
+        show(session().new_database());
+      });
       break;
     case kLoad:
       show_load_dialog();
@@ -139,6 +144,8 @@ void file_cb(Widget, XtPointer client_data, XtPointer) {
       show_dialog(latex_dialog, "Save LaTeX", latex_cb);
       break;
     case kQuit:
+      // Ends without saving, as before; unsaved work stays in the recovery copy.
+      finish_recovery();
       XtDestroyWidget(toplevel);
       std::exit(0);
     default:
@@ -171,7 +178,10 @@ void load_cb(Widget dialog, XtPointer, XtPointer call_data) {
     BusyCursor busy(dialog);
     guarded("show " + *path, [&] {
       shown = session().load(*path, file_type, messages());
-      if (shown.references_read) message_summary().set_load(*shown.references_read, *path);
+      if (shown.references_read) {
+        message_summary().set_load(*shown.references_read, *path);
+        message_summary().set_format_hints(shown.format_hints, std::string(file_type_label(file_type)));
+      }
       show(shown);
     });
   }

@@ -28,6 +28,7 @@
 #include "ui/app.h"
 #include "ui/line_ends.h"
 #include "ui/message_dialog.h"
+#include "ui/recovery.h"
 #include "ui/xm_util.h"
 
 namespace refloom::ui {
@@ -485,6 +486,7 @@ FormAnswer run_form(EntryType type, FormMode mode, std::function<bool()> accept)
   while (state.answer == kFormWaiting) {
     XtAppProcessEvent(app_context, XtIMAll);
     show_messages();
+    keep_recovery_copy();
   }
   // The state dies here: no shell may still point at it.
   if (state.shell != nullptr) let_go(state.shell, state);

@@ -340,5 +340,48 @@ TEST(BibtexReader, EveryFieldHasItsOwnMessages) {
   }
 }
 
+// The "BibTeX" format tells which files want "BibTeX (any style)" instead:
+// the window says so, standard output gets the messages as before.
+TEST(BibtexReader, TellsBibtexInTodaysStyleFromItsOwn) {
+  struct Case {
+    const char* text;
+    bool todays_style;
+  };
+  const Case cases[] = {
+      // What Refloom writes, and hand-written files in its style.
+      {"@article{3,\ntitle      = \"T\",\nyear       = \"1999\",\n}\n\n", false},
+      {"@misc{12a,\ntitle = {A key written twice}\n}\n", false},
+      {"@Book{ 5 , Title = {Any case}, YEAR = {2001}\n}\n", false},
+      {"Text before the first entry.\n@misc{1,\n  keyword = {a\nb}\n}\n", false},
+      {"", false},
+      // Today's style.
+      {"@article{smith2020,\n  title = {Text key}\n}\n", true},
+      {"@misc{12A,\n  title = {Capital letters are no Refloom key}\n}\n", true},
+      {"@misc{x12,\n  title = {T}\n}\n", true},
+      {"@String{jacm = \"Journal of the ACM\"}\n@misc{1,\n  title = {T}\n}\n", true},
+      {"@preamble{\"\\newcommand{\\x}{y}\"}\n", true},
+      {"@misc{1,\n  title = {T}\n}\n@comment{jabref-meta: databaseType:bibtex;}\n", true},
+      {"@article(1,\n  title = {Parentheses}\n)\n", true},
+      {"@misc{1,\n  doi = {10.1000/1},\n  title = {T}\n}\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    TempDir dir;
+    const std::string path = dir.file("in.bib");
+    testing::write_file(path, c.text);
+    ReferenceDatabase db;
+    std::ostringstream messages;
+    bool todays_style = !c.todays_style;
+    read_bibtex(db, path, messages, todays_style);
+    EXPECT_EQ(todays_style, c.todays_style);
+    // The same reading as without the question.
+    ReferenceDatabase plain;
+    std::ostringstream plain_messages;
+    read_bibtex(plain, path, plain_messages);
+    EXPECT_EQ(messages.str(), plain_messages.str());
+    EXPECT_EQ(bibtex_text(db, messages), bibtex_text(plain, plain_messages));
+  }
+}
+
 }  // namespace
 }  // namespace refloom

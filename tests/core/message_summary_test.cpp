@@ -46,6 +46,42 @@ TEST(MessageSummary, HeadingCountsMessagesAndWhatALoadRead) {
   EXPECT_EQ(summary.heading(), "0 references read from empty.bib; 1 message:");
 }
 
+TEST(MessageSummary, FormatHintsComeFirstOnScreenAndAreNoMessages) {
+  MessageSummary summary;
+  summary.set_load(0, "/data/refs.bib");
+  summary.set_format_hints(FormatHints{false, true}, "PubMed / MEDLINE (.nbib)");
+  EXPECT_FALSE(summary.empty());
+  EXPECT_EQ(summary.message_count(), 0U);
+  EXPECT_EQ(summary.heading(), "0 references read from /data/refs.bib.");
+  EXPECT_EQ(summary.text(),
+            "No reference found in this file with the format \"PubMed / MEDLINE (.nbib)\": it may be in another "
+            "format.");
+
+  summary.clear();
+  summary.set_load(2, "/data/today.bib");
+  summary.set_format_hints(FormatHints{true, false}, "BibTeX");
+  summary.add("unknown field: doi = {10.1/x}, skip this line! \n");
+  EXPECT_EQ(summary.heading(), "2 references read from /data/today.bib; 1 message:");
+  EXPECT_EQ(summary.text(),
+            "This file looks like BibTeX in today's style: load it with the format \"BibTeX (any style)\".\n"
+            "unknown field: doi = {10.1/x}, skip this line! ");
+
+  // Both at once, in this order.
+  summary.set_format_hints(FormatHints{true, true}, "BibTeX");
+  EXPECT_EQ(summary.text(),
+            "This file looks like BibTeX in today's style: load it with the format \"BibTeX (any style)\".\n"
+            "No reference found in this file with the format \"BibTeX\": it may be in another format.\n"
+            "unknown field: doi = {10.1/x}, skip this line! ");
+
+  // No hint: as before; and clear forgets them.
+  summary.set_format_hints(FormatHints{}, "BibTeX");
+  EXPECT_EQ(summary.text(), "unknown field: doi = {10.1/x}, skip this line! ");
+  summary.set_format_hints(FormatHints{true, false}, "BibTeX");
+  summary.clear();
+  EXPECT_TRUE(summary.empty());
+  EXPECT_EQ(summary.text(), "");
+}
+
 TEST(MessageSummary, KeepsMessagesAsWrittenInPieces) {
   MessageSummary summary;
   summary.add("BibTeX file corrupted in reference ");

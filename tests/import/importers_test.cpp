@@ -211,6 +211,61 @@ TEST(Load, ImportFormatsAreWiredAndRenumberIntoAHeldDatabase) {
   EXPECT_EQ(messages.str(), "Cannot open file: " + dir.file("missing") + "\n");
 }
 
+TEST(Load, SaysWhatItNoticedAboutTheFormat) {
+  TempDir dir;
+  const std::string todays = dir.file("todays.bib");
+  write_file(todays, "@article{smith2020,\n  title = {Today}\n}\n");
+  const std::string own = dir.file("own.bib");
+  write_file(own, "@article{1,\ntitle      = \"Own\",\n}\n\n");
+  const std::string ris = dir.file("export.ris");
+  write_file(ris, "TY  - JOUR\nTI  - RIS\nER  - \n");
+  const std::string empty = dir.file("empty.bib");
+  write_file(empty, "");
+  struct Case {
+    std::string path;
+    FileType type;
+    bool todays_bibtex;
+    bool no_reference;
+  };
+  for (const Case& c : std::vector<Case>{
+           {todays, kBibtexFile, true, false},
+           {todays, kBibtexAnyFile, false, false},
+           {own, kBibtexFile, false, false},
+           {own, kBibtexAnyFile, false, false},
+           // A .bib read as .nbib or RIS finds nothing and says nothing on
+           // the stream.
+           {own, kNbibFile, false, true},
+           {own, kRisFile, false, true},
+           {own, kMedlineOvidFile, false, true},
+           {ris, kBibtexFile, false, true},
+           {ris, kRisFile, false, false},
+           // An empty file holds nothing to find.
+           {empty, kNbibFile, false, false},
+           {empty, kBibtexFile, false, false},
+           // Nor does a file that cannot be opened.
+           {dir.file("missing.bib"), kRisFile, false, false},
+       }) {
+    SCOPED_TRACE(c.path + " as " + std::string(file_type_label(c.type)));
+    ReferenceDatabase db;
+    std::ostringstream messages;
+    FormatHints hints{!c.todays_bibtex, !c.no_reference};
+    load_file(db, c.path, c.type, messages, hints);
+    EXPECT_EQ(hints.todays_bibtex, c.todays_bibtex);
+    EXPECT_EQ(hints.no_reference, c.no_reference);
+    if (c.no_reference) {
+      EXPECT_EQ(messages.str(), "");
+    }
+  }
+  // Nothing new read into a database that holds references is nothing found too.
+  ReferenceDatabase db;
+  std::ostringstream messages;
+  FormatHints hints;
+  load_file(db, own, kBibtexFile, messages, hints);
+  load_file(db, own, kNbibFile, messages, hints);
+  EXPECT_TRUE(hints.no_reference);
+  EXPECT_EQ(db.ref_count(), 1U);
+}
+
 // Every importer reads every other format's files to their end: a record
 // of its own format put after one must come out last, whole.
 TEST(Importers, ReadOtherFormatsFilesToTheEnd) {

@@ -76,7 +76,7 @@ mkdir -p "$work/home"
 # Prints the icon name the window manager sees on refloom's window, when
 # started with the given XFILESEARCHPATH.
 icon_name() {
-  env -u XENVIRONMENT HOME="$work/home" XAPPLRESDIR="$work/home/" XUSERFILESEARCHPATH="$work/home/%N" \
+  env -u XENVIRONMENT HOME="$work/home" XDG_STATE_HOME="$work/home/.local/state" XAPPLRESDIR="$work/home/" XUSERFILESEARCHPATH="$work/home/%N" \
     XFILESEARCHPATH="$1" "$root/bin/refloom" >"$work/refloom.out" 2>&1 &
   pid=$!
   window=""

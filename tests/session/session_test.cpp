@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -586,6 +588,100 @@ TEST_F(TodaysFiles, NewForgetsPreamblesMacrosAndComments) {
   EXPECT_EQ(session_.database().blocks().size(), 3U);
   session_.new_database();
   EXPECT_TRUE(session_.database().blocks().empty());
+}
+
+// --- Changes no save has written ------------------------------------------
+
+// Runs a command and tells whether it left the session modified and
+// counted a change.
+class ModifiedState : public SessionTest {
+ protected:
+  // Starts from a saved database of three references, the first two listed.
+  void SetUp() override {
+    load_keys({1, 2, 3});
+    ASSERT_EQ(session_.save(dir_.file("saved.bib"), messages_).result, 0);
+    session_.list({0, 1});
+    ASSERT_FALSE(session_.modified());
+  }
+  // Whether `command` marked the session modified and counted a change;
+  // saves afterwards, so each command is judged on its own.
+  bool changes(const std::function<void()>& command) {
+    const std::uint64_t before = session_.changes();
+    command();
+    const bool modified = session_.modified();
+    EXPECT_EQ(modified, session_.changes() != before) << "the count and the state disagree";
+    session_.save(dir_.file("saved.bib"), messages_);
+    EXPECT_FALSE(session_.modified());
+    return modified;
+  }
+};
+
+TEST_F(ModifiedState, EveryCommandThatChangesTheDatabaseMarksItUntilTheNextSave) {
+  EXPECT_TRUE(changes([&] { load_text(misc_entries({8})); }));
+  // A load that opened its file, even one that read nothing.
+  EXPECT_TRUE(changes([&] { load_text("nothing here\n", "empty.bib"); }));
+  EXPECT_TRUE(changes([&] {
+    session_.start_add();
+    session_.add_from_edit_buffer(messages_);
+  }));
+  EXPECT_TRUE(changes([&] { edit_title(1, "Edited"); }));
+  EXPECT_TRUE(changes([&] { session_.delete_at(2); }));
+  session_.list({0});
+  EXPECT_TRUE(changes([&] { session_.reduce(); }));
+  EXPECT_TRUE(changes([&] { session_.new_database(); }));
+  EXPECT_TRUE(session_.database().empty());
+}
+
+TEST_F(ModifiedState, CommandsThatOnlyLookOrChangeNothingLeaveIt) {
+  EXPECT_FALSE(changes([&] { session_.load(dir_.file("missing.bib"), kBibtexFile, messages_); }));
+  EXPECT_FALSE(changes([&] { session_.print(dir_.file("out.tex"), messages_); }));
+  EXPECT_FALSE(changes([&] { session_.search_all_fields(kSearchOr, "T", true); }));
+  EXPECT_FALSE(changes([&] {
+    session_.start_form_search();
+    session_.search_by_form(kSearchAnd);
+  }));
+  EXPECT_FALSE(changes([&] { session_.view_all(); }));
+  EXPECT_FALSE(changes([&] { session_.toggle_case_sensitive(); }));
+  EXPECT_FALSE(changes([&] {
+    session_.start_add();
+    session_.cancel_edit();
+  }));
+  EXPECT_FALSE(changes([&] {
+    session_.start_edit(1);
+    session_.database().edit_buffer().text(kTitle) = "Typed, then Cancel";
+    session_.cancel_edit();
+  }));
+  // Nothing at a position that is not listed.
+  EXPECT_FALSE(changes([&] { session_.delete_at(9); }));
+  // Everything is listed: reduce drops nothing.
+  EXPECT_FALSE(changes([&] {
+    session_.view_all();
+    session_.reduce();
+  }));
+  // An edit whose reference was deleted meanwhile stores nothing; the
+  // delete was the change.
+  ASSERT_TRUE(session_.start_edit(1));
+  EXPECT_TRUE(changes([&] { session_.delete_at(1); }));
+  EXPECT_FALSE(changes([&] { session_.store_edit(messages_); }));
+  // New on an empty database.
+  EXPECT_TRUE(changes([&] { session_.new_database(); }));
+  EXPECT_FALSE(changes([&] { session_.new_database(); }));
+}
+
+TEST_F(ModifiedState, OnlyASaveThatWroteEverythingClearsIt) {
+  load_text(misc_entries({9}));
+  ASSERT_TRUE(session_.modified());
+  const std::uint64_t changed = session_.changes();
+  session_.save(dir_.file("no/such/dir/out.bib"), messages_);
+  EXPECT_TRUE(session_.modified());
+  session_.print(dir_.file("out.tex"), messages_);
+  EXPECT_TRUE(session_.modified());
+  session_.save(dir_.file("out.bib"), messages_);
+  EXPECT_FALSE(session_.modified());
+  EXPECT_EQ(session_.changes(), changed);  // a save is no change
+  session_.reset();
+  EXPECT_FALSE(session_.modified());
+  EXPECT_EQ(session_.changes(), 0U);
 }
 
 }  // namespace

@@ -5,6 +5,10 @@
 # Every wait polls for the state it needs, up to a time limit generous
 # enough for a loaded machine; none sleeps a fixed time instead.
 
+# Recovery copies of the runs stay in the test's directory: the user's own
+# copies must not be announced to the test, nor the test's to the user.
+export XDG_STATE_HOME="$work/state"
+
 fail() {
   echo "FAIL: $*" >&2
   echo "--- program output:" >&2

@@ -6,13 +6,18 @@
 #include <Xm/MessageB.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <utime.h>
 
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
 #include "core/bibtex_writer.h"
+#include "session/recovery.h"
 #include "ui/app.h"
 #include "ui/file_dialogs.h"
+#include "ui/message_dialog.h"
+#include "ui/recovery.h"
 #include "ui/xm_util.h"
 
 namespace refloom::testing {
@@ -487,6 +492,83 @@ TEST_F(FileCommands, ALoadThatRunsOutOfMemoryLeavesTheDatabaseAsItWas) {
   ui::show(ui::session().save(out, ui::messages()));
   EXPECT_EQ(read_file(out), expected);
 #endif
+}
+
+// --- The recovery copy through the real commands ----------------------------
+
+class RecoveryCopies : public FileCommands {
+ protected:
+  std::string copies() const { return dir_.file("state/refloom"); }
+  std::string copy_text() const {
+    const std::string path = ui::recovery_copy_path();
+    return !path.empty() && file_exists(path) ? read_file(path) : "<no copy>";
+  }
+  std::string database_text() const {
+    std::ostringstream ignored;
+    return bibtex_text(ui::database(), ignored);
+  }
+};
+
+TEST_F(RecoveryCopies, TheTimerCopiesEachChangeAndASaveRemovesTheCopy) {
+  ui::start_recovery(copies(), 200);
+  load(sample());
+  ASSERT_TRUE(pump_until([&] { return copy_text() == database_text(); })) << copy_text();
+  const std::string path = ui::recovery_copy_path();
+  EXPECT_EQ(path, copies() + "/recovery-" + std::to_string(getpid()) + ".bib");
+  select_line(1);
+  choose("Edit", "Delete reference");
+  ASSERT_EQ(ui::database().ref_count(), 1U);
+  EXPECT_TRUE(pump_until([&] { return copy_text() == database_text(); })) << copy_text();
+
+  save(open_save_dialog(), dir_.file("saved.bib"));
+  EXPECT_FALSE(file_exists(path));
+  pump(300);
+  EXPECT_FALSE(file_exists(path));
+  EXPECT_EQ(messages(), "");
+}
+
+TEST_F(RecoveryCopies, NewKeepsACopyOfWhatItEmptied) {
+  // No timer comes in time: New itself writes the copy.
+  ui::start_recovery(copies(), 60000);
+  load(sample());
+  const std::string loaded = database_text();
+  choose("File", "New");
+  ASSERT_TRUE(ui::database().empty());
+  const std::string kept = copies() + "/recovery-" + std::to_string(getpid()) + ".bib";
+  EXPECT_EQ(read_file(kept), loaded);
+  std::vector<std::string> left;
+  for (const LeftCopy& copy : left_copies(copies())) left.push_back(copy.path);
+  EXPECT_EQ(left, std::vector<std::string>{kept});
+  EXPECT_EQ(messages(), "");
+}
+
+TEST_F(RecoveryCopies, TheStartNamesCopiesThatEndedRunsLeft) {
+  ASSERT_EQ(mkdir(dir_.file("state").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(copies().c_str(), 0700), 0);
+  const std::string left = copies() + "/recovery-12345.bib";
+  write_file(left, "@misc{1,\ntitle      = \"Left\",\n}\n\n");
+  const std::time_t when = 1767225600;
+  const utimbuf times{when, when};
+  ASSERT_EQ(utime(left.c_str(), &times), 0);
+  char shown_time[32];
+  std::tm local{};
+  localtime_r(&when, &local);
+  std::strftime(shown_time, sizeof shown_time, "%Y-%m-%d %H:%M", &local);
+  const std::string announcement =
+      "Recovery copy of unsaved work from an earlier run (" + std::string(shown_time) + "): " + left + "\n" +
+      "Load a recovery copy with File > Load and the format \"BibTeX (any style)\"; each stays until you delete "
+      "it.\n";
+
+  ui::start_recovery(copies());
+  ui::show_messages();
+  EXPECT_EQ(messages(), announcement);
+  ASSERT_NE(ui::message_dialog, nullptr);
+  ASSERT_TRUE(pump_until([] { return XtIsManaged(ui::message_dialog); }));
+  EXPECT_EQ(text_of(XtNameToWidget(ui::message_dialog, "*messageText")),
+            announcement.substr(0, announcement.size() - 1));
+  // Named, not touched.
+  EXPECT_EQ(read_file(left), "@misc{1,\ntitle      = \"Left\",\n}\n\n");
+  EXPECT_TRUE(ui::database().empty());
 }
 
 }  // namespace

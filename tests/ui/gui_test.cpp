@@ -27,6 +27,7 @@
 #include "ui/file_dialogs.h"
 #include "ui/form.h"
 #include "ui/message_dialog.h"
+#include "ui/recovery.h"
 #include "ui/reference_list.h"
 #include "ui/xm_util.h"
 
@@ -135,6 +136,8 @@ void GuiTest::SetUp() {
 }
 
 void GuiTest::TearDown() {
+  // A test that kept a recovery copy lets go of it before its directory goes.
+  ui::stop_recovery();
   if (shell_ != nullptr) {
     // Let go of any grab a failed test may have left (a posted menu).
     XUngrabPointer(test_display, CurrentTime);
@@ -560,6 +563,7 @@ void GuiTest::pump(int quiet_ms) {
       XtAppProcessEvent(ui::app_context, XtIMAll);
       // As the program's main loop does after each event.
       ui::show_messages();
+      ui::keep_recovery_copy();
     } else {
       usleep(2000);
     }

@@ -5,6 +5,7 @@
 
 #include <X11/IntrinsicP.h>
 #include <Xm/FileSB.h>
+#include <Xm/List.h>
 #include <Xm/MessageB.h>
 #include <Xm/Text.h>
 #include <sys/stat.h>
@@ -143,6 +144,49 @@ TEST_F(MessageDialog, ALoadWithoutMessagesShowsNone) {
   EXPECT_EQ(messages(), "");
 }
 
+// The format picked in the Load dialog found nothing: the screen says so and
+// names it, although the reader wrote no message; standard output stays
+// silent as before.
+TEST_F(MessageDialog, ALoadThatFindsNothingNamesTheFormatItUsed) {
+  const std::string path = sample("refs.bib", "@article{smith2020,\n  title = {Today}\n}\n");
+  Widget load_dialog = open_load_dialog();
+  Widget filetype = XtNameToWidget(load_dialog, "*filetype");
+  ASSERT_NE(filetype, nullptr);
+  XmListSetBottomPos(filetype, 7);
+  pump();
+  Position x = 0;
+  Position y = 0;
+  Dimension width = 0;
+  Dimension height = 0;
+  ASSERT_TRUE(XmListPosToBounds(filetype, 7, &x, &y, &width, &height));
+  click_at(filetype, x + width / 2, y + height / 2);
+  ASSERT_EQ(title_of(XtParent(load_dialog)), "Load PubMed / MEDLINE (.nbib)");
+  load(path);
+  EXPECT_EQ(messages(), "");
+  Widget dialog = shown_dialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(heading(dialog), "0 references read from " + path + ".");
+  EXPECT_EQ(shown_messages(dialog),
+            "No reference found in this file with the format \"PubMed / MEDLINE (.nbib)\": it may be in another "
+            "format.");
+  click(XmMessageBoxGetChild(dialog, XmDIALOG_OK_BUTTON));
+  ASSERT_TRUE(pump_until([&] { return !is_shown(XtParent(dialog)); }));
+
+  // The same file in the "BibTeX" format: read, with the hint to the sixth.
+  load_dialog = open_load_dialog();
+  XmListSetBottomPos(filetype, 1);
+  pump();
+  ASSERT_TRUE(XmListPosToBounds(filetype, 1, &x, &y, &width, &height));
+  click_at(filetype, x + width / 2, y + height / 2);
+  load(path);
+  EXPECT_EQ(messages(), "");
+  dialog = shown_dialog();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(heading(dialog), "1 reference read from " + path + ".");
+  EXPECT_EQ(shown_messages(dialog),
+            "This file looks like BibTeX in today's style: load it with the format \"BibTeX (any style)\".");
+}
+
 TEST_F(MessageDialog, SavingToADirectorySaysItCannotBeOpened) {
   load_directly("@misc{4,\n  title = {Fine}\n}\n");
   const std::string directory = dir_.file("sub");
@@ -192,8 +236,12 @@ TEST_F(MessageDialog, ManyMessagesShowInOneDialogSummarised) {
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(dialog_shells(), 1);
   EXPECT_EQ(heading(dialog), "1000 references read from " + path + "; 5000 messages:");
-  EXPECT_EQ(shown_messages(dialog), expected_kept + "... and 4800 more (every message is on standard output)");
-  // Every message on the stream.
+  // Fields the "BibTeX" format does not know: the screen says which format
+  // reads them, before the messages and outside their count.
+  EXPECT_EQ(shown_messages(dialog),
+            "This file looks like BibTeX in today's style: load it with the format \"BibTeX (any style)\".\n" +
+                expected_kept + "... and 4800 more (every message is on standard output)");
+  // Every message on the stream, and nothing else.
   const std::string all = messages();
   EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 5000);
   EXPECT_TRUE(all.starts_with(expected_kept));

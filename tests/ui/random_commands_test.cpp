@@ -428,8 +428,10 @@ class RandomCommands : public GuiTest {
   bool side_command_ = false;
   // The current command's message dialog was looked at already.
   bool message_dialog_checked_ = false;
-  // After a load that opened its file: "n references read from path".
+  // After a load that opened its file: "n references read from path", and
+  // the lines on the format that only the screen shows.
   std::optional<std::string> expected_load_;
+  std::string expected_hints_;
   std::vector<std::string> saved_files_;
 };
 
@@ -483,6 +485,7 @@ int RandomCommands::run_sequence(std::uint64_t seed, int commands, Clock::time_p
     clear_messages();
     expected_messages_.clear();
     expected_load_.reset();
+    expected_hints_.clear();
     message_dialog_checked_ = false;
     problems_.clear();
     // Every save is read back; a save at fixed points and at the end makes
@@ -641,7 +644,8 @@ void RandomCommands::load_command() {
   for (const ModelReference& reference : model_.references) read.append_reference(real_reference(reference));
   for (const BibtexBlock& block : model_.blocks) read.add_block(block);
   std::ostringstream read_messages;
-  const int result = load_file(read, name, type, read_messages);
+  FormatHints hints;
+  const int result = load_file(read, name, type, read_messages, hints);
   const std::vector<BibtexBlock> blocks_read = read.blocks();
   expected_messages_ = read_messages.str();
   std::vector<ModelReference> read_in = model_references(read);
@@ -649,6 +653,14 @@ void RandomCommands::load_command() {
   if (result >= 0) {
     expected_load_ =
         std::to_string(read_in.size()) + (read_in.size() == 1 ? " reference" : " references") + " read from " + name;
+    if (hints.todays_bibtex) {
+      expected_hints_ +=
+          "This file looks like BibTeX in today's style: load it with the format \"BibTeX (any style)\".\n";
+    }
+    if (hints.no_reference) {
+      expected_hints_ += "No reference found in this file with the format \"" + std::string(file_type_label(type)) +
+                         "\": it may be in another format.\n";
+    }
   }
 
   Widget dialog = open_load_dialog();
@@ -775,6 +787,7 @@ void RandomCommands::side_command() {
   clear_messages();
   expected_messages_.clear();
   expected_load_.reset();
+  expected_hints_.clear();
   message_dialog_checked_ = false;
   bring_to_front(shell_);
   const std::size_t roll = random_->below(100);
@@ -817,6 +830,7 @@ void RandomCommands::side_command() {
   clear_messages();
   expected_messages_.clear();
   expected_load_.reset();
+  expected_hints_.clear();
   message_dialog_checked_ = false;
   side_command_ = false;
   Widget form_shell = ui::open_form_shell();
@@ -1130,20 +1144,28 @@ void RandomCommands::close_message_dialog() {
     if (dialog != nullptr && XtIsManaged(dialog)) shown.push_back(dialog);
   }
   if (shown.size() > 1) problem(std::to_string(shown.size()) + " message dialogs are shown");
-  if (expected_messages_.empty()) {
+  if (expected_messages_.empty() && expected_hints_.empty()) {
     if (!shown.empty()) problem("a message dialog although the command wrote no message");
   } else {
     message_dialog_checked_ = true;
-    if (shown.empty()) problem("no message dialog for " + in_quotes(expected_messages_));
+    if (shown.empty()) problem("no message dialog for " + in_quotes(expected_hints_ + expected_messages_));
   }
   for (Widget dialog : shown) {
     if (!pump_until([&] { return is_shown(dialog); }, 3000)) problem("a message dialog is managed but never shown");
-    if (!expected_messages_.empty()) {
-      std::string lines = expected_messages_;
+    if (!expected_messages_.empty() || !expected_hints_.empty()) {
+      const auto count =
+          static_cast<std::size_t>(std::count(expected_messages_.begin(), expected_messages_.end(), '\n') +
+                                   (!expected_messages_.empty() && expected_messages_.back() != '\n' ? 1 : 0));
+      // The hints come first and are no messages.
+      std::string lines = expected_hints_ + expected_messages_;
       if (lines.back() == '\n') lines.pop_back();
-      const auto count = static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n')) + 1;
-      std::string heading = expected_load_ ? *expected_load_ + "; " : "";
-      heading += std::to_string(count) + (count == 1 ? " message:" : " messages:");
+      std::string heading;
+      if (count == 0) {
+        heading = *expected_load_ + ".";
+      } else {
+        heading = expected_load_ ? *expected_load_ + "; " : "";
+        heading += std::to_string(count) + (count == 1 ? " message:" : " messages:");
+      }
       if (utf8_) lines = utf8_for_display(lines);
       XmString shown_heading = nullptr;
       XtVaGetValues(dialog, XmNmessageString, &shown_heading, nullptr);

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "editres_client.h"
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 
 namespace refloom::testing {
@@ -48,7 +49,7 @@ bool wait_for(const std::function<bool()>& done, std::chrono::milliseconds timeo
 // The program as a child process, its standard output read through a pipe.
 class Program {
  public:
-  Program(const std::string& path, const std::string& resource_dir) {
+  Program(const std::string& path, const std::string& resource_dir, const std::string& state_dir) {
     int pipe_ends[2];
     if (pipe(pipe_ends) != 0) return;
     pid_ = fork();
@@ -57,6 +58,8 @@ class Program {
       close(pipe_ends[0]);
       close(pipe_ends[1]);
       setenv("XAPPLRESDIR", resource_dir.c_str(), 1);
+      // Its recovery copies stay with the test, and the user's stay unseen.
+      setenv("XDG_STATE_HOME", state_dir.c_str(), 1);
       execl(path.c_str(), "refloom", static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -142,7 +145,7 @@ class RealProgram : public ::testing::Test {
   }
 
   void start() {
-    program_ = std::make_unique<Program>(REFLOOM_PROGRAM, resources_.path());
+    program_ = std::make_unique<Program>(REFLOOM_PROGRAM, resources_.path(), state_.path());
     ASSERT_TRUE(program_->started());
     ASSERT_TRUE(wait_for([this] {
       main_window_ = find_window(display_, DefaultRootWindow(display_), [](const std::string& name) { return name == kTitle; });
@@ -224,6 +227,7 @@ class RealProgram : public ::testing::Test {
   Display* display_ = nullptr;
   TempDir resources_;
   TempDir files_;
+  TempDir state_;
   std::unique_ptr<Program> program_;
   Window main_window_ = None;
 };
@@ -296,6 +300,107 @@ TEST_F(RealProgram, MessagesOfALoadArriveWhileTheProgramRuns) {
       << "only this came: " << program_->output();
   EXPECT_EQ(program_->output().substr(0, expected.size()), expected);
   EXPECT_TRUE(program_->running());
+}
+
+// The command line, from outside: what needs no display works without one,
+// and whatever keeps the window from coming ends with one line on standard
+// error and status 1.
+CommandResult run_refloom(const std::vector<std::string>& args, const std::string& display) {
+  std::vector<std::string> env_args = {"-u", "DISPLAY"};
+  if (!display.empty()) env_args.push_back("DISPLAY=" + display);
+  // A program that opens its window after all is ended (status 124) rather
+  // than waited for.
+  env_args.insert(env_args.end(), {"timeout", "20"});
+  env_args.push_back(REFLOOM_PROGRAM);
+  env_args.insert(env_args.end(), args.begin(), args.end());
+  return run_command("/usr/bin/env", env_args);
+}
+
+constexpr const char* kUsage =
+    "usage: refloom [X-Toolkit-options]\n"
+    "       refloom --help | --version\n"
+    "\n"
+    "Refloom manages a bibliography kept in BibTeX format in one Motif window on\n"
+    "an X display. It takes the standard X Toolkit options (see X(7)) and no\n"
+    "others; among them:\n"
+    "  -display DISPLAY    the X display to use (else $DISPLAY)\n"
+    "  -geometry GEOMETRY  size and place of the main window, as 600x400+0+0\n"
+    "  -name NAME          the name its resources are looked up under\n"
+    "  -xrm RESOURCE       a resource line, as\n"
+    "                      -xrm 'Refloom*renderTable.refloom.fontSize: 12'\n"
+    "  -iconic             start as an icon\n"
+    "  -bg COLOR, -fg COLOR, -synchronous, -xnllanguage LANGUAGE\n"
+    "  --help              show this text and end\n"
+    "  --version           show the version and end\n"
+    "\n"
+    "File > Load reads these formats (the refloom-convert -f name in brackets):\n"
+    "  1. BibTeX (bibtex)\n"
+    "  2. Medline Ovid (ovid)\n"
+    "  3. Medline Spirs (spirs)\n"
+    "  4. Medline PubMed (pubmed)\n"
+    "  5. Inspec (inspec)\n"
+    "  6. BibTeX (any style) (bibtex-any)\n"
+    "  7. PubMed / MEDLINE (.nbib) (nbib)\n"
+    "  8. RIS (ris)\n"
+    "\n"
+    "While the database holds changes no save has written, a recovery copy of it\n"
+    "is kept in $XDG_STATE_HOME/refloom (else ~/.local/state/refloom); the next\n"
+    "start names the copies that ended runs left. See refloom(1).\n";
+
+TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
+  for (const std::string display : {"", ":9999"}) {
+    SCOPED_TRACE("DISPLAY=" + display);
+    CommandResult help = run_refloom({"--help"}, display);
+    EXPECT_EQ(help.exit_status, 0);
+    EXPECT_EQ(help.out, kUsage);
+    EXPECT_EQ(help.err, "");
+    CommandResult version = run_refloom({"--version"}, display);
+    EXPECT_EQ(version.exit_status, 0);
+    EXPECT_EQ(version.out, "refloom 1.7\n");
+    EXPECT_EQ(version.err, "");
+    // Asked for after toolkit options, too.
+    version = run_refloom({"-xrm", "*background: grey", "--version"}, display);
+    EXPECT_EQ(version.exit_status, 0);
+    EXPECT_EQ(version.out, "refloom 1.7\n");
+  }
+}
+
+TEST(CommandLine, NoDisplayIsOneLineAndStatusOne) {
+  CommandResult unset = run_refloom({}, "");
+  EXPECT_EQ(unset.exit_status, 1);
+  EXPECT_EQ(unset.out, "");
+  EXPECT_EQ(unset.err, "refloom: cannot open the display: DISPLAY is not set and no -display was given\n");
+  CommandResult absent = run_refloom({}, ":9999");
+  EXPECT_EQ(absent.exit_status, 1);
+  EXPECT_EQ(absent.out, "");
+  EXPECT_EQ(absent.err, "refloom: cannot open the display :9999\n");
+  // The toolkit's -display counts before $DISPLAY.
+  const char* real_display = std::getenv("DISPLAY");
+  ASSERT_NE(real_display, nullptr) << "needs a display: run it with make test";
+  CommandResult option = run_refloom({"-display", ":9998"}, real_display);
+  EXPECT_EQ(option.exit_status, 1);
+  EXPECT_EQ(option.err, "refloom: cannot open the display :9998\n");
+}
+
+TEST(CommandLine, WhatTheToolkitDoesNotTakeIsRefused) {
+  const char* display = std::getenv("DISPLAY");
+  ASSERT_NE(display, nullptr) << "needs a display: run it with make test";
+  struct Case {
+    std::vector<std::string> args;
+    std::string error;
+  };
+  for (const Case& refused : std::vector<Case>{
+           {{"-bogus"}, "refloom: unknown option: -bogus (refloom --help lists the options)\n"},
+           {{"--helpme"}, "refloom: unknown option: --helpme (refloom --help lists the options)\n"},
+           // The toolkit's own options go first, with their values.
+           {{"-xrm", "*background: grey", "-iconic", "refs.bib"},
+            "refloom: unknown argument: refs.bib (refloom --help lists the options)\n"},
+       }) {
+    const CommandResult result = run_refloom(refused.args, display);
+    EXPECT_EQ(result.exit_status, 1) << refused.args.front();
+    EXPECT_EQ(result.err, refused.error);
+    EXPECT_EQ(result.out, "");
+  }
 }
 
 }  // namespace

@@ -197,7 +197,9 @@ TEST_F(Unicode, MessagesShowAsCharactersInTheMessageDialog) {
   EXPECT_EQ(messages(), "unknown field: colour = {rouge \xE9}, skip this line! \n");  // stored bytes
   ASSERT_NE(ui::message_dialog, nullptr);
   ASSERT_TRUE(pump_until([this] { return is_shown(XtParent(ui::message_dialog)); }));
+  // A field the "BibTeX" format does not know: the format hint comes first.
   EXPECT_EQ(text_of(XtNameToWidget(ui::message_dialog, "*messageText")),
+            "This file looks like BibTeX in today's style: load it with the format \"BibTeX (any style)\".\n"
             "unknown field: colour = {rouge \xC3\xA9}, skip this line! ");
   XmString heading = nullptr;
   XtVaGetValues(ui::message_dialog, XmNmessageString, &heading, nullptr);
