@@ -34,19 +34,18 @@ pid=$!
 first_pid=$pid
 
 main=$(wait_window "Refloom Manager, Ver. 1.7") || fail "main window did not appear"
-sleep 0.5
+wait_until viewable "$main" || fail "main window is not shown"
 xdotool mousemove --window "$main" 200 150 click 1
-sleep 0.3
+wait_until focused "$main" || fail "a click did not give the main window the keyboard focus"
 menu f l
-wait_window "Load BibTeX" >/dev/null || fail "Load dialog did not appear"
-enter_path "$work/in.bib"
+load=$(wait_window "Load BibTeX") || fail "Load dialog did not appear"
+enter_path "$load" "$work/in.bib"
 wait_window "$work/in.bib" >/dev/null || fail "title did not become the loaded file"
 
 # Edit > Add reference, typed as in blackbox_session.sh.
 menu e a
 form=$(wait_window "Add new reference") || fail "the form did not appear"
-xdotool windowfocus "$form"
-sleep 0.3
+focus_window "$form"
 xdotool key Tab Tab Tab Tab
 xdotool type --delay 10 "J. Black Box"
 xdotool key Tab Tab Tab Tab Tab
@@ -56,12 +55,7 @@ xdotool type --delay 10 "Added by keyboard"
 xdotool key ctrl+Tab
 xdotool type --delay 10 "Keys, K."
 xdotool key ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab
-sleep 0.2
-xdotool key Right
-sleep 0.1
-xdotool key Right
-sleep 0.1
-xdotool key space
+xdotool key Right Right space
 wait_until no_window "Add new reference" || fail "the form did not close on Ok"
 
 kill -TERM $pid
@@ -112,38 +106,32 @@ printf '%s\n' "Recovery copy of unsaved work from an earlier run ($written): $co
 wait_until test -s "$work/output" || fail "nothing on standard output"
 cmp "$work/announced" "$work/output" || { diff "$work/announced" "$work/output" >&2; fail "standard output differs"; }
 
-# The dialog's text, selected whole with the keyboard and read back.
-sleep 0.5
-xdotool mousemove --window "$dialog" 150 100 click 1
-sleep 0.3
-xdotool key ctrl+slash
-sleep 0.3
-shown=$("$print_selection") || fail "nothing selected in the message dialog"
+# The dialog's text, selected whole with the keyboard and read back; the
+# click and the keys are sent again until the text is selected, as the
+# window manager may give the focus only after the first click.
+select_message_text() {
+  xdotool mousemove --window "$dialog" 150 100 click 1 key ctrl+slash
+  "$print_selection" >"$work/shown" 2>/dev/null
+}
+wait_until viewable "$dialog" || fail "the message dialog is not shown"
+wait_until select_message_text || fail "nothing selected in the message dialog"
+shown=$(cat "$work/shown")
 [ "$shown" = "$(cat "$work/announced")" ] || { printf '%s\n' "$shown" >&2; fail "the message dialog shows otherwise"; }
 
 # Loaded as the announcement says, with the sixth format, and saved: the
 # database as it was when the first run ended.
-xdotool windowfocus "$main"
-sleep 0.3
-xdotool mousemove --window "$main" 200 150 click 1
-sleep 0.3
+focus_window "$main"
 menu f l
 load=$(wait_window "Load BibTeX") || fail "Load dialog did not appear"
-xdotool windowfocus "$load"
-sleep 0.5
-xdotool key shift+Tab
-sleep 0.2
-xdotool key Down Down Down Down Down
-sleep 0.2
-xdotool key space
+focus_window "$load"
+xdotool key shift+Tab Down Down Down Down Down space
 wait_window 'Load BibTeX \(any style\)' >/dev/null || fail "the sixth format was not chosen"
-sleep 0.2
 xdotool key Tab
-enter_path "$copy"
+enter_path "$load" "$copy"
 wait_window "$copy" >/dev/null || fail "title did not become the recovery copy"
 menu f s
-wait_window "Save Database" >/dev/null || fail "Save dialog did not appear"
-enter_path "$work/out.bib"
+save=$(wait_window "Save Database") || fail "Save dialog did not appear"
+enter_path "$save" "$work/out.bib"
 wait_window "$work/out.bib" >/dev/null || fail "title did not become the saved file"
 # "BibTeX (any style)" keeps entry types in lower case, as BibTeX reads them.
 sed 's/^@Book{/@book{/' "$work/expected.bib" >"$work/expected-again.bib"
@@ -155,8 +143,8 @@ cmp "$work/expected-again.bib" "$work/out.bib" || {
 # More work, then the display goes (the server closes the connection, as
 # when it ends): the copy holds it, and the program ends with status 1.
 menu f l
-wait_window 'Load BibTeX \(any style\)' >/dev/null || fail "Load dialog did not appear again"
-enter_path "$work/in.bib"
+load=$(wait_window 'Load BibTeX \(any style\)') || fail "Load dialog did not appear again"
+enter_path "$load" "$work/in.bib"
 wait_window "$work/in.bib" >/dev/null || fail "title did not become the loaded file"
 second_pid=$pid
 xdotool windowkill "$main"
@@ -186,13 +174,10 @@ printf '%s\n' "Recovery copy of unsaved work from an earlier run ($written): $co
   >"$work/announced"
 wait_until test -s "$work/output" || fail "nothing on standard output"
 cmp "$work/announced" "$work/output" || { diff "$work/announced" "$work/output" >&2; fail "standard output differs"; }
-xdotool windowfocus "$main"
-sleep 0.3
-xdotool mousemove --window "$main" 200 150 click 1
-sleep 0.3
+focus_window "$main"
 menu f l
-wait_window "Load BibTeX" >/dev/null || fail "Load dialog did not appear"
-enter_path "$work/in.bib"
+load=$(wait_window "Load BibTeX") || fail "Load dialog did not appear"
+enter_path "$load" "$work/in.bib"
 wait_window "$work/in.bib" >/dev/null || fail "title did not become the loaded file"
 third_pid=$pid
 menu f q
