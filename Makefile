@@ -18,7 +18,7 @@ DESTDIR       ?=
 # Development builds stop at any warning; a plain cmake configure does not.
 DEV_FLAGS = -DREFLOOM_WERROR=ON
 
-.PHONY: all deps build run test check-release check-builds install uninstall deb asan fuzz soak bench screenshots clean
+.PHONY: all deps build run test check-format format check-release check-builds install uninstall deb asan fuzz soak bench screenshots clean
 
 all: build
 
@@ -41,6 +41,16 @@ run: build
 
 test: build check-release
 	sh scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The code's style (.clang-format) with the pinned clang-format; `make
+# format` applies it.
+check-format:
+	@sh scripts/setup-deps.sh --format
+	sh scripts/check-format.sh
+
+format:
+	@sh scripts/setup-deps.sh --format
+	sh scripts/check-format.sh --fix
 
 # An optimised GCC build (-O3) finds warnings the RelWithDebInfo build does not.
 check-release: deps

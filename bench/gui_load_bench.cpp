@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   // The two parts on their own: the reader, then refilling the list.
   refloom::ReferenceDatabase fresh;
   auto part = Clock::now();
-  refloom::load_file(fresh, path, refloom::kBibtexFile, messages);
+  refloom::load_file(fresh, path, refloom::FileType::kBibtex, messages);
   const double reader = seconds_since(part);
   part = Clock::now();
   refloom::ui::show(refloom::ui::session().view_all());

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   refloom::bench::start_main_window(argv);
   std::ostringstream messages;
   refloom::ui::set_messages(messages);
-  refloom::ui::show(refloom::ui::session().load(argv[1], refloom::kBibtexFile, messages));
+  refloom::ui::show(refloom::ui::session().load(argv[1], refloom::FileType::kBibtex, messages));
   settle();
 
   char directory_template[] = "/tmp/refloom-recovery-bench-XXXXXX";

@@ -35,11 +35,11 @@ double timed_load(const std::string& path, const std::string& messages_path, boo
     refloom::MessageStream stream(file);
     if (collect) {
       refloom::MessageCollector collector(stream);
-      refloom::load_file(database, path, refloom::kBibtexFile, collector);
+      refloom::load_file(database, path, refloom::FileType::kBibtex, collector);
       collector.flush();
       shown = collector.summary().message_count();
     } else {
-      refloom::load_file(database, path, refloom::kBibtexFile, stream);
+      refloom::load_file(database, path, refloom::FileType::kBibtex, stream);
       stream.flush();
     }
   }

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   refloom::bench::start_main_window(argv);
   std::ostringstream messages;
   refloom::ReferenceDatabase& db = refloom::ui::database();
-  refloom::load_file(db, argv[1], refloom::kBibtexFile, messages);
+  refloom::load_file(db, argv[1], refloom::FileType::kBibtex, messages);
   const std::size_t n = db.ref_count();
   std::vector<std::size_t> all(n);
   std::vector<std::size_t> half;

@@ -3,8 +3,8 @@
 # the scalable fonts of data/app-defaults/Refloom (DejaVu, and WenQuanYi Micro
 # Hei for CJK), latex + bibtex for the test that runs saved files through
 # them, and man + groff for the test of the installed manual pages. With
-# --clang, --deb or --fuzz also what `make check-builds`, `make deb` or
-# `make fuzz` need.
+# --clang, --deb, --fuzz or --format also what `make check-builds`,
+# `make deb`, `make fuzz` or `make check-format` need.
 # Quiet and quick when everything is already there; safe to run again.
 set -eu
 
@@ -16,6 +16,7 @@ case "${1:-}" in
   --fuzz) packages="$packages clang libclang-rt-dev" ;;
   --clang) packages="$packages clang" ;;
   --deb) packages="$packages dpkg-dev file" ;;
+  --format) packages="$packages clang-format-14" ;;
 esac
 
 missing=""

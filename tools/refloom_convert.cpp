@@ -1,6 +1,7 @@
 // refloom-convert: loads BibTeX files and literature-database exports the
 // way File > Load does and writes the database as BibTeX, for scripts.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -19,14 +20,19 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: refloom-convert [-q] [-f FORMAT] [-o OUTPUT.bib] [-l OUTPUT.tex] [-s TEXT] [-c] INPUT...\n"
-    "  INPUT          a file to read, or - for standard input\n"
-    "  -f FORMAT      format of the inputs that follow: bibtex (the default),\n"
-    "                 ovid, spirs, pubmed, inspec, bibtex-any (BibTeX in any\n"
-    "                 style: macros, other fields, non-numeric keys), nbib\n"
-    "                 (PubMed .nbib) or ris\n"
-    "  -o OUTPUT.bib  write the database there instead of to standard output\n"
+// The formats' lines come from the format table.
+std::string usage() {
+  std::string text =
+      "usage: refloom-convert [-q] [-f FORMAT] [-o OUTPUT.bib] [-l OUTPUT.tex] [-s TEXT] [-c] INPUT...\n"
+      "  INPUT          a file to read, or - for standard input\n"
+      "  -f FORMAT      format of the inputs that follow (bibtex by default):\n";
+  for (const refloom::Format& format : refloom::formats()) {
+    std::string name(format.name);
+    name.resize(std::max<std::size_t>(name.size() + 1, 13), ' ');
+    text.append("                   ").append(name).append(format.description).append("\n");
+  }
+  text +=
+      "  -o OUTPUT.bib  write the database there instead of to standard output\n"
     "                 (- is standard output)\n"
     "  -l OUTPUT.tex  also write a LaTeX document citing every reference,\n"
     "                 naming OUTPUT.bib (without its extension) as bibliography\n"
@@ -36,6 +42,8 @@ constexpr const char* kUsage =
     "                 that cannot be opened or read is still reported)\n"
     "  --help         show this text\n"
     "  --version      show the version\n";
+  return text;
+}
 
 // Standard input and output by name, so that the program fits in a pipe.
 constexpr std::string_view kStandardStream = "-";
@@ -58,13 +66,13 @@ struct Options {
 };
 
 int usage_error(const std::string& reason) {
-  std::cerr << "refloom-convert: " << reason << "\n" << kUsage;
+  std::cerr << "refloom-convert: " << reason << "\n" << usage();
   return 2;
 }
 
 // Parses the command line; returns an exit status when the run ends here.
 std::optional<int> parse(int argc, char** argv, Options& options) {
-  refloom::FileType file_type = refloom::kBibtexFile;
+  refloom::FileType file_type = refloom::FileType::kBibtex;
   bool options_ended = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -75,7 +83,7 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     if (arg == "--") {
       options_ended = true;
     } else if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
+      std::cout << usage();
       return 0;
     } else if (arg == "--version") {
       std::cout << "refloom-convert " REFLOOM_VERSION "\n";
@@ -176,7 +184,10 @@ int run(const Options& options) {
   if (options.latex) {
     // Cites the listed references, which are all of them after a reduce.
     const std::string bibliography = refloom::bibliography_name(options.output.value_or(""));
-    if (refloom::write_latex(*options.latex, session.listed_citations(), bibliography, messages) < 0) status = 1;
+    if (refloom::write_latex(*options.latex, session.listed_citations(), bibliography, messages) !=
+        refloom::WriteResult::kDone) {
+      status = 1;
+    }
   }
   messages.flush();
   return status;

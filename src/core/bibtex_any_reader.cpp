@@ -761,11 +761,11 @@ void read_bibtex_any(ReferenceDatabase& database, std::FILE* stream, std::ostrea
   read_lines(database, std::make_unique<Lines>(stream), messages);
 }
 
-int read_bibtex_any(ReferenceDatabase& database, const std::string& path, std::ostream& messages) {
+ReadResult read_bibtex_any(ReferenceDatabase& database, const std::string& path, std::ostream& messages) {
   FilePtr file = open_for_reading(path, messages, TextEncodings::kEightBitOrUtf16);
   if (!file) {
     messages << "Cannot open file: " << path << "\n";
-    return -1;
+    return ReadResult::kCannotOpen;
   }
   read_bibtex_any(database, file.get(), messages);
   return reading_result(file.get());

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/outcome.h"
 #include "core/reference_database.h"
 
 namespace refloom {
@@ -42,10 +43,9 @@ namespace refloom {
 // and half the bytes read so far, ends its entry as a broken one.
 inline constexpr std::size_t kMaxExpandedValue = std::size_t{16} << 20;
 
-// Returns 0 when the file was read, 1 when a read error cut it short
-// (reported, as file_io.h says), -1 when it cannot be opened (the database
-// is then unchanged).
-int read_bibtex_any(ReferenceDatabase& database, const std::string& path, std::ostream& messages);
+// A file that cannot be opened leaves the database unchanged; a read error
+// is reported as file_io.h says.
+ReadResult read_bibtex_any(ReferenceDatabase& database, const std::string& path, std::ostream& messages);
 
 // The same from an open stream, read to its end.
 void read_bibtex_any(ReferenceDatabase& database, std::FILE* stream, std::ostream& messages);

@@ -321,18 +321,19 @@ BibtexReader::Outcome BibtexReader::read_value(const FieldInfo& field, char open
 
 }  // namespace
 
-int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages) {
-  bool todays_style = false;
-  return read_bibtex(database, path, messages, todays_style);
+ReadResult read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages) {
+  FormatHints hints;
+  return read_bibtex(database, path, messages, hints);
 }
 
-int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages, bool& todays_style) {
+ReadResult read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages,
+                       FormatHints& hints) {
   FilePtr file = open_for_reading(path, messages);
   if (!file) {
     messages << "Cannot open file: " << path << "\n";
-    return -1;
+    return ReadResult::kCannotOpen;
   }
-  todays_style = read_bibtex(database, file.get(), messages);
+  hints.todays_bibtex = read_bibtex(database, file.get(), messages);
   return reading_result(file.get());
 }
 

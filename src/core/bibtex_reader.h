@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "core/fields.h"
+#include "core/format_hints.h"
+#include "core/outcome.h"
 #include "core/reference_database.h"
 
 namespace refloom {
@@ -13,15 +15,15 @@ namespace refloom {
 // Reads a BibTeX file and appends one reference per entry to the database.
 // Reports format errors and unknown fields on `messages` and stops at the
 // first format error, keeping everything read up to it.
-// Returns 0 when the file was read (to its end or to an error), 1 when a
-// read error cut it short (reported; what was read before it stays), -1
-// when it cannot be opened (the database is then unchanged).
-int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages);
-// The same, also telling whether the file looked like BibTeX in today's
-// style, which this format reads only in part: keys that are no numbers as
-// Refloom writes them (12, or 12a for a key written twice), @string,
-// @preamble or @comment, entries in parentheses, fields it does not know.
-int read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages, bool& todays_style);
+// A file that cannot be opened leaves the database unchanged.
+ReadResult read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages);
+// The same, also telling (hints.todays_bibtex) whether the file looked like
+// BibTeX in today's style, which this format reads only in part: keys that
+// are no numbers as Refloom writes them (12, or 12a for a key written
+// twice), @string, @preamble or @comment, entries in parentheses, fields it
+// does not know.
+ReadResult read_bibtex(ReferenceDatabase& database, const std::string& path, std::ostream& messages,
+                       FormatHints& hints);
 
 // The same from an open stream (read to its end or to a format error).
 // Returns whether it looked like BibTeX in today's style.

@@ -271,18 +271,18 @@ std::string bibtex_text(const ReferenceDatabase& database, std::ostream& message
   return text;
 }
 
-int write_bibtex(const ReferenceDatabase& database, const std::string& path, std::ostream& messages) {
+WriteResult write_bibtex(const ReferenceDatabase& database, const std::string& path, std::ostream& messages) {
   auto file = SafeOutputFile::open(path);
   if (!file) {
     messages << "Cannot open file: " << path << "\n";
-    return -1;
+    return WriteResult::kFailed;
   }
   const bool written = write_bibtex(database, file->stream(), messages);
   if (!(written && file->commit())) {
     messages << "Cannot write file: " << path << "\n";
-    return -1;
+    return WriteResult::kFailed;
   }
-  return 0;
+  return WriteResult::kDone;
 }
 
 }  // namespace refloom

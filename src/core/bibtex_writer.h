@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/outcome.h"
 #include "core/reference_database.h"
 
 namespace refloom {
@@ -57,11 +58,10 @@ class WrittenKeys {
 // is written with the missing braces added, so that BibTeX reads the rest
 // of the file.
 //
-// Returns 0 when everything was written; -1 with "Cannot open file: <path>"
-// when the file cannot be opened, or "Cannot write file: <path>" when
-// writing or closing failed. An existing file is replaced only after the new
+// Fails with "Cannot open file: <path>" when the file cannot be opened, or
+// "Cannot write file: <path>" when writing or closing failed. An existing file is replaced only after the new
 // one was written completely.
-int write_bibtex(const ReferenceDatabase& database, const std::string& path, std::ostream& messages);
+WriteResult write_bibtex(const ReferenceDatabase& database, const std::string& path, std::ostream& messages);
 
 // The same to an open stream; false when a write failed.
 bool write_bibtex(const ReferenceDatabase& database, std::FILE* stream, std::ostream& messages);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/line_reader.h"
+#include "core/outcome.h"
 
 namespace refloom {
 
@@ -34,9 +35,11 @@ FilePtr reading_stream(int fd, const std::string& path, std::ostream& messages,
 // meaningful before the stream is closed.
 bool read_failed(std::FILE* stream);
 
-// The result a reader gives for a file it opened: 0, or 1 when a read error
-// cut the file short (the references read before it stay).
-inline int reading_result(std::FILE* stream) { return read_failed(stream) ? 1 : 0; }
+// The result a reader gives for a file it opened: done, or cut short by a
+// read error (the references read before it stay).
+inline ReadResult reading_result(std::FILE* stream) {
+  return read_failed(stream) ? ReadResult::kCutShort : ReadResult::kDone;
+}
 
 // What stands at a path the user wants to save to. A file that exists but
 // cannot be read counts as absent (it is written without a question).

@@ -47,20 +47,20 @@ std::string latex_document(const Citations& cited, std::string_view bibliography
   return document;
 }
 
-int write_latex(const std::string& path, const Citations& cited, std::string_view bibliography,
+WriteResult write_latex(const std::string& path, const Citations& cited, std::string_view bibliography,
                 std::ostream& messages) {
   auto file = SafeOutputFile::open(path);
   if (!file) {
     messages << "Cannot open LaTeX file for output! \n";
-    return -1;
+    return WriteResult::kFailed;
   }
   const std::string document = latex_document(cited, bibliography);
   const bool written = std::fwrite(document.data(), 1, document.size(), file->stream()) == document.size();
   if (!(written && file->commit())) {
     messages << "Cannot write LaTeX file! \n";
-    return -1;
+    return WriteResult::kFailed;
   }
-  return 0;
+  return WriteResult::kDone;
 }
 
 }  // namespace refloom

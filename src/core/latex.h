@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/outcome.h"
 #include "core/reference_database.h"
 
 namespace refloom {
@@ -28,10 +29,10 @@ Citations citations(const ReferenceDatabase& database, const std::vector<std::si
 // url package loaded when a cited reference holds \url.
 std::string latex_document(const Citations& cited, std::string_view bibliography);
 
-// Writes the document to `path`. Returns 0, or -1 after reporting
-// "Cannot open LaTeX file for output! \n" (cannot be opened) or
-// "Cannot write LaTeX file! \n" (writing or closing failed) on `messages`.
-int write_latex(const std::string& path, const Citations& cited, std::string_view bibliography,
-                std::ostream& messages);
+// Writes the document to `path`. Fails after reporting "Cannot open LaTeX
+// file for output! \n" (cannot be opened) or "Cannot write LaTeX file! \n"
+// (writing or closing failed) on `messages`.
+WriteResult write_latex(const std::string& path, const Citations& cited, std::string_view bibliography,
+                        std::ostream& messages);
 
 }  // namespace refloom

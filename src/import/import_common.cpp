@@ -4,12 +4,12 @@
 
 namespace refloom {
 
-int import_path(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+ReadResult import_path(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                 std::ostream& messages, StreamImporter import) {
   FilePtr file = open_for_reading(path, messages);
   if (!file) {
     messages << "Cannot open file: " << path << "\n";
-    return -1;
+    return ReadResult::kCannotOpen;
   }
   import(database, file.get(), entry_type, RecordStorage::kBuffered);
   return reading_result(file.get());

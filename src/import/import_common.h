@@ -82,7 +82,7 @@ void with_target(ReferenceDatabase& database, std::string_view entry_type, Recor
 using StreamImporter = void (*)(ReferenceDatabase&, std::FILE*, std::string_view, RecordStorage);
 
 // Opens the file (reporting when it cannot be opened) and imports it.
-int import_path(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+ReadResult import_path(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                 std::ostream& messages, StreamImporter import);
 
 }  // namespace refloom

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/outcome.h"
 #include "core/reference_database.h"
 
 namespace refloom {
@@ -14,25 +15,25 @@ namespace refloom {
 // the database as RefId and `entry_type` as entry type. Lines before the
 // first record and lines of no known kind are passed over silently, and
 // lines of any length are read whole.
-// Returns 0 once the file was opened, whatever it held; 1 when a read
-// error cut it short (reported, as file_io.h says); -1 after writing
-// "Cannot open file: <path>\n" to `messages` when it cannot be opened (the
-// database is then unchanged).
-int import_medline_ovid(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+// Done once the file was opened, whatever it held; cut short by a read
+// error (reported, as file_io.h says); or it cannot be opened, after
+// "Cannot open file: <path>\n" on `messages` (the database is then
+// unchanged).
+ReadResult import_medline_ovid(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                         std::ostream& messages);
-int import_medline_spirs(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+ReadResult import_medline_spirs(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                          std::ostream& messages);
-int import_medline_pubmed(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+ReadResult import_medline_pubmed(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                           std::ostream& messages);
-int import_inspec(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+ReadResult import_inspec(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                   std::ostream& messages);
 // Today's exports: PubMed's MEDLINE format (.nbib), whose records are
 // `entry_type` unless their publication type names a book or a chapter,
 // and RIS, whose records carry their own type (`entry_type` is not used).
 // Their text is plain UTF-8 and is escaped for TeX.
-int import_nbib(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+ReadResult import_nbib(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                 std::ostream& messages);
-int import_ris(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+ReadResult import_ris(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                std::ostream& messages);
 
 // How a record reaches the database: kept aside and stored once when it is

@@ -210,7 +210,7 @@ void import_inspec(ReferenceDatabase& database, std::FILE* stream, std::string_v
   with_target(database, entry_type, storage, [&](auto& target) { read_inspec(target, stream); });
 }
 
-int import_inspec(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+ReadResult import_inspec(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                   std::ostream& messages) {
   return import_path(database, path, entry_type, messages, static_cast<StreamImporter>(&import_inspec));
 }

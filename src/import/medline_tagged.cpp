@@ -231,13 +231,13 @@ void import_medline_pubmed(ReferenceDatabase& database, std::FILE* stream, std::
   import_tagged(kPubmed, database, stream, entry_type, storage);
 }
 
-int import_medline_ovid(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+ReadResult import_medline_ovid(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                         std::ostream& messages) {
   return import_path(database, path, entry_type, messages,
                      static_cast<StreamImporter>(&import_medline_ovid));
 }
 
-int import_medline_pubmed(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+ReadResult import_medline_pubmed(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                           std::ostream& messages) {
   return import_path(database, path, entry_type, messages,
                      static_cast<StreamImporter>(&import_medline_pubmed));

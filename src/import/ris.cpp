@@ -250,7 +250,7 @@ void import_ris(ReferenceDatabase& database, std::FILE* stream, std::string_view
   import.finish();
 }
 
-int import_ris(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
+ReadResult import_ris(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
                std::ostream& messages) {
   return import_path(database, path, entry_type, messages, static_cast<StreamImporter>(&import_ris));
 }

@@ -88,7 +88,7 @@ bool write_copy(const ReferenceDatabase& database, const std::string& path) {
   try {
     // What a save says about keys and braces is for saves the user asked for.
     std::ostream discard(nullptr);
-    ok = write_bibtex(database, path, discard) == 0;
+    ok = write_bibtex(database, path, discard) == WriteResult::kDone;
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }

@@ -26,6 +26,20 @@ bool within_memory(Work&& work, std::ostream& messages, std::string_view what, s
   return false;
 }
 
+// Shown's result codes for what the readers and writers return.
+int result_code(ReadResult result) {
+  switch (result) {
+    case ReadResult::kDone:
+      return 0;
+    case ReadResult::kCutShort:
+      return 1;
+    case ReadResult::kCannotOpen:
+      return -1;
+  }
+  return -1;
+}
+int result_code(WriteResult result) { return result == WriteResult::kDone ? 0 : -1; }
+
 }  // namespace
 
 void Session::reset() {
@@ -65,7 +79,7 @@ Shown Session::load(const std::string& path, FileType file_type, std::ostream& m
   ListedReferences all;
   const bool loaded = within_memory(
       [&] {
-        shown.result = load_file(database_, path, file_type, messages, shown.format_hints);
+        shown.result = result_code(load_file(database_, path, file_type, messages, shown.format_hints));
         if (shown.result >= 0) all.list_all(database_.ref_count());
       },
       messages, "load ", path);
@@ -90,7 +104,7 @@ Shown Session::load(const std::string& path, FileType file_type, std::ostream& m
 Shown Session::save(const std::string& path, std::ostream& messages) {
   Shown shown;
   // An unfinished file never replaces the old one (see SafeOutputFile).
-  if (!within_memory([&] { shown.result = write_bibtex(database_, path, messages); }, messages, "save ", path)) {
+  if (!within_memory([&] { shown.result = result_code(write_bibtex(database_, path, messages)); }, messages, "save ", path)) {
     shown.result = kOutOfMemory;
     return shown;
   }
@@ -114,7 +128,8 @@ Shown Session::print(const std::string& path, std::ostream& messages) const {
   Shown shown;
   if (!within_memory(
           [&] {
-            shown.result = write_latex(path, listed_citations(), bibliography_name(CurrentFileName_), messages);
+            shown.result =
+                result_code(write_latex(path, listed_citations(), bibliography_name(CurrentFileName_), messages));
           },
           messages, "write ", path)) {
     shown.result = kOutOfMemory;

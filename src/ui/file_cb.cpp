@@ -51,11 +51,11 @@ void show_load_dialog() {
     // Every format in view at once.
     Arg args[2];
     XtSetArg(args[0], XmNselectionPolicy, XmSINGLE_SELECT);
-    XtSetArg(args[1], XmNvisibleItemCount, static_cast<int>(file_types().size()));
+    XtSetArg(args[1], XmNvisibleItemCount, static_cast<int>(formats().size()));
     Widget filetype = XmCreateScrolledList(load_dialog, const_cast<char*>("filetype"), args, 2);
     // The list's positions are the formats' numbers, 1 to N.
-    for (FileType type : file_types()) {
-      XmStringOwner item{std::string(file_type_label(type))};
+    for (const Format& format : formats()) {
+      XmStringOwner item{std::string(format.label)};
       XmListAddItem(filetype, item.get(), 0);
     }
     XtAddCallback(filetype, XmNsingleSelectionCallback, filetype_cb, nullptr);

@@ -31,10 +31,9 @@ std::string usage() {
       "  --version           show the version and end\n"
       "\n"
       "File > Load reads these formats (the refloom-convert -f name in brackets):\n";
-  int position = 1;
-  for (const refloom::FileType type : refloom::file_types()) {
-    text.append("  ").append(std::to_string(position++)).append(". ").append(refloom::file_type_label(type));
-    text.append(" (").append(refloom::file_type_name(type)).append(")\n");
+  for (const refloom::Format& format : refloom::formats()) {
+    text.append("  ").append(std::to_string(static_cast<int>(format.type))).append(". ").append(format.label);
+    text.append(" (").append(format.name).append(")\n");
   }
   text +=
       "\n"

@@ -34,7 +34,7 @@ Read read_text(std::string_view text) {
 TEST(BibtexAnyReader, MissingFileIsReportedAndChangesNothing) {
   ReferenceDatabase db;
   std::ostringstream messages;
-  EXPECT_EQ(read_bibtex_any(db, "/nonexistent/x.bib", messages), -1);
+  EXPECT_EQ(read_bibtex_any(db, "/nonexistent/x.bib", messages), ReadResult::kCannotOpen);
   EXPECT_EQ(messages.str(), "Cannot open file: /nonexistent/x.bib\n");
   EXPECT_TRUE(db.empty());
 }
@@ -46,7 +46,7 @@ TEST(BibtexAnyReader, PathStreamAndTextGiveTheSameReferences) {
   testing::write_file(path, text);
   ReferenceDatabase from_path;
   std::ostringstream messages;
-  EXPECT_EQ(read_bibtex_any(from_path, path, messages), 0);
+  EXPECT_EQ(read_bibtex_any(from_path, path, messages), ReadResult::kDone);
   const Read from_text = read_text(text);
   EXPECT_EQ(from_path.references(), from_text.db.references());
   ASSERT_EQ(from_text.db.ref_count(), 2U);

@@ -15,7 +15,7 @@ using testing::TempDir;
 struct Read {
   ReferenceDatabase db;
   std::string messages;
-  int result = 0;
+  ReadResult result = ReadResult::kDone;
 };
 
 Read read_text(std::string_view text) {
@@ -32,11 +32,11 @@ Read read_text(std::string_view text) {
 TEST(BibtexReader, MissingFileIsReportedAndChangesNothing) {
   ReferenceDatabase db;
   std::ostringstream messages;
-  EXPECT_EQ(read_bibtex(db, "/nonexistent/x.bib", messages), -1);
+  EXPECT_EQ(read_bibtex(db, "/nonexistent/x.bib", messages), ReadResult::kCannotOpen);
   EXPECT_EQ(messages.str(), "Cannot open file: /nonexistent/x.bib\n");
   EXPECT_TRUE(db.empty());
   TempDir dir;
-  EXPECT_EQ(read_bibtex(db, dir.path(), messages), -1);  // a directory is no file
+  EXPECT_EQ(read_bibtex(db, dir.path(), messages), ReadResult::kCannotOpen);  // a directory is no file
 }
 
 TEST(BibtexReader, NestedBracesAndClosingLine) {
@@ -47,7 +47,7 @@ TEST(BibtexReader, NestedBracesAndClosingLine) {
   EXPECT_EQ(r.text(kEntryTypeSlot), "article");
   EXPECT_EQ(r.text(kTitle), "A {nested} title");
   EXPECT_EQ(read.messages, "");
-  EXPECT_EQ(read.result, 0);
+  EXPECT_EQ(read.result, ReadResult::kDone);
 }
 
 TEST(BibtexReader, QuotedValuesKeepEscapedAndEnclosedQuotes) {
@@ -157,7 +157,7 @@ TEST(BibtexReader, BareNumberStopsWithTheOpeningMessage) {
   EXPECT_EQ(read.messages,
             "BibTeX file corrupted in reference 2 ! \n"
             "year must start with either >> { << or >> \" << \n");
-  EXPECT_EQ(read.result, 0);
+  EXPECT_EQ(read.result, ReadResult::kDone);
 }
 
 TEST(BibtexReader, ClosingBraceOnTheValueLineStops) {
@@ -256,7 +256,7 @@ TEST(BibtexReader, BlankLineBetweenFields) {
 TEST(BibtexReader, TextBetweenEntriesIsPassedOver) {
   const Read read = read_text("This file has no entries.\nNone at all\n");
   EXPECT_EQ(read.db.ref_count(), 0U);
-  EXPECT_EQ(read.result, 0);
+  EXPECT_EQ(read.result, ReadResult::kDone);
   EXPECT_EQ(read.messages, "");
 }
 
@@ -304,7 +304,7 @@ TEST(BibtexReader, ValuesOfManyMegabytesArriveWhole) {
   // And back out through the writer.
   TempDir dir;
   std::ostringstream messages;
-  ASSERT_EQ(write_bibtex(read.db, dir.file("out.bib"), messages), 0);
+  ASSERT_EQ(write_bibtex(read.db, dir.file("out.bib"), messages), WriteResult::kDone);
   const Read again = read_text(testing::read_file(dir.file("out.bib")));
   ASSERT_EQ(again.db.ref_count(), 3U);
   EXPECT_TRUE(again.db.reference(0) == read.db.reference(0));
@@ -371,9 +371,10 @@ TEST(BibtexReader, TellsBibtexInTodaysStyleFromItsOwn) {
     testing::write_file(path, c.text);
     ReferenceDatabase db;
     std::ostringstream messages;
-    bool todays_style = !c.todays_style;
-    read_bibtex(db, path, messages, todays_style);
-    EXPECT_EQ(todays_style, c.todays_style);
+    FormatHints hints;
+    hints.todays_bibtex = !c.todays_style;
+    read_bibtex(db, path, messages, hints);
+    EXPECT_EQ(hints.todays_bibtex, c.todays_style);
     // The same reading as without the question.
     ReferenceDatabase plain;
     std::ostringstream plain_messages;

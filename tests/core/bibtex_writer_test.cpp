@@ -151,18 +151,18 @@ TEST(BibtexWriter, EmptyDatabaseGivesAnEmptyFile) {
   TempDir dir;
   const std::string path = dir.file("out.bib");
   std::ostringstream messages;
-  EXPECT_EQ(write_bibtex(ReferenceDatabase(), path, messages), 0);
+  EXPECT_EQ(write_bibtex(ReferenceDatabase(), path, messages), WriteResult::kDone);
   EXPECT_EQ(read_file(path), "");
   EXPECT_EQ(messages.str(), "");
 }
 
 TEST(BibtexWriter, UnopenablePathIsReported) {
   std::ostringstream messages;
-  EXPECT_EQ(write_bibtex(one("a", 1), "/nonexistent/dir/out.bib", messages), -1);
+  EXPECT_EQ(write_bibtex(one("a", 1), "/nonexistent/dir/out.bib", messages), WriteResult::kFailed);
   EXPECT_EQ(messages.str(), "Cannot open file: /nonexistent/dir/out.bib\n");
   TempDir dir;
   messages.str("");
-  EXPECT_EQ(write_bibtex(one("a", 1), dir.path(), messages), -1);
+  EXPECT_EQ(write_bibtex(one("a", 1), dir.path(), messages), WriteResult::kFailed);
   EXPECT_EQ(messages.str(), "Cannot open file: " + dir.path() + "\n");
 }
 
@@ -172,7 +172,7 @@ TEST(BibtexWriter, ReplacesAnExistingFileKeepingItsPermissions) {
   write_file(path, "old content that is longer than the new one\n");
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
   std::ostringstream messages;
-  ASSERT_EQ(write_bibtex(one("article", 3), path, messages), 0);
+  ASSERT_EQ(write_bibtex(one("article", 3), path, messages), WriteResult::kDone);
   EXPECT_EQ(read_file(path), "@article{3,\n}\n\n");
   struct stat status;
   ASSERT_EQ(stat(path.c_str(), &status), 0);
@@ -190,7 +190,7 @@ TEST(BibtexWriter, WritesThroughASymbolicLink) {
   write_file(target, "old");
   ASSERT_EQ(symlink("real.bib", link.c_str()), 0);
   std::ostringstream messages;
-  ASSERT_EQ(write_bibtex(one("misc", 1), link, messages), 0);
+  ASSERT_EQ(write_bibtex(one("misc", 1), link, messages), WriteResult::kDone);
   struct stat status;
   ASSERT_EQ(lstat(link.c_str(), &status), 0);
   EXPECT_TRUE(S_ISLNK(status.st_mode));
@@ -216,10 +216,10 @@ TEST(BibtexWriter, FailedWriteLeavesTheOldFileAndReportsIt) {
   small.rlim_cur = 4096;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   std::ostringstream messages;
-  const int result = write_bibtex(db, path, messages);
+  const WriteResult result = write_bibtex(db, path, messages);
   setrlimit(RLIMIT_FSIZE, &old_limit);
   std::signal(SIGXFSZ, old_handler);
-  EXPECT_EQ(result, -1);
+  EXPECT_EQ(result, WriteResult::kFailed);
   EXPECT_EQ(messages.str(), "Cannot write file: " + path + "\n");
   EXPECT_EQ(read_file(path), "precious\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
@@ -271,10 +271,10 @@ TEST(BibtexWriter, RandomReferencesReadBackEqual) {
       }
     }
     std::ostringstream messages;
-    ASSERT_EQ(write_bibtex(db, path, messages), 0);
+    ASSERT_EQ(write_bibtex(db, path, messages), WriteResult::kDone);
     ReferenceDatabase back;
     std::ostringstream read_messages;
-    ASSERT_EQ(read_bibtex(back, path, read_messages), 0);
+    ASSERT_EQ(read_bibtex(back, path, read_messages), ReadResult::kDone);
     EXPECT_EQ(read_messages.str(), "") << read_file(path);
     ASSERT_EQ(back.ref_count(), expected.ref_count()) << read_file(path);
     for (std::size_t i = 0; i < back.ref_count(); ++i) {
@@ -293,7 +293,7 @@ TEST(BibtexWriter, UnbalancedValuesKeepTheRestOfTheFileReadable) {
   db.set_entry_type(2, "article");
   db.set_ref_id(2, 2);
   std::ostringstream messages;
-  ASSERT_EQ(write_bibtex(db, path, messages), 0);
+  ASSERT_EQ(write_bibtex(db, path, messages), WriteResult::kDone);
   ReferenceDatabase back;
   std::ostringstream read_messages;
   read_bibtex(back, path, read_messages);

@@ -70,14 +70,14 @@ TEST(Latex, WritesAndReplacesWithoutAsking) {
   const std::string path = dir.file("out.tex");
   testing::write_file(path, "old");
   std::ostringstream messages;
-  EXPECT_EQ(write_latex(path, {{"18446744073709551615"}}, "b", messages), 0);
+  EXPECT_EQ(write_latex(path, {{"18446744073709551615"}}, "b", messages), WriteResult::kDone);
   EXPECT_EQ(testing::read_file(path), latex_document({{"18446744073709551615"}}, "b"));
   EXPECT_EQ(messages.str(), "");
 }
 
 TEST(Latex, UnopenableFileIsReported) {
   std::ostringstream messages;
-  EXPECT_EQ(write_latex("/nonexistent/dir/out.tex", {{"1"}}, "b", messages), -1);
+  EXPECT_EQ(write_latex("/nonexistent/dir/out.tex", {{"1"}}, "b", messages), WriteResult::kFailed);
   EXPECT_EQ(messages.str(), "Cannot open LaTeX file for output! \n");
 }
 

@@ -67,7 +67,7 @@ TEST(Saving, HardLinkedFileIsRewrittenOnItsInodeSoEveryNameShowsTheNewText) {
   ASSERT_EQ(link(path.c_str(), other.c_str()), 0);
   const ino_t inode = status_of(path).st_ino;
   std::ostringstream messages;
-  ASSERT_EQ(write_bibtex(one("misc", 4), path, messages), 0);
+  ASSERT_EQ(write_bibtex(one("misc", 4), path, messages), WriteResult::kDone);
   EXPECT_EQ(messages.str(), "");
   EXPECT_EQ(read_file(path), "@misc{4,\n}\n\n");
   EXPECT_EQ(read_file(other), "@misc{4,\n}\n\n");
@@ -84,12 +84,12 @@ TEST(Saving, FailedRewriteInPlacePutsTheOldContentBackByteForByte) {
   write_file(path, old_text);
   ASSERT_EQ(link(path.c_str(), other.c_str()), 0);
   std::ostringstream messages;
-  int result;
+  WriteResult result;
   {
     FileSizeLimit limit(4096);
     result = write_bibtex(large(), path, messages);
   }
-  EXPECT_EQ(result, -1);
+  EXPECT_EQ(result, WriteResult::kFailed);
   EXPECT_EQ(messages.str(), "Cannot write file: " + path + "\n");
   EXPECT_EQ(read_file(path), old_text);
   EXPECT_EQ(read_file(other), old_text);
@@ -100,12 +100,12 @@ TEST(Saving, FailedWriteOfANewFileLeavesNothingBehind) {
   TempDir dir;
   const std::string path = dir.file("new.bib");
   std::ostringstream messages;
-  int result;
+  WriteResult result;
   {
     FileSizeLimit limit(4096);
     result = write_bibtex(large(), path, messages);
   }
-  EXPECT_EQ(result, -1);
+  EXPECT_EQ(result, WriteResult::kFailed);
   EXPECT_EQ(messages.str(), "Cannot write file: " + path + "\n");
   EXPECT_EQ(entries_in(dir.path()), 0U);
 }
@@ -117,12 +117,12 @@ TEST(Saving, FailedLatexWriteLeavesTheOldFile) {
   Citations cited;
   for (std::size_t i = 0; i < 1000; ++i) cited.keys.push_back(std::to_string(1000000 + i));
   std::ostringstream messages;
-  int result;
+  WriteResult result;
   {
     FileSizeLimit limit(4096);
     result = write_latex(path, cited, "refs", messages);
   }
-  EXPECT_EQ(result, -1);
+  EXPECT_EQ(result, WriteResult::kFailed);
   EXPECT_EQ(messages.str(), "Cannot write LaTeX file! \n");
   EXPECT_EQ(read_file(path), "old document\n");
   EXPECT_EQ(entries_in(dir.path()), 1U);
@@ -132,16 +132,16 @@ TEST(Saving, NamesOfAnyValidLengthAreWritten) {
   TempDir dir;
   const std::string path = dir.file(std::string(251, 'n') + ".bib");  // 255 bytes, the longest name
   std::ostringstream messages;
-  ASSERT_EQ(write_bibtex(one("misc", 1), path, messages), 0);
+  ASSERT_EQ(write_bibtex(one("misc", 1), path, messages), WriteResult::kDone);
   EXPECT_EQ(read_file(path), "@misc{1,\n}\n\n");
-  ASSERT_EQ(write_bibtex(one("misc", 2), path, messages), 0);
+  ASSERT_EQ(write_bibtex(one("misc", 2), path, messages), WriteResult::kDone);
   EXPECT_EQ(read_file(path), "@misc{2,\n}\n\n");
-  EXPECT_EQ(write_latex(path, {{"5"}}, "b", messages), 0);
+  EXPECT_EQ(write_latex(path, {{"5"}}, "b", messages), WriteResult::kDone);
   EXPECT_EQ(messages.str(), "");
   EXPECT_EQ(entries_in(dir.path()), 1U);
   // A name that is too long stays refused, as opening it would be.
   const std::string too_long = dir.file(std::string(256, 'n'));
-  EXPECT_EQ(write_bibtex(one("misc", 1), too_long, messages), -1);
+  EXPECT_EQ(write_bibtex(one("misc", 1), too_long, messages), WriteResult::kFailed);
   EXPECT_EQ(messages.str(), "Cannot open file: " + too_long + "\n");
 }
 
@@ -150,7 +150,7 @@ TEST(Saving, CharacterDeviceThroughALinkIsWrittenDirectly) {
   const std::string link = dir.file("null.bib");
   ASSERT_EQ(symlink("/dev/null", link.c_str()), 0);
   std::ostringstream messages;
-  EXPECT_EQ(write_bibtex(one("misc", 1), link, messages), 0);
+  EXPECT_EQ(write_bibtex(one("misc", 1), link, messages), WriteResult::kDone);
   EXPECT_EQ(messages.str(), "");
   struct stat status;
   ASSERT_EQ(lstat(link.c_str(), &status), 0);
@@ -191,12 +191,12 @@ TEST(Saving, AclsAndExtendedAttributesStay) {
   }
   const ino_t inode = status_of(path).st_ino;
   std::ostringstream messages;
-  ASSERT_EQ(write_bibtex(one("misc", 3), path, messages), 0);
+  ASSERT_EQ(write_bibtex(one("misc", 3), path, messages), WriteResult::kDone);
   EXPECT_EQ(read_file(path), "@misc{3,\n}\n\n");
   EXPECT_EQ(attribute(path, "user.refloom-test"), "kept");
   EXPECT_EQ(attribute(path, "system.posix_acl_access"), acl);
   EXPECT_EQ(status_of(path).st_ino, inode);
-  EXPECT_EQ(write_latex(path, {{"1"}}, "b", messages), 0);
+  EXPECT_EQ(write_latex(path, {{"1"}}, "b", messages), WriteResult::kDone);
   EXPECT_EQ(attribute(path, "user.refloom-test"), "kept");
   EXPECT_EQ(messages.str(), "");
 }
@@ -217,8 +217,8 @@ class SavingAsAnotherUser : public ::testing::Test {
   int save_as_other_user(const std::string& path, RefId id) {
     return testing::run_as_unprivileged_user([&] {
       std::ostringstream messages;
-      const int result = write_bibtex(one("misc", id), path, messages);
-      return result == 0 && messages.str().empty() ? 0 : 1;
+      const WriteResult result = write_bibtex(one("misc", id), path, messages);
+      return result == WriteResult::kDone && messages.str().empty() ? 0 : 1;
     });
   }
 
@@ -308,8 +308,8 @@ TEST_F(SavingAsAnotherUser, FileWhoseOldContentCannotBeKeptIsRefusedAndLeftAsItW
   ASSERT_EQ(chmod(path.c_str(), 0622), 0);
   EXPECT_EQ(testing::run_as_unprivileged_user([&] {
               std::ostringstream messages;
-              const int result = write_bibtex(one("misc", 1), path, messages);
-              return result == -1 && messages.str() == "Cannot open file: " + path + "\n" ? 0 : 1;
+              const WriteResult result = write_bibtex(one("misc", 1), path, messages);
+              return result == WriteResult::kFailed && messages.str() == "Cannot open file: " + path + "\n" ? 0 : 1;
             }),
             0);
   EXPECT_EQ(read_file(path), "unreadable but precious\n");
@@ -327,10 +327,10 @@ TEST(Saving, FileThatIsAMountPointOfItsOwnIsWrittenOnItsInode) {
     GTEST_SKIP() << "cannot bind-mount a file here (needs root with CAP_SYS_ADMIN): " << std::strerror(errno);
   }
   std::ostringstream messages;
-  const int result = write_bibtex(one("misc", 6), target, messages);
+  const WriteResult result = write_bibtex(one("misc", 6), target, messages);
   const std::string seen = read_file(target);
   umount(target.c_str());
-  EXPECT_EQ(result, 0);
+  EXPECT_EQ(result, WriteResult::kDone);
   EXPECT_EQ(messages.str(), "");
   EXPECT_EQ(seen, "@misc{6,\n}\n\n");
   EXPECT_EQ(read_file(source), "@misc{6,\n}\n\n");

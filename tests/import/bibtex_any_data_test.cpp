@@ -63,7 +63,7 @@ TEST_P(BibtexAnyData, RefloomConvertWritesTheExpectedFile) {
 bool plain_refloom_file(const std::string& file) {
   ReferenceDatabase db;
   std::ostringstream messages;
-  if (read_bibtex_any(db, file, messages) != 0) return false;
+  if (read_bibtex_any(db, file, messages) != ReadResult::kDone) return false;
   if (!db.blocks().empty()) return false;
   return std::all_of(db.references().begin(), db.references().end(),
                      [](const Reference& reference) { return reference.extras().empty(); });

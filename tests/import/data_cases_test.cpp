@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/bibtex_writer.h"
+#include "import/formats.h"
 #include "import/importers.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
@@ -35,11 +36,17 @@ struct DataCase {
 
 void PrintTo(const DataCase& data_case, std::ostream* out) { *out << data_case.format << "/" << data_case.name; }
 
+// The cases of every format of the format table that has a data directory
+// named by its -f name.
 std::vector<DataCase> all_cases() {
   std::vector<DataCase> cases;
-  for (const char* format : {"ovid", "spirs", "pubmed", "inspec", "nbib", "ris"}) {
-    for (const auto& file : fs::directory_iterator(kDataDir / format)) {
-      if (file.path().extension() == ".txt") cases.push_back({format, file.path().stem().string(), file.path()});
+  for (const Format& format : formats()) {
+    const fs::path directory = kDataDir / format.name;
+    if (!fs::is_directory(directory)) continue;
+    for (const auto& file : fs::directory_iterator(directory)) {
+      if (file.path().extension() == ".txt") {
+        cases.push_back({std::string(format.name), file.path().stem().string(), file.path()});
+      }
     }
   }
   std::sort(cases.begin(), cases.end(),
@@ -105,6 +112,18 @@ TEST_P(ImportData, ThroughTheSettersTheResultIsTheSame) {
   const std::string written = bibtex_text(db, messages);
   const std::string expected = expected_bib();
   EXPECT_TRUE(written == expected) << first_difference(written, expected);
+}
+
+// Every import format comes with its data pairs; the BibTeX formats have
+// theirs in bibtex-any/ (a test of its own) and in the reader tests.
+TEST(ImportDataPairs, EveryImportFormatHasSome) {
+  for (const Format& format : formats()) {
+    if (format.name == "bibtex" || format.name == "bibtex-any") continue;
+    const auto cases = all_cases();
+    EXPECT_TRUE(std::any_of(cases.begin(), cases.end(),
+                            [&](const DataCase& data_case) { return data_case.format == format.name; }))
+        << "no data pairs in " << (kDataDir / format.name);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ImportData, ::testing::ValuesIn(all_cases()),

@@ -24,7 +24,7 @@ using testing::write_file;
 const std::string kConvert = REFLOOM_CONVERT_PATH;
 const fs::path kDataDir = IMPORT_DATA_DIR;
 
-using PathImport = int (*)(ReferenceDatabase&, const std::string&, std::string_view, std::ostream&);
+using PathImport = ReadResult (*)(ReferenceDatabase&, const std::string&, std::string_view, std::ostream&);
 using StreamImport = void (*)(ReferenceDatabase&, std::FILE*, std::string_view, RecordStorage);
 
 struct Format {
@@ -69,9 +69,9 @@ TEST(Importers, FileThatCannotBeOpenedIsReportedAndChangesNothing) {
     db.set_title(1, "Before");
     const ReferenceDatabase before = db;
     std::ostringstream messages;
-    EXPECT_EQ(format.from_path(db, dir.file("missing.txt"), "article", messages), -1);
+    EXPECT_EQ(format.from_path(db, dir.file("missing.txt"), "article", messages), ReadResult::kCannotOpen);
     EXPECT_EQ(messages.str(), "Cannot open file: " + dir.file("missing.txt") + "\n");
-    EXPECT_EQ(format.from_path(db, dir.path(), "article", messages), -1);
+    EXPECT_EQ(format.from_path(db, dir.path(), "article", messages), ReadResult::kCannotOpen);
     EXPECT_EQ(db.ref_count(), 1U);
     EXPECT_TRUE(db.reference(0) == before.reference(0));
   }
@@ -87,16 +87,6 @@ TEST(Importers, RefloomConvertReportsAFileThatCannotBeOpened) {
   }
 }
 
-TEST(Importers, RefloomConvertNamesTheFormatsInItsUsage) {
-  const auto result = run_command(kConvert, {"--help"});
-  EXPECT_NE(result.out.find("  -f FORMAT      format of the inputs that follow: bibtex (the default),\n"
-                            "                 ovid, spirs, pubmed, inspec, bibtex-any (BibTeX in any\n"
-                            "                 style: macros, other fields, non-numeric keys), nbib\n"
-                            "                 (PubMed .nbib) or ris\n"),
-            std::string::npos)
-      << result.out;
-}
-
 TEST(Importers, EmptyOrForeignFileGivesNothingAndSucceeds) {
   TempDir dir;
   write_file(dir.file("empty.txt"), "");
@@ -106,7 +96,7 @@ TEST(Importers, EmptyOrForeignFileGivesNothingAndSucceeds) {
     for (const char* name : {"empty.txt", "prose.txt"}) {
       ReferenceDatabase db;
       std::ostringstream messages;
-      EXPECT_EQ(format.from_path(db, dir.file(name), "article", messages), 0);
+      EXPECT_EQ(format.from_path(db, dir.file(name), "article", messages), ReadResult::kDone);
       EXPECT_EQ(messages.str(), "");
       EXPECT_EQ(db.ref_count(), 0U);
     }
@@ -153,7 +143,7 @@ TEST(Importers, LinesBeforeTheFirstRecordLeaveEarlierReferencesAlone) {
     const ReferenceDatabase before = db;
 
     std::ostringstream messages;
-    EXPECT_EQ(format.from_path(db, path, "article", messages), 0);
+    EXPECT_EQ(format.from_path(db, path, "article", messages), ReadResult::kDone);
     ASSERT_EQ(db.ref_count(), 3U);
     EXPECT_TRUE(db.reference(0) == before.reference(0));
     EXPECT_TRUE(db.reference(1) == before.reference(1));
@@ -166,48 +156,21 @@ TEST(Importers, LinesBeforeTheFirstRecordLeaveEarlierReferencesAlone) {
   }
 }
 
-TEST(Load, TheLoadDialogListsTheFormatsByTheirNumbers) {
-  // The list position is the FileType the dialog hands to the load.
-  const std::vector<FileType> types = file_types();
-  ASSERT_GE(types.size(), 5U);
-  for (std::size_t i = 0; i < types.size(); ++i) {
-    EXPECT_EQ(static_cast<std::size_t>(types[i]), i + 1);
-    EXPECT_FALSE(file_type_label(types[i]).empty()) << types[i];
-  }
-  EXPECT_EQ(file_type_label(kBibtexFile), "BibTeX");
-  EXPECT_EQ(file_type_label(kMedlineOvidFile), "Medline Ovid");
-  EXPECT_EQ(file_type_label(kMedlineSpirsFile), "Medline Spirs");
-  EXPECT_EQ(file_type_label(kMedlinePubmedFile), "Medline PubMed");
-  EXPECT_EQ(file_type_label(kInspecFile), "Inspec");
-}
-
 TEST(Load, ImportFormatsAreWiredAndRenumberIntoAHeldDatabase) {
-  EXPECT_EQ(file_type_from_name("bibtex"), kBibtexFile);
-  EXPECT_EQ(file_type_from_name("ovid"), kMedlineOvidFile);
-  EXPECT_EQ(file_type_from_name("spirs"), kMedlineSpirsFile);
-  EXPECT_EQ(file_type_from_name("pubmed"), kMedlinePubmedFile);
-  EXPECT_EQ(file_type_from_name("inspec"), kInspecFile);
-  EXPECT_EQ(file_type_from_name("bibtex-any"), kBibtexAnyFile);
-  EXPECT_EQ(kBibtexAnyFile, 6);
-  EXPECT_EQ(file_type_label(kBibtexAnyFile), "BibTeX (any style)");
-  EXPECT_EQ(file_type_label(kInspecFile), "Inspec");
-  EXPECT_EQ(file_type_from_name("Ovid"), std::nullopt);
-  EXPECT_EQ(file_type_from_name("medline"), std::nullopt);
-
   TempDir dir;
   const std::string path = dir.file("pubmed.txt");
   write_file(path, "UI  - 1\nTI  - One\nUI  - 2\nTI  - Two\n");
   ReferenceDatabase db;
   std::ostringstream messages;
-  EXPECT_EQ(load_file(db, path, kMedlinePubmedFile, messages), 0);
+  EXPECT_EQ(load_file(db, path, FileType::kMedlinePubmed, messages), ReadResult::kDone);
   EXPECT_EQ(written(db), "@article{1,\ntitle      = \"One\",\n}\n\n@article{2,\ntitle      = \"Two\",\n}\n\n");
   // Into a database that holds references, the new ones get free RefIds.
-  EXPECT_EQ(load_file(db, path, kMedlinePubmedFile, messages), 0);
+  EXPECT_EQ(load_file(db, path, FileType::kMedlinePubmed, messages), ReadResult::kDone);
   ASSERT_EQ(db.ref_count(), 4U);
   EXPECT_EQ(db.reference(2).ref_id(), 3U);
   EXPECT_EQ(db.reference(3).ref_id(), 4U);
   EXPECT_EQ(messages.str(), "");
-  EXPECT_EQ(load_file(db, dir.file("missing"), kInspecFile, messages), -1);
+  EXPECT_EQ(load_file(db, dir.file("missing"), FileType::kInspec, messages), ReadResult::kCannotOpen);
   EXPECT_EQ(messages.str(), "Cannot open file: " + dir.file("missing") + "\n");
 }
 
@@ -228,22 +191,22 @@ TEST(Load, SaysWhatItNoticedAboutTheFormat) {
     bool no_reference;
   };
   for (const Case& c : std::vector<Case>{
-           {todays, kBibtexFile, true, false},
-           {todays, kBibtexAnyFile, false, false},
-           {own, kBibtexFile, false, false},
-           {own, kBibtexAnyFile, false, false},
+           {todays, FileType::kBibtex, true, false},
+           {todays, FileType::kBibtexAny, false, false},
+           {own, FileType::kBibtex, false, false},
+           {own, FileType::kBibtexAny, false, false},
            // A .bib read as .nbib or RIS finds nothing and says nothing on
            // the stream.
-           {own, kNbibFile, false, true},
-           {own, kRisFile, false, true},
-           {own, kMedlineOvidFile, false, true},
-           {ris, kBibtexFile, false, true},
-           {ris, kRisFile, false, false},
+           {own, FileType::kNbib, false, true},
+           {own, FileType::kRis, false, true},
+           {own, FileType::kMedlineOvid, false, true},
+           {ris, FileType::kBibtex, false, true},
+           {ris, FileType::kRis, false, false},
            // An empty file holds nothing to find.
-           {empty, kNbibFile, false, false},
-           {empty, kBibtexFile, false, false},
+           {empty, FileType::kNbib, false, false},
+           {empty, FileType::kBibtex, false, false},
            // Nor does a file that cannot be opened.
-           {dir.file("missing.bib"), kRisFile, false, false},
+           {dir.file("missing.bib"), FileType::kRis, false, false},
        }) {
     SCOPED_TRACE(c.path + " as " + std::string(file_type_label(c.type)));
     ReferenceDatabase db;
@@ -260,8 +223,8 @@ TEST(Load, SaysWhatItNoticedAboutTheFormat) {
   ReferenceDatabase db;
   std::ostringstream messages;
   FormatHints hints;
-  load_file(db, own, kBibtexFile, messages, hints);
-  load_file(db, own, kNbibFile, messages, hints);
+  load_file(db, own, FileType::kBibtex, messages, hints);
+  load_file(db, own, FileType::kNbib, messages, hints);
   EXPECT_TRUE(hints.no_reference);
   EXPECT_EQ(db.ref_count(), 1U);
 }
@@ -309,22 +272,17 @@ TEST(TodaysFormats, OpenFailuresEmptyAndForeignFiles) {
     SCOPED_TRACE(format.name);
     ReferenceDatabase db;
     std::ostringstream messages;
-    EXPECT_EQ(format.from_path(db, dir.file("missing.txt"), "article", messages), -1);
+    EXPECT_EQ(format.from_path(db, dir.file("missing.txt"), "article", messages), ReadResult::kCannotOpen);
     EXPECT_EQ(messages.str(), "Cannot open file: " + dir.file("missing.txt") + "\n");
     const auto result = run_command(kConvert, {"-f", format.name, dir.file("missing.txt")});
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(result.err, "Cannot open file: " + dir.file("missing.txt") + "\n");
     messages.str("");
-    EXPECT_EQ(format.from_path(db, dir.file("empty.txt"), "article", messages), 0);
-    EXPECT_EQ(format.from_path(db, dir.file("prose.txt"), "article", messages), 0);
+    EXPECT_EQ(format.from_path(db, dir.file("empty.txt"), "article", messages), ReadResult::kDone);
+    EXPECT_EQ(format.from_path(db, dir.file("prose.txt"), "article", messages), ReadResult::kDone);
     EXPECT_EQ(messages.str(), "");
     EXPECT_EQ(db.ref_count(), 0U);
   }
-  EXPECT_EQ(file_type_from_name("nbib"), kNbibFile);
-  EXPECT_EQ(file_type_from_name("ris"), kRisFile);
-  EXPECT_EQ(file_type_from_name(""), std::nullopt);
-  EXPECT_EQ(file_type_label(kNbibFile), "PubMed / MEDLINE (.nbib)");
-  EXPECT_EQ(file_type_label(kRisFile), "RIS");
 }
 
 // Every importer, old and new, reads the files of every other format to

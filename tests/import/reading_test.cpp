@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -29,43 +30,49 @@ using testing::write_file;
 
 const std::string kConvert = REFLOOM_CONVERT_PATH;
 
+// A complete record titled `title`, in each format of the format table.
+const std::map<std::string_view, std::function<std::string(const std::string&)>>& sample_records() {
+  static const std::map<std::string_view, std::function<std::string(const std::string&)>> all = {
+      {"bibtex", [](const std::string& title) { return "@article{1,\n  title = {" + title + "},\n}\n"; }},
+      {"ovid", [](const std::string& title) { return "1\nTI  - " + title + "\n"; }},
+      {"spirs", [](const std::string& title) { return "Rec 1\nTI:    " + title + "\n"; }},
+      {"pubmed", [](const std::string& title) { return "UI  - 1\nTI  - " + title + "\n"; }},
+      {"inspec", [](const std::string& title) { return "AN   S\nTI   " + title + "\n"; }},
+      {"bibtex-any", [](const std::string& title) { return "@article{1,\n  title = {" + title + "},\n}\n"; }},
+      {"nbib", [](const std::string& title) { return "PMID- 1\nTI  - " + title + "\n\n"; }},
+      {"ris", [](const std::string& title) { return "TY  - JOUR\nTI  - " + title + "\nER  - \n"; }},
+  };
+  return all;
+}
+
 struct Reader {
   std::string name;
   FileType file_type;
   // Reads an open stream.
-  std::function<void(ReferenceDatabase&, std::FILE*, std::ostream&)> from_stream;
+  FormatStreamReader from_stream;
   // A complete record titled `title`.
   std::function<std::string(const std::string&)> record;
 };
 
+// Every format of the table: a new format is tested here once it has a
+// sample record (the test below asks for one).
 const std::vector<Reader>& readers() {
-  static const std::vector<Reader> all = {
-      {"bibtex", kBibtexFile,
-       [](ReferenceDatabase& db, std::FILE* s, std::ostream& m) { read_bibtex(db, s, m); },
-       [](const std::string& title) { return "@article{1,\n  title = {" + title + "},\n}\n"; }},
-      {"ovid", kMedlineOvidFile,
-       [](ReferenceDatabase& db, std::FILE* s, std::ostream&) { import_medline_ovid(db, s, "article"); },
-       [](const std::string& title) { return "1\nTI  - " + title + "\n"; }},
-      {"spirs", kMedlineSpirsFile,
-       [](ReferenceDatabase& db, std::FILE* s, std::ostream&) { import_medline_spirs(db, s, "article"); },
-       [](const std::string& title) { return "Rec 1\nTI:    " + title + "\n"; }},
-      {"pubmed", kMedlinePubmedFile,
-       [](ReferenceDatabase& db, std::FILE* s, std::ostream&) { import_medline_pubmed(db, s, "article"); },
-       [](const std::string& title) { return "UI  - 1\nTI  - " + title + "\n"; }},
-      {"bibtex-any", kBibtexAnyFile,
-       [](ReferenceDatabase& db, std::FILE* s, std::ostream& m) { read_bibtex_any(db, s, m); },
-       [](const std::string& title) { return "@article{1,\n  title = {" + title + "},\n}\n"; }},
-      {"nbib", kNbibFile,
-       [](ReferenceDatabase& db, std::FILE* s, std::ostream&) { import_nbib(db, s, "article"); },
-       [](const std::string& title) { return "PMID- 1\nTI  - " + title + "\n\n"; }},
-      {"ris", kRisFile,
-       [](ReferenceDatabase& db, std::FILE* s, std::ostream&) { import_ris(db, s, "article"); },
-       [](const std::string& title) { return "TY  - JOUR\nTI  - " + title + "\nER  - \n"; }},
-      {"inspec", kInspecFile,
-       [](ReferenceDatabase& db, std::FILE* s, std::ostream&) { import_inspec(db, s, "article"); },
-       [](const std::string& title) { return "AN   S\nTI   " + title + "\n"; }},
-  };
+  static const std::vector<Reader> all = [] {
+    std::vector<Reader> list;
+    for (const Format& format : formats()) {
+      const auto sample = sample_records().find(format.name);
+      if (sample == sample_records().end()) continue;
+      list.push_back({std::string(format.name), format.type, format.read_stream, sample->second});
+    }
+    return list;
+  }();
   return all;
+}
+
+TEST(Reading, EveryFormatHasASampleRecord) {
+  for (const Format& format : formats()) {
+    EXPECT_TRUE(sample_records().contains(format.name)) << format.name << " has no sample record in this test";
+  }
 }
 
 std::string title_of(const ReferenceDatabase& db, std::size_t index) {
@@ -132,7 +139,7 @@ TEST(Reading, ReadErrorInTheMiddleIsReportedOnceAndKeepsWhatWasRead) {
       ASSERT_NE(stream, nullptr);
       reader.from_stream(db, stream.get(), messages);
       EXPECT_TRUE(read_failed(stream.get()));
-      EXPECT_EQ(reading_result(stream.get()), 1);
+      EXPECT_EQ(reading_result(stream.get()), ReadResult::kCutShort);
     }
     // Reported once, after whatever the reader said about the cut-off end
     // (only BibTeX in any style says something: a value not terminated).
@@ -153,7 +160,7 @@ TEST(Reading, ReadErrorAtTheStartGivesResultOneThroughEveryPath) {
     SCOPED_TRACE(reader.name);
     std::ostringstream messages;
     ReferenceDatabase db;
-    EXPECT_EQ(load_file(db, "/proc/self/mem", reader.file_type, messages), 1);
+    EXPECT_EQ(load_file(db, "/proc/self/mem", reader.file_type, messages), ReadResult::kCutShort);
     EXPECT_EQ(messages.str(), "Cannot read file: /proc/self/mem\n");
     EXPECT_EQ(db.ref_count(), 0U);
   }
@@ -182,7 +189,7 @@ TEST(Reading, NulBytesAreDroppedAndReportedOncePerFile) {
     write_file(path, content);
     std::ostringstream messages;
     ReferenceDatabase db;
-    EXPECT_EQ(load_file(db, path, reader.file_type, messages), 0);
+    EXPECT_EQ(load_file(db, path, reader.file_type, messages), ReadResult::kDone);
     EXPECT_EQ(messages.str(), "NUL bytes dropped from file: " + path + "\n");
     ASSERT_EQ(db.ref_count(), 2U);
     EXPECT_EQ(title_of(db, 0), "Sentinel");
@@ -203,7 +210,7 @@ TEST(Reading, Utf16KeepsItsNulBytesForTheReaderThatDecodesIt) {
     write_file(path, content);
     std::ostringstream messages;
     ReferenceDatabase db;
-    EXPECT_EQ(load_file(db, path, kBibtexAnyFile, messages), 0);
+    EXPECT_EQ(load_file(db, path, FileType::kBibtexAny, messages), ReadResult::kDone);
     EXPECT_EQ(messages.str(), "");
     ASSERT_EQ(db.ref_count(), 1U);
     EXPECT_EQ(title_of(db, 0), "Sentinel");
@@ -213,7 +220,7 @@ TEST(Reading, Utf16KeepsItsNulBytesForTheReaderThatDecodesIt) {
   write_file(path, utf16le);
   std::ostringstream messages;
   ReferenceDatabase db;
-  EXPECT_EQ(load_file(db, path, kBibtexFile, messages), 0);
+  EXPECT_EQ(load_file(db, path, FileType::kBibtex, messages), ReadResult::kDone);
   EXPECT_EQ(messages.str(), "NUL bytes dropped from file: " + path + "\n");
   ASSERT_EQ(db.ref_count(), 1U);
   EXPECT_EQ(title_of(db, 0), "Sentinel");
@@ -227,7 +234,7 @@ TEST(Reading, FilesWithoutNulBytesSayNothing) {
     write_file(path, reader.record("Plain"));
     std::ostringstream messages;
     ReferenceDatabase db;
-    EXPECT_EQ(load_file(db, path, reader.file_type, messages), 0);
+    EXPECT_EQ(load_file(db, path, reader.file_type, messages), ReadResult::kDone);
     EXPECT_EQ(messages.str(), "");
     ASSERT_EQ(db.ref_count(), 1U);
     EXPECT_EQ(title_of(db, 0), "Plain");

@@ -86,7 +86,7 @@ class OutOfMemory : public ::testing::Test {
     write_file(dir_.file("first.bib"), kFirst);
     write_file(dir_.file("second.bib"), kSecond);
     std::ostringstream messages;
-    ASSERT_EQ(session_.load(dir_.file("first.bib"), kBibtexAnyFile, messages).result, 0);
+    ASSERT_EQ(session_.load(dir_.file("first.bib"), FileType::kBibtexAny, messages).result, 0);
     session_.list({1});
   }
 
@@ -100,16 +100,16 @@ TEST_F(OutOfMemory, ALoadThatRunsOutChangesNothing) {
   // What the load gives when memory suffices.
   Session plain;
   std::ostringstream plain_messages;
-  ASSERT_EQ(plain.load(dir_.file("first.bib"), kBibtexAnyFile, plain_messages).result, 0);
+  ASSERT_EQ(plain.load(dir_.file("first.bib"), FileType::kBibtexAny, plain_messages).result, 0);
   plain.list({1});
-  ASSERT_EQ(plain.load(path, kBibtexAnyFile, plain_messages).result, 0);
+  ASSERT_EQ(plain.load(path, FileType::kBibtexAny, plain_messages).result, 0);
   long failures = 0;
   for (long n = 0;; ++n) {
     std::ostringstream messages;
     Shown shown;
     {
       FailingFrom failing(n);
-      shown = session_.load(path, kBibtexAnyFile, messages);
+      shown = session_.load(path, FileType::kBibtexAny, messages);
     }
     if (shown.result != kOutOfMemory) {
       // Past the load's last allocation: no failure was swallowed on the way.

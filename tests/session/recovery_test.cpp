@@ -114,7 +114,7 @@ class RecoveryTest : public ::testing::Test {
   void load(const std::string& bibtex) {
     const std::string path = dir_.file("in" + std::to_string(++files_) + ".bib");
     write_file(path, bibtex);
-    ASSERT_EQ(session_.load(path, kBibtexFile, messages_).result, 0);
+    ASSERT_EQ(session_.load(path, FileType::kBibtex, messages_).result, 0);
   }
   void add(const std::string& title) {
     session_.start_add();
@@ -301,7 +301,7 @@ TEST_F(RecoveryTest, AtTheEndTheCopyStaysAndCountsAsLeft) {
   std::ostringstream next_messages;
   const std::string path = dir_.file("next.bib");
   write_file(path, "@misc{9,\n  title = {Next run}\n}\n");
-  next.load(path, kBibtexFile, next_messages);
+  next.load(path, FileType::kBibtex, next_messages);
   RecoveryCopy again(directory_);
   again.update(next, RecoveryCopy::When::kNow, next_messages);
   EXPECT_EQ(again.path(), own_copy(2));
@@ -324,7 +324,7 @@ OtherProcess start_other_process(const std::string& directory, const std::string
     close(to_parent[0]);
     Session session;
     std::ostringstream messages;
-    session.load(input, kBibtexFile, messages);
+    session.load(input, FileType::kBibtex, messages);
     RecoveryCopy copy(directory);
     copy.update(session, RecoveryCopy::When::kNow, messages);
     const std::string path = copy.path() + "\n";

@@ -36,7 +36,7 @@ class SessionTest : public ::testing::Test {
   Shown load_text(const std::string& text, const std::string& name = "refs.bib") {
     const std::string path = dir_.file(name);
     testing::write_file(path, text);
-    return session_.load(path, kBibtexFile, messages_);
+    return session_.load(path, FileType::kBibtex, messages_);
   }
   void load_keys(const std::vector<int>& keys) { ASSERT_EQ(load_text(misc_entries(keys)).result, 0); }
 
@@ -109,7 +109,7 @@ TEST_F(SessionTest, AFileThatCannotBeOpenedChangesNothing) {
   session_.search_all_fields(kSearchAnd, "T2", true);
   messages_.str("");
   const std::string missing = dir_.file("missing.bib");
-  const Shown shown = session_.load(missing, kBibtexFile, messages_);
+  const Shown shown = session_.load(missing, FileType::kBibtex, messages_);
   EXPECT_EQ(shown.result, -1);
   EXPECT_EQ(messages_.str(), "Cannot open file: " + missing + "\n");
   EXPECT_EQ(shown.list, ListChange::kNone);
@@ -125,7 +125,7 @@ TEST_F(SessionTest, ALoadCutShortByAReadErrorStillShowsWhatWasRead) {
   load_keys({1});
   messages_.str("");
   // Reading this process's memory from address 0 fails at once.
-  const Shown shown = session_.load("/proc/self/mem", kBibtexFile, messages_);
+  const Shown shown = session_.load("/proc/self/mem", FileType::kBibtex, messages_);
   EXPECT_EQ(shown.result, 1);
   EXPECT_EQ(messages_.str(), "Cannot read file: /proc/self/mem\n");
   EXPECT_EQ(shown.list, ListChange::kRefill);
@@ -501,7 +501,7 @@ class TodaysFiles : public SessionTest {
   Shown load_any(const std::string& text, const std::string& name = "today.bib") {
     const std::string path = dir_.file(name);
     testing::write_file(path, text);
-    return session_.load(path, kBibtexAnyFile, messages_);
+    return session_.load(path, FileType::kBibtexAny, messages_);
   }
   // Ok in the form with this key and these other fields typed in, for the
   // reference at list position 1 (or a new one with `add`).
@@ -633,7 +633,7 @@ TEST_F(ModifiedState, EveryCommandThatChangesTheDatabaseMarksItUntilTheNextSave)
 }
 
 TEST_F(ModifiedState, CommandsThatOnlyLookOrChangeNothingLeaveIt) {
-  EXPECT_FALSE(changes([&] { session_.load(dir_.file("missing.bib"), kBibtexFile, messages_); }));
+  EXPECT_FALSE(changes([&] { session_.load(dir_.file("missing.bib"), FileType::kBibtex, messages_); }));
   EXPECT_FALSE(changes([&] { session_.print(dir_.file("out.tex"), messages_); }));
   EXPECT_FALSE(changes([&] { session_.search_all_fields(kSearchOr, "T", true); }));
   EXPECT_FALSE(changes([&] {

@@ -205,7 +205,7 @@ TEST_F(EditCommands, TheKeyAndTheOtherFieldsAreShownCheckedAndSaved) {
   const std::string path = dir_.file("today.bib");
   write_file(path,
              "@article{smith2020, title = {Keys}, DOI = {10.1/x}}\n@misc{doe99, title = {Other}}\n");
-  ui::show(ui::session().load(path, kBibtexAnyFile, ui::messages()));
+  ui::show(ui::session().load(path, FileType::kBibtexAny, ui::messages()));
   pump();
   select_line(1);
   const bool ran = edit([&](Widget shell) {

@@ -525,7 +525,7 @@ void GuiTest::load(const std::string& path) {
 void GuiTest::load_directly(std::string_view bibtex) {
   const std::string path = dir_.file("direct.bib");
   write_file(path, bibtex);
-  ui::show(ui::session().load(path, kBibtexFile, messages_));
+  ui::show(ui::session().load(path, FileType::kBibtex, messages_));
   pump();
 }
 

@@ -54,7 +54,7 @@ struct PreparedFile {
 };
 
 const PreparedFile kPreparedFiles[] = {
-    {"good.bib", kBibtexFile,
+    {"good.bib", FileType::kBibtex,
      "@article{3,\n"
      "author     = \"M\\\"uller, Hans and Smith, John\",\n"
      "journal    = \"Nature\",\n"
@@ -87,7 +87,7 @@ const PreparedFile kPreparedFiles[] = {
      "title      = \"\xE2\x82\xAC 100 and \xE5\x8C\x97 in one title of more than thirty bytes\",\n"
      "}\n\n"},
     // A format error in the second entry stops the reading there.
-    {"broken.bib", kBibtexFile,
+    {"broken.bib", FileType::kBibtex,
      "@article{1,\n"
      "author = {Early, Eve},\n"
      "title = {Before the error},\n"
@@ -100,7 +100,7 @@ const PreparedFile kPreparedFiles[] = {
      "@misc{4,\n"
      "title = {Never read},\n"
      "}\n"},
-    {"any.bib", kBibtexAnyFile,
+    {"any.bib", FileType::kBibtexAny,
      "@String{jir = \"Journal of Irreproducible Results\"}\n"
      "\n"
      "@Article{smith2020,\n"
@@ -118,7 +118,7 @@ const PreparedFile kPreparedFiles[] = {
      "  title = {A type the form does not know},\n"
      "  note = {Seen 2024},\n"
      "}\n"},
-    {"export.nbib", kNbibFile,
+    {"export.nbib", FileType::kNbib,
      "PMID- 1001\n"
      "TI  - A PubMed title about \xCE\xB1 waves.\n"
      "FAU - M\xC3\xBCller, J\xC3\xBCrgen\n"
@@ -138,11 +138,11 @@ const PreparedFile kPreparedFiles[] = {
      "FAU - Doe, John\n"
      "DP  - 2020\n"
      "JT  - Journal of Tests\n"},
-    {"export.ris", kRisFile,
+    {"export.ris", FileType::kRis,
      "TY  - JOUR\r\nAU  - John Smith\r\nTI  - RIS article\r\nT2  - Science\r\nPY  - 2018\r\nER  - \r\n"
      "TY  - BOOK\r\nAU  - Ada Lovelace\r\nTI  - Notes\r\nPB  - Press\r\nPY  - 1843\r\nER  - \r\n"},
     // Reads no reference.
-    {"empty.bib", kBibtexFile, "no entries here\n"},
+    {"empty.bib", FileType::kBibtex, "no entries here\n"},
 };
 
 constexpr std::string_view kMissingFile = "missing.bib";
@@ -622,7 +622,7 @@ void RandomCommands::click_format(Widget dialog, FileType type) {
 
 void RandomCommands::load_command() {
   std::string name;
-  FileType type = kBibtexFile;
+  FileType type = FileType::kBibtex;
   const std::size_t roll = random_->below(100);
   if (roll < 6) {
     name = kMissingFile;
@@ -633,8 +633,7 @@ void RandomCommands::load_command() {
     name = file.name;
     type = file.type;
   }
-  const std::vector<FileType> types = file_types();
-  if (random_->chance(12)) type = types[random_->below(types.size())];
+  if (random_->chance(12)) type = formats()[random_->below(formats().size())].type;
   note("Load " + name + " as " + std::string(file_type_label(type)));
 
   // What the file gives, read without the window into a database that
@@ -645,12 +644,12 @@ void RandomCommands::load_command() {
   for (const BibtexBlock& block : model_.blocks) read.add_block(block);
   std::ostringstream read_messages;
   FormatHints hints;
-  const int result = load_file(read, name, type, read_messages, hints);
+  const ReadResult result = load_file(read, name, type, read_messages, hints);
   const std::vector<BibtexBlock> blocks_read = read.blocks();
   expected_messages_ = read_messages.str();
   std::vector<ModelReference> read_in = model_references(read);
   read_in.erase(read_in.begin(), read_in.begin() + static_cast<std::ptrdiff_t>(model_.references.size()));
-  if (result >= 0) {
+  if (result != ReadResult::kCannotOpen) {
     expected_load_ =
         std::to_string(read_in.size()) + (read_in.size() == 1 ? " reference" : " references") + " read from " + name;
     if (hints.todays_bibtex) {
@@ -673,7 +672,7 @@ void RandomCommands::load_command() {
   type_into_field(XmFileSelectionBoxGetChild(dialog, XmDIALOG_TEXT), name);
   click(XmFileSelectionBoxGetChild(dialog, XmDIALOG_OK_BUTTON));
   close_message_dialog();
-  if (result < 0) {
+  if (result == ReadResult::kCannotOpen) {
     // Nothing changes, and the dialog stays open for another name.
     if (!is_shown(dialog)) problem("the Load dialog closed after a file that cannot be opened");
     click(XmFileSelectionBoxGetChild(dialog, XmDIALOG_CANCEL_BUTTON));
@@ -1077,7 +1076,7 @@ ReferenceDatabase RandomCommands::model_database() const {
 void RandomCommands::read_back_saved(const std::string& path) {
   ReferenceDatabase read;
   std::ostringstream read_messages;
-  if (load_file(read, path, kBibtexAnyFile, read_messages) != 0) {
+  if (load_file(read, path, FileType::kBibtexAny, read_messages) != ReadResult::kDone) {
     problem("reading " + path + " back: " + in_quotes(read_messages.str()));
   }
   // Macros only the styles define are named on every load.

@@ -93,7 +93,7 @@ TEST_F(Search, AllFieldsFindsKeysAndOtherFields) {
   write_file(path,
              "@article{Smith2020deep, title = {One}}\n@misc{jones, title = {Two}, doi = {10.1/abc}}\n"
              "@misc{7, title = {Three}}\n");
-  ui::show(ui::session().load(path, kBibtexAnyFile, ui::messages()));
+  ui::show(ui::session().load(path, FileType::kBibtexAny, ui::messages()));
   pump();
   search_all(open_dialog(), "and", "2020DEEP");
   EXPECT_EQ(list_items(reflist()), (Lines{"8  One  "}));

@@ -72,7 +72,7 @@ TEST_F(Unicode, Utf8NamesShowAsCharactersInListAndForm) {
        "FAU - Nowak, \xC5\x81ukasz\n"
        "TA  - \xC3\x98kologi\n"
        "DP  - 2020\n",
-       kNbibFile);
+       FileType::kNbib);
   EXPECT_EQ(list_items(reflist()),
             (Lines{"1 M\xC3\xBCller, Hans an \xCE\xB1-helix \xE5\x8C\x97\xE4\xBA\xAC \xC3\x98kologi 2020"}));
   select_line(1);
