@@ -176,6 +176,7 @@ class AnyReader {
   void skip_block(char open, char close, std::string& kept);
   void read_string_definition(char close);
   void read_preamble(char close);
+  bool read_block_end(char close, std::string_view block);
   void read_entry(char close);
   bool read_field(const std::string& name, char close);
   bool read_value(std::string_view field, std::string& value);
@@ -348,36 +349,29 @@ void AnyReader::read_string_definition(char close) {
   in_string_definition_ = false;
   if (!read) return;
   std::string source = source_.build(value);
-  skip_blanks();
-  if (peek() != close) {
-    report(std::string("@string must end with >> ") + close + " <<");
-    return;
-  }
-  advance();
+  if (!read_block_end(close, "string")) return;
   macros_.define(name, value);
-  BibtexBlock block;
-  block.kind = BibtexBlock::Kind::kString;
-  block.name = name;
-  block.text = std::move(value);
-  block.source = std::move(source);
-  keep_block(std::move(block));
+  keep_block({.kind = BibtexBlock::Kind::kString, .name = name, .text = std::move(value), .source = std::move(source)});
 }
 
 void AnyReader::read_preamble(char close) {
   std::string value;
   if (!read_value("preamble", value)) return;
   std::string source = source_.build(value);
+  if (!read_block_end(close, "preamble")) return;
+  keep_block({.kind = BibtexBlock::Kind::kPreamble, .name = {}, .text = std::move(value), .source = std::move(source)});
+}
+
+// The closing delimiter after the value of a @string or @preamble; without
+// it the block is reported and not kept.
+bool AnyReader::read_block_end(char close, std::string_view block) {
   skip_blanks();
   if (peek() != close) {
-    report(std::string("@preamble must end with >> ") + close + " <<");
-    return;
+    report("@" + std::string(block) + " must end with >> " + close + " <<");
+    return false;
   }
   advance();
-  BibtexBlock block;
-  block.kind = BibtexBlock::Kind::kPreamble;
-  block.text = std::move(value);
-  block.source = std::move(source);
-  keep_block(std::move(block));
+  return true;
 }
 
 // A block that a file loaded before holds already is not kept twice (a file

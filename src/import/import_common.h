@@ -1,16 +1,17 @@
 #pragma once
 
 // What the importers share besides the conversions: taking the field text
-// from a line, the choice of record target, and opening the file.
+// from a line, the choice of record target, reading the lines and opening
+// the file.
 
 #include <cstddef>
 #include <cstdio>
 #include <optional>
-#include <span>
 #include <ostream>
 #include <string>
 #include <string_view>
 
+#include "core/line_reader.h"
 #include "core/reference_database.h"
 #include "import/convert.h"
 #include "import/importers.h"
@@ -44,25 +45,6 @@ inline std::size_t last_digit_run_start(std::string_view text, std::size_t end) 
   return 1;
 }
 
-// The fields that the SPIRS and Inspec lines fill, one line each.
-enum class LineField { kAuthors, kTitle, kAbstract, kKeywords, kSource, kComment, kAnnote };
-
-// A line that starts with `tag` fills `field` with its text from
-// `text_offset` on.
-struct LineRule {
-  std::string_view tag;
-  LineField field;
-  std::size_t text_offset;
-};
-
-// The first rule whose tag starts the line, or null.
-inline const LineRule* find_line_rule(std::span<const LineRule> rules, std::string_view line) {
-  for (const LineRule& rule : rules) {
-    if (line.starts_with(rule.tag)) return &rule;
-  }
-  return nullptr;
-}
-
 // Runs `import(target)` with the target that `storage` asks for and stores
 // the last record.
 template <class Import>
@@ -77,6 +59,15 @@ void with_target(ReferenceDatabase& database, std::string_view entry_type, Recor
     import(target);
     target.finish();
   }
+}
+
+// Hands `import.line` each line of the stream, a longer one cut to its
+// first kConvertedLineMax bytes.
+template <class Import>
+void read_converted_lines(std::FILE* stream, Import& import) {
+  LineReader lines(stream, kConvertedLineMax);
+  std::string_view line;
+  while (lines.next(line)) import.line(line);
 }
 
 using StreamImporter = void (*)(ReferenceDatabase&, std::FILE*, std::string_view, RecordStorage);

@@ -8,7 +8,7 @@
 
 #include "core/line_reader.h"
 #include "import/import_common.h"
-#include "import/keyword_lines.h"
+#include "import/line_rules.h"
 
 namespace refloom {
 
@@ -23,9 +23,14 @@ constexpr std::array<LineRule, 5> kInspecRules = {{
     {"SO", LineField::kSource, kInspecTextOffset},
     {"CM", LineField::kComment, kCommentTextOffset},
 }};
-// Keyword lines have tags of their own (keyword_lines.h), none of which
-// starts like a tag above.
-constexpr LineRule kInspecKeywordRule = {"", LineField::kKeywords, kInspecTextOffset};
+// The accession number is kept as the first keyword.
+constexpr LineFormat kInspec = {
+    .record_tag = "AN",
+    .record_text_is_keyword = true,
+    .rules = kInspecRules,
+    .keyword_tags = KeywordTags::kInspec,
+    .keyword_text_offset = kInspecTextOffset,
+};
 // A continuation line's first four characters are its indentation.
 constexpr std::size_t kContinuationIndent = 4;
 
@@ -127,61 +132,24 @@ void split_source(Target& target, std::string_view source) {
   }
 }
 
-template <class Target>
-class InspecImport {
- public:
-  explicit InspecImport(Target& target) : target_(target) {}
-
-  // One logical line, its continuation lines joined on and its markers
-  // removed.
-  void line(std::string_view line) {
-    if (line.starts_with("AN")) {
-      target_.start_record();
-      // The accession number is kept as the first keyword.
-      if (const auto text = field_text(line, kInspecTextOffset, converted_)) append_keyword_pieces(target_, *text);
-      return;
-    }
-    if (!target_.has_record()) return;
-
-    const LineRule* rule = find_line_rule(kInspecRules, line);
-    if (rule == nullptr && is_keyword_line(line, KeywordTags::kInspec)) rule = &kInspecKeywordRule;
-    if (rule == nullptr) return;
-    const auto text = field_text(line, rule->text_offset, converted_);
-    if (!text) return;
-    switch (rule->field) {
-      case LineField::kAuthors:
-        author_line(target_, *text, name_, in_parentheses_);
-        break;
-      case LineField::kTitle:
-        target_.set_title(*text);
-        break;
-      case LineField::kAbstract:
-        target_.set_abstract(*text);
-        break;
-      case LineField::kKeywords:
-        append_keyword_pieces(target_, *text);
-        break;
-      case LineField::kSource:
-        split_source(target_, *text);
-        break;
-      case LineField::kComment:
-        target_.append_field(kComment, *text);
-        break;
-      case LineField::kAnnote:
-        break;  // Inspec puts the affiliation into the author line
-    }
+// How Inspec writes its author and source lines.
+struct InspecParts {
+  template <class Target>
+  void authors(Target& target, std::string_view text) {
+    author_line(target, text, name_, in_parentheses_);
+  }
+  template <class Target>
+  void source(Target& target, std::string_view text) {
+    split_source(target, text);
   }
 
- private:
-  Target& target_;
-  std::string converted_;
   std::string name_;
   std::string in_parentheses_;
 };
 
 template <class Target>
 void read_inspec(Target& target, std::FILE* stream) {
-  InspecImport import(target);
+  LineRuleImport import(kInspec, target, InspecParts());
   LineReader lines(stream);
   std::string_view physical;
   if (!lines.next(physical)) return;

@@ -4,9 +4,8 @@
 
 #include <array>
 
-#include "core/line_reader.h"
 #include "import/import_common.h"
-#include "import/keyword_lines.h"
+#include "import/line_rules.h"
 
 namespace refloom {
 
@@ -22,9 +21,13 @@ constexpr std::array<LineRule, 6> kSpirsRules = {{
     {"CM", LineField::kComment, kSpirsTextOffset},
     {"AD", LineField::kAnnote, kSpirsTextOffset},
 }};
-// Keyword lines have tags of their own (keyword_lines.h), none of which
-// starts like a tag above.
-constexpr LineRule kSpirsKeywordRule = {"", LineField::kKeywords, kSpirsTextOffset};
+constexpr LineFormat kSpirs = {
+    .record_tag = "Rec",
+    .record_text_is_keyword = false,
+    .rules = kSpirsRules,
+    .keyword_tags = KeywordTags::kSpirs,
+    .keyword_text_offset = kSpirsTextOffset,
+};
 
 // "Smith-JA; Doe-B": each name has a hyphen between last name and
 // initials, which becomes the comma the name conversion expects. A piece
@@ -72,51 +75,17 @@ void split_source(Target& target, std::string_view source) {
   if (colon != std::string_view::npos) target.set_pages(from(colon + 2));
 }
 
-template <class Target>
-class SpirsImport {
- public:
-  explicit SpirsImport(Target& target) : target_(target) {}
-
-  void line(std::string_view line) {
-    if (line.starts_with("Rec")) {
-      target_.start_record();
-      return;
-    }
-    if (!target_.has_record()) return;
-
-    const LineRule* rule = find_line_rule(kSpirsRules, line);
-    if (rule == nullptr && is_keyword_line(line, KeywordTags::kSpirs)) rule = &kSpirsKeywordRule;
-    if (rule == nullptr) return;
-    const auto text = field_text(line, rule->text_offset, converted_);
-    if (!text) return;
-    switch (rule->field) {
-      case LineField::kAuthors:
-        append_author_pieces(target_, *text, piece_);
-        break;
-      case LineField::kTitle:
-        target_.set_title(*text);
-        break;
-      case LineField::kAbstract:
-        target_.set_abstract(*text);
-        break;
-      case LineField::kKeywords:
-        append_keyword_pieces(target_, *text);
-        break;
-      case LineField::kSource:
-        split_source(target_, *text);
-        break;
-      case LineField::kComment:
-        target_.append_field(kComment, *text);
-        break;
-      case LineField::kAnnote:
-        target_.append_field(kAnnote, *text);
-        break;
-    }
+// How SPIRS writes its author and source lines.
+struct SpirsParts {
+  template <class Target>
+  void authors(Target& target, std::string_view text) {
+    append_author_pieces(target, text, piece_);
+  }
+  template <class Target>
+  void source(Target& target, std::string_view text) {
+    split_source(target, text);
   }
 
- private:
-  Target& target_;
-  std::string converted_;
   std::string piece_;
 };
 
@@ -125,10 +94,8 @@ class SpirsImport {
 void import_medline_spirs(ReferenceDatabase& database, std::FILE* stream, std::string_view entry_type,
                           RecordStorage storage) {
   with_target(database, entry_type, storage, [&](auto& target) {
-    SpirsImport import(target);
-    LineReader lines(stream, kConvertedLineMax);
-    std::string_view line;
-    while (lines.next(line)) import.line(line);
+    LineRuleImport import(kSpirs, target, SpirsParts());
+    read_converted_lines(stream, import);
   });
 }
 

@@ -6,7 +6,6 @@
 #include <array>
 #include <span>
 
-#include "core/line_reader.h"
 #include "import/import_common.h"
 
 namespace refloom {
@@ -213,9 +212,7 @@ void import_tagged(const TaggedFormat& format, ReferenceDatabase& database, std:
                    std::string_view entry_type, RecordStorage storage) {
   with_target(database, entry_type, storage, [&](auto& target) {
     TaggedImport import(format, target);
-    LineReader lines(stream, kConvertedLineMax);
-    std::string_view line;
-    while (lines.next(line)) import.line(line);
+    read_converted_lines(stream, import);
   });
 }
 

@@ -21,21 +21,40 @@
 
 namespace refloom {
 
-class SetterTarget {
+// What the two targets keep alike: the database, the import's entry type
+// and the number of the record started last.
+class TargetRecord {
  public:
-  SetterTarget(ReferenceDatabase& database, std::string_view entry_type)
-      : database_(database), entry_type_(entry_type) {}
-
-  // The record start: a new reference whose RefId is its number.
-  void start_record() {
-    database_.add_reference();
-    number_ = database_.ref_count();
-    database_.set_ref_id(number_, number_);
-    database_.set_entry_type(number_, entry_type_);
-  }
   // False until the import's first record start: lines before it have no
   // record of this import to go to.
   bool has_record() const { return number_ != 0; }
+
+ protected:
+  TargetRecord(ReferenceDatabase& database, std::string_view entry_type)
+      : database_(database), entry_type_(entry_type) {}
+
+  // Appends the reference of the record that starts; its RefId is to be
+  // its number.
+  void add_record() {
+    database_.add_reference();
+    number_ = database_.ref_count();
+  }
+
+  ReferenceDatabase& database_;
+  const std::string entry_type_;
+  std::size_t number_ = 0;
+};
+
+class SetterTarget : public TargetRecord {
+ public:
+  SetterTarget(ReferenceDatabase& database, std::string_view entry_type) : TargetRecord(database, entry_type) {}
+
+  // The record start: a new reference whose RefId is its number.
+  void start_record() {
+    add_record();
+    database_.set_ref_id(number_, number_);
+    database_.set_entry_type(number_, entry_type_);
+  }
   void finish() {}
 
   void set_title(std::string_view text) { database_.set_title(number_, text); }
@@ -63,22 +82,15 @@ class SetterTarget {
     if (!text) return std::nullopt;
     return text->size();
   }
-
- private:
-  ReferenceDatabase& database_;
-  std::string entry_type_;
-  std::size_t number_ = 0;
 };
 
-class BufferedTarget {
+class BufferedTarget : public TargetRecord {
  public:
-  BufferedTarget(ReferenceDatabase& database, std::string_view entry_type)
-      : database_(database), entry_type_(entry_type) {}
+  BufferedTarget(ReferenceDatabase& database, std::string_view entry_type) : TargetRecord(database, entry_type) {}
 
   void start_record() {
     finish();
-    database_.add_reference();
-    number_ = database_.ref_count();
+    add_record();
     record_.clear();
     record_.ref_id = number_;
     record_.set_text(kEntryTypeSlot, entry_type_);
@@ -86,7 +98,6 @@ class BufferedTarget {
     editors_.clear();
     pending_ = true;
   }
-  bool has_record() const { return number_ != 0; }
   // Packs the record into its reference; call once the input has ended.
   void finish() {
     if (!pending_) return;
@@ -141,9 +152,6 @@ class BufferedTarget {
     names.present = true;
   }
 
-  ReferenceDatabase& database_;
-  std::string entry_type_;
-  std::size_t number_ = 0;
   bool pending_ = false;
   ReferenceBuilder record_;
   NameList authors_{kAuthor, false, {}};

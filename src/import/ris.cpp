@@ -5,14 +5,13 @@
 #include <array>
 #include <string>
 
-#include "core/line_reader.h"
+#include "import/export_record.h"
 #include "import/import_common.h"
 #include "import/plain_text.h"
 
 namespace refloom {
 
 namespace {
-
 
 bool is_tag_character(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
@@ -49,9 +48,7 @@ class RisRecord {
   // Starts a record of a type; the storage of the one before is reused.
   void start(std::string_view type) {
     type_.assign(type);
-    record_.clear();
-    authors_.clear();
-    editors_.clear();
+    fields_.clear();
     for (std::string& container : containers_) container.clear();
     for (std::string& date : dates_) date.clear();
     start_page_.clear();
@@ -61,33 +58,31 @@ class RisRecord {
   void apply(std::string_view tag, std::string_view text) {
     if (text.empty()) return;
     if (tag == "AU" || tag == "A1") {
-      append_name(authors_, ris_name_to_bibtex(text));
+      fields_.add_author(ris_name_to_bibtex(text));
     } else if (tag == "ED" || (tag == "A2" && type_ != "JOUR")) {
       // The A2 of a journal article names the journal's editor, who has
       // no part in the article's reference.
-      append_name(editors_, ris_name_to_bibtex(text));
+      fields_.add_editor(ris_name_to_bibtex(text));
     } else if (tag == "TI" || tag == "T1") {
-      if (!record_.has(kTitle)) set(kTitle, text);
+      if (!fields_.has(kTitle)) fields_.set(kTitle, text);
     } else if (tag == "AB" || tag == "N2") {
-      if (tag == "AB" || !record_.has(kAbstract)) set(kAbstract, text);
+      if (tag == "AB" || !fields_.has(kAbstract)) fields_.set(kAbstract, text);
     } else if (tag == "KW") {
-      escaped_.clear();
-      append_tex_escaped(text, escaped_);
-      record_.append_text(kKeyword, escaped_);
+      fields_.append(kKeyword, text);
     } else if (tag == "VL") {
-      set(kVolume, text);
+      fields_.set(kVolume, text);
     } else if (tag == "IS") {
-      set(kNumber, text);
+      fields_.set(kNumber, text);
     } else if (tag == "SP") {
       start_page_ = text;
     } else if (tag == "EP") {
       end_page_ = text;
     } else if (tag == "PB") {
-      set(kPublisher, text);
+      fields_.set(kPublisher, text);
     } else if (tag == "CY") {
-      set(kAddress, text);
+      fields_.set(kAddress, text);
     } else if (tag == "ET") {
-      set(kEdition, text);
+      fields_.set(kEdition, text);
     } else {
       for (std::size_t i = 0; i < kContainerTags.size(); ++i) {
         if (tag == kContainerTags[i] && containers_[i].empty()) containers_[i].assign(text);
@@ -100,28 +95,17 @@ class RisRecord {
   }
 
   void store(ReferenceDatabase& database) {
-    record_.ref_id = database.ref_count() + 1;
     const std::string_view entry_type = entry_type_of_ris(type_);
-    record_.set_text(kEntryTypeSlot, entry_type);
-    // Moved, not copied: a record of a million names holds them once.
-    if (!authors_.empty()) {
-      record_.remove(kAuthor);
-      record_.append_text(kAuthor, std::move(authors_));
-    }
-    if (!editors_.empty()) {
-      record_.remove(kEditor);
-      record_.append_text(kEditor, std::move(editors_));
-    }
     // Older RIS writers give a book's own title as BT.
     std::string& book_title = containers_[kContainerTags.size() - 1];
-    if (entry_type == "book" && !record_.has(kTitle) && !book_title.empty()) {
-      set(kTitle, book_title);
+    if (entry_type == "book" && !fields_.has(kTitle) && !book_title.empty()) {
+      fields_.set(kTitle, book_title);
       book_title.clear();
     }
     for (const std::string& container : containers_) {
       if (container.empty()) continue;
       const bool in_book = entry_type == "incollection" || entry_type == "inproceedings";
-      set(in_book ? kBooktitle : kJournal, container);
+      fields_.set(in_book ? kBooktitle : kJournal, container);
       break;
     }
     store_date();
@@ -129,24 +113,12 @@ class RisRecord {
       std::string pages = start_page_;
       if (!start_page_.empty() && !end_page_.empty() && end_page_ != start_page_) pages.append("--");
       if (end_page_ != start_page_) pages.append(end_page_);
-      set(kPages, pages);
+      fields_.set(kPages, pages);
     }
-    database.add_reference();
-    record_.move_into(database.reference(database.ref_count() - 1));
+    fields_.store(database, entry_type);
   }
 
  private:
-  void set(FieldSlot slot, std::string_view text) {
-    escaped_.clear();
-    append_tex_escaped(text, escaped_);
-    record_.set_text(slot, escaped_);
-  }
-
-  static void append_name(std::string& names, const std::string& name) {
-    if (!names.empty()) names.append(" and ");
-    names.append(name);
-  }
-
   // "2019", "2019///", "2019/03/15/", "2019/03//Spring": the year, and the
   // month when the second part gives one.
   void store_date() {
@@ -154,7 +126,7 @@ class RisRecord {
     for (const std::string& date : dates_) {
       const std::string_view year = year_of(date);
       if (year.empty()) continue;
-      if (!year_set) record_.set_text(kYear, year);
+      if (!year_set) fields_.set_tex(kYear, year);
       year_set = true;
       const std::size_t slash = date.find('/');
       if (slash == std::string::npos) continue;
@@ -165,17 +137,14 @@ class RisRecord {
       }
       if (at < date.size() && date[at] != '/') continue;
       if (const std::string_view name = month_abbreviation(month); !name.empty()) {
-        record_.set_text(kMonth, name);
+        fields_.set_tex(kMonth, name);
         return;
       }
     }
   }
 
   std::string type_;
-  ReferenceBuilder record_;
-  std::string authors_;
-  std::string editors_;
-  std::string escaped_;
+  ExportRecord fields_;
   std::array<std::string, kContainerTags.size()> containers_;
   std::array<std::string, kDateTags.size()> dates_;
   std::string start_page_;
@@ -184,70 +153,38 @@ class RisRecord {
 
 class RisImport {
  public:
-  explicit RisImport(ReferenceDatabase& database) : database_(database) {}
+  explicit RisImport(ReferenceDatabase& database) : fields_(database, RisRecord()) {}
 
   void line(std::string_view line) {
-    lines_.feed(line, [this](std::string_view one) { one_line(one); });
-  }
-
-  void finish() {
-    finish_field();
-    if (in_record_) record_.store(database_);
-    in_record_ = false;
-  }
-
- private:
-  void one_line(std::string_view line) {
     std::string_view tag;
     std::string_view text;
     if (!split_tag_line(trim_line_end(line), tag, text)) {
       // Some exports wrap long texts: a line that is no tag line goes on
       // with the field before it.
-      const std::string_view more = trim_blanks(line);
-      if (in_field_ && !more.empty()) {
-        if (!text_.empty()) text_.push_back(' ');
-        text_.append(more);
-      }
+      fields_.continue_field(trim_blanks(line));
       return;
     }
-    finish_field();
+    fields_.end_field();
     if (tag == "TY") {
-      finish();
-      record_.start(text);
-      in_record_ = true;
+      fields_.start_record(text);
     } else if (tag == "ER") {
-      finish();
-    } else if (in_record_) {
-      // Two characters put in place, not tag_ = tag: GCC 12 at -O3 flags
-      // that assignment as a possibly overlapping copy (-Wrestrict).
-      tag_.assign({tag[0], tag[1]});
-      text_.assign(text);
-      in_field_ = true;
+      fields_.end_record();
+    } else if (fields_.in_record()) {
+      fields_.start_field(tag, text);
     }
   }
 
-  void finish_field() {
-    if (in_field_ && in_record_) record_.apply(tag_, text_);
-    in_field_ = false;
-  }
+  void finish() { fields_.end_record(); }
 
-  ReferenceDatabase& database_;
-  RisRecord record_;
-  bool in_record_ = false;
-  ExportLines lines_;
-  bool in_field_ = false;
-  std::string tag_;
-  std::string text_;
+ private:
+  ExportFields<RisRecord> fields_;
 };
 
 }  // namespace
 
 void import_ris(ReferenceDatabase& database, std::FILE* stream, std::string_view, RecordStorage) {
   RisImport import(database);
-  LineReader lines(stream);
-  std::string_view line;
-  while (lines.next(line)) import.line(line);
-  import.finish();
+  read_export(stream, import);
 }
 
 ReadResult import_ris(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,

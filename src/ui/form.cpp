@@ -193,16 +193,22 @@ Widget build_band(Widget form, Widget rowcol, EntryType type) {
   return previous_text;
 }
 
+// A field's label below `above` (and after `left_of`, when given), and its
+// multi-line text after the label up to the right edge of the form.
+// Returns the text.
+Widget make_row_to_edge(Widget form, const FormField& field, Widget above, Widget left_of,
+                        const char* label_name = "label", const char* text_name = "text") {
+  Widget label = make_row_label(form, field.label, above, left_of, label_name);
+  std::vector<Arg> layout = multiline_layout(field);
+  layout.insert(layout.end(), {arg(XmNtopAttachment, XmATTACH_WIDGET), arg(XmNtopWidget, above),
+                               arg(XmNleftAttachment, XmATTACH_WIDGET), arg(XmNleftWidget, label),
+                               arg(XmNrightAttachment, XmATTACH_FORM)});
+  return make_slot_text(form, field.slot, std::move(layout), text_name);
+}
+
 // The rows of long fields, one below the other; returns the abstract text.
 Widget build_rows(Widget form, Widget above, EntryType type) {
-  for (const FormField& field : row_fields(type)) {
-    Widget label = make_row_label(form, field.label, above, nullptr);
-    std::vector<Arg> layout = multiline_layout(field);
-    layout.insert(layout.end(), {arg(XmNtopAttachment, XmATTACH_WIDGET), arg(XmNtopWidget, above),
-                                 arg(XmNleftAttachment, XmATTACH_WIDGET), arg(XmNleftWidget, label),
-                                 arg(XmNrightAttachment, XmATTACH_FORM)});
-    above = make_slot_text(form, field.slot, std::move(layout));
-  }
+  for (const FormField& field : row_fields(type)) above = make_row_to_edge(form, field, above, nullptr);
   return above;
 }
 
@@ -219,12 +225,7 @@ Widget build_bottom(Widget form, Widget above) {
                                            arg(XmNtopWidget, above), arg(XmNleftAttachment, XmATTACH_WIDGET),
                                            arg(XmNleftWidget, left_label)});
     Widget left_text = make_slot_text(form, left.slot, std::move(left_layout));
-    Widget right_label = make_row_label(form, right.label, above, left_text);
-    std::vector<Arg> right_layout = multiline_layout(right);
-    right_layout.insert(right_layout.end(), {arg(XmNtopAttachment, XmATTACH_WIDGET), arg(XmNtopWidget, above),
-                                             arg(XmNleftAttachment, XmATTACH_WIDGET), arg(XmNleftWidget, right_label),
-                                             arg(XmNrightAttachment, XmATTACH_FORM)});
-    above = make_slot_text(form, right.slot, std::move(right_layout));
+    above = make_row_to_edge(form, right, above, left_text);
   }
   return above;
 }
@@ -243,13 +244,7 @@ void build_key_and_other_fields(Widget form, Widget above) {
                                     arg(XmNtopWidget, above), arg(XmNleftAttachment, XmATTACH_WIDGET),
                                     arg(XmNleftWidget, key_label)},
                                    "keyText");
-  const FormField& other = fields[1];
-  Widget other_label = make_row_label(form, other.label, key_text, nullptr, "otherFieldsLabel");
-  std::vector<Arg> layout = multiline_layout(other);
-  layout.insert(layout.end(), {arg(XmNtopAttachment, XmATTACH_WIDGET), arg(XmNtopWidget, key_text),
-                               arg(XmNleftAttachment, XmATTACH_WIDGET), arg(XmNleftWidget, other_label),
-                               arg(XmNrightAttachment, XmATTACH_FORM)});
-  make_slot_text(form, other.slot, std::move(layout), "otherFieldsText");
+  make_row_to_edge(form, fields[1], key_text, nullptr, "otherFieldsLabel", "otherFieldsText");
 }
 
 // Takes over the text field that has the keyboard focus, for the changes

@@ -285,6 +285,22 @@ TEST(TodaysFormats, OpenFailuresEmptyAndForeignFiles) {
   }
 }
 
+// A blank line inside a record adds nothing to the field before it: in RIS
+// the field goes on after it, in .nbib it ends there.
+TEST(TodaysFormats, ABlankLineAddsNothingToTheFieldBeforeIt) {
+  const Format& nbib = todays_formats()[0];
+  const Format& ris = todays_formats()[1];
+  const ReferenceDatabase from_ris =
+      import_text(ris, "TY  - JOUR\nTI  - Wrapped\n\n   \ntitle\nAB  - Last\n\nER  - \n", RecordStorage::kBuffered);
+  ASSERT_EQ(from_ris.ref_count(), 1U);
+  EXPECT_EQ(from_ris.reference(0).text(kTitle), "Wrapped title");
+  EXPECT_EQ(from_ris.reference(0).text(kAbstract), "Last");
+  const ReferenceDatabase from_nbib =
+      import_text(nbib, "PMID- 1\nTI  - Wrapped\n\n      title\n", RecordStorage::kBuffered);
+  ASSERT_EQ(from_nbib.ref_count(), 1U);
+  EXPECT_EQ(from_nbib.reference(0).text(kTitle), "Wrapped");
+}
+
 // Every importer, old and new, reads the files of every other format to
 // their end without harm: a record of its own put after one comes out last.
 TEST(TodaysFormats, ReadEveryOtherFormatsFilesToTheEnd) {

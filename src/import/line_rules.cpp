@@ -1,4 +1,4 @@
-#include "import/keyword_lines.h"
+#include "import/line_rules.h"
 
 #include <array>
 
