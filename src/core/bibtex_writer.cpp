@@ -27,6 +27,7 @@ WrittenKeys::WrittenKeys(const ReferenceDatabase& database) : database_(database
   // as Refloom writes it (those are RefIds), so the two kinds cannot meet.
   {
     std::unordered_set<std::string_view, KeyHash, KeyEqual> citation_keys;
+    citation_keys.reserve(references.size());
     std::vector<RefId> numbers;
     bool repeated = false;
     for (const Reference& reference : references) {

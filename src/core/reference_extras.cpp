@@ -35,6 +35,9 @@ std::uint32_t checked_length(std::size_t length) {
 // Below this many fields a repeat is looked for by walking the records.
 constexpr std::size_t kIndexFrom = 16;
 
+// The largest buffer a builder keeps between references.
+constexpr std::size_t kKeptBuffer = std::size_t{64} << 10;
+
 }  // namespace
 
 void ReferenceExtras::Builder::clear() {
@@ -174,14 +177,19 @@ ReferenceExtras ReferenceExtras::Builder::build() {
   }
   const std::uint32_t total = checked_length(size_);
   std::memcpy(buffer_.get(), &total, sizeof total);
-  // Given back to the allocator down to its size (which keeps the block
-  // where it is), then taken over.
-  if (char* fitted = static_cast<char*>(std::realloc(buffer_.get(), size_))) {
-    (void)buffer_.release();
-    buffer_.reset(fitted);
+  // Copied into a block of its exact size; the builder keeps its buffer
+  // for the next reference. Shrinking the buffer in place instead left a
+  // small free remainder behind every reference, which the allocator then
+  // searched through at every allocation of a load.
+  char* fitted = static_cast<char*>(std::malloc(size_));
+  if (fitted == nullptr) throw std::bad_alloc();
+  std::memcpy(fitted, buffer_.get(), size_);
+  extras.data_.reset(fitted);
+  // A buffer grown for a huge entry is not held on to.
+  if (capacity_ > kKeptBuffer) {
+    buffer_.reset();
+    capacity_ = 0;
   }
-  extras.data_ = std::move(buffer_);
-  capacity_ = 0;
   size_ = 0;
   clear();
   return extras;
