@@ -159,7 +159,7 @@ int run(const Options& options) {
   if (options.search) {
     // As "Search in all fields" with AND over the whole database, then
     // "Reduce to listed references".
-    session.search_all_fields(refloom::kSearchAnd, *options.search, !options.case_sensitive);
+    session.search_all_fields(refloom::SearchMode::kAnd, *options.search, !options.case_sensitive);
     session.reduce();
   }
 

@@ -24,9 +24,9 @@ enum EditCommand : int { kAddReference = 0, kEditReference = 1, kDeleteReference
 // The three form searches have the numbers of their SearchMode.
 enum SearchCommand : int {
   kSearchAllFields = 0,
-  kSearchFormAnd = kSearchAnd,
-  kSearchFormOr = kSearchOr,
-  kSearchFormNot = kSearchNot,
+  kSearchFormAnd = static_cast<int>(SearchMode::kAnd),
+  kSearchFormOr = static_cast<int>(SearchMode::kOr),
+  kSearchFormNot = static_cast<int>(SearchMode::kNot),
   kViewAll = 4,
   kCaseSensitive = 5,
 };

@@ -11,7 +11,7 @@ namespace refloom::ui {
 // What one "Search all fields" dialog searches for: its mode (AND, OR,
 // NOT) and its text.
 struct SearchAllInput {
-  SearchMode mode = kSearchAnd;
+  SearchMode mode = SearchMode::kAnd;
   std::string text;
 };
 

@@ -45,12 +45,12 @@ void open_search_all_dialog() {
   Widget text = XtVaCreateManagedWidget("text", xmTextWidgetClass, rowcol, nullptr);
   XtAddCallback(text, XmNvalueChangedCallback, searchtext_cb, nullptr);
   Widget and_toggle = XtVaCreateManagedWidget("and", xmToggleButtonGadgetClass, rowcol, XmNset, True, nullptr);
-  input->mode = kSearchAnd;
-  XtAddCallback(and_toggle, XmNvalueChangedCallback, searchmode_cb, to_client_data(kSearchAnd));
+  input->mode = SearchMode::kAnd;
+  XtAddCallback(and_toggle, XmNvalueChangedCallback, searchmode_cb, to_client_data(SearchMode::kAnd));
   Widget or_toggle = XtVaCreateManagedWidget("or ", xmToggleButtonGadgetClass, rowcol, nullptr);
-  XtAddCallback(or_toggle, XmNvalueChangedCallback, searchmode_cb, to_client_data(kSearchOr));
+  XtAddCallback(or_toggle, XmNvalueChangedCallback, searchmode_cb, to_client_data(SearchMode::kOr));
   Widget not_toggle = XtVaCreateManagedWidget("not", xmToggleButtonGadgetClass, rowcol, nullptr);
-  XtAddCallback(not_toggle, XmNvalueChangedCallback, searchmode_cb, to_client_data(kSearchNot));
+  XtAddCallback(not_toggle, XmNvalueChangedCallback, searchmode_cb, to_client_data(SearchMode::kNot));
   input->text.clear();
   // The dialog opens ready for typing; Return then searches.
   XtVaSetValues(mbox, XmNinitialFocus, rowcol, nullptr);
@@ -78,13 +78,13 @@ void search_cb(Widget, XtPointer client_data, XtPointer) {
       open_search_all_dialog();
       break;
     case kSearchFormAnd:
-      run_after_menu(search_by_form<kSearchAnd>);
+      run_after_menu(search_by_form<SearchMode::kAnd>);
       break;
     case kSearchFormOr:
-      run_after_menu(search_by_form<kSearchOr>);
+      run_after_menu(search_by_form<SearchMode::kOr>);
       break;
     case kSearchFormNot:
-      run_after_menu(search_by_form<kSearchNot>);
+      run_after_menu(search_by_form<SearchMode::kNot>);
       break;
     case kViewAll:
       guarded("list every reference", [] { show(session().view_all()); });

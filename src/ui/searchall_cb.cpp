@@ -35,7 +35,7 @@ void searchall_cb(Widget mbox, XtPointer client_data, XtPointer) {
   assert((from_client_data<std::intptr_t>(client_data) >> 16) == 0);
   const auto fold = from_client_data<std::int16_t>(client_data);
   const SearchAllInput* input = input_of(mbox);
-  if (input != nullptr && input->mode >= kSearchAnd && input->mode <= kSearchNot) {
+  if (input != nullptr && input->mode >= SearchMode::kAnd && input->mode <= SearchMode::kNot) {
     guarded("search", [&] { show(session().search_all_fields(input->mode, input->text, fold != 0)); });
   }
   XtUnmanageChild(mbox);

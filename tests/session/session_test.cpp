@@ -84,7 +84,7 @@ TEST_F(SessionTest, LoadListsEverythingSwitchesOnAndNamesTheFile) {
 
 TEST_F(SessionTest, LoadIntoAHeldDatabaseRenumbersAndListsAllAgain) {
   load_keys({1, 5});
-  session_.search_all_fields(kSearchAnd, "T5", true);
+  session_.search_all_fields(SearchMode::kAnd, "T5", true);
   ASSERT_EQ(listed(), (Indices{1}));
   const Shown shown = load_text(misc_entries({1, 2}), "more.bib");
   EXPECT_EQ(ids(), (std::vector<RefId>{1, 5, 2, 3}));
@@ -106,7 +106,7 @@ TEST_F(SessionTest, LoadWithoutReferencesLeavesTheDataCommandsAlone) {
 
 TEST_F(SessionTest, AFileThatCannotBeOpenedChangesNothing) {
   load_keys({1, 2});
-  session_.search_all_fields(kSearchAnd, "T2", true);
+  session_.search_all_fields(SearchMode::kAnd, "T2", true);
   messages_.str("");
   const std::string missing = dir_.file("missing.bib");
   const Shown shown = session_.load(missing, kBibtexFile, messages_);
@@ -166,7 +166,7 @@ TEST_F(SessionTest, AnEditOpenDuringNewIsNotStoredIntoALaterReference) {
 
 TEST_F(SessionTest, AnEditOpenDuringALoadIsStoredIntoItsReference) {
   load_keys({1, 2, 3});
-  session_.search_all_fields(kSearchAnd, "T2", true);
+  session_.search_all_fields(SearchMode::kAnd, "T2", true);
   ASSERT_TRUE(session_.start_edit(1));  // T2, index 1
   EXPECT_EQ(session_.edit_target().index(), 1U);
   load_text(misc_entries({4}), "more.bib");
@@ -273,7 +273,7 @@ TEST_F(SessionTest, AnEditFollowsItsReferenceThroughDeletionsAndSearches) {
   ASSERT_TRUE(session_.start_edit(3));  // T3, index 2
   session_.delete_at(1);                // T1 goes: T3 moves to index 1
   EXPECT_EQ(session_.edit_target().index(), 1U);
-  session_.search_all_fields(kSearchAnd, "T4", true);  // T3 no longer listed
+  session_.search_all_fields(SearchMode::kAnd, "T4", true);  // T3 no longer listed
   session_.database().edit_buffer().text(kTitle) = "Changed";
   const Shown shown = session_.store_edit(messages_);
   EXPECT_EQ(title(1), "Changed");
@@ -337,7 +337,7 @@ TEST_F(SessionTest, ReduceKeepsTheListedAndShowsTheSameLines) {
 
 TEST_F(SessionTest, ReduceOfAnEmptyListingDeletesAllAndSwitchesOff) {
   load_keys({1, 2});
-  session_.search_all_fields(kSearchAnd, "nowhere", true);
+  session_.search_all_fields(SearchMode::kAnd, "nowhere", true);
   const Shown shown = session_.reduce();
   EXPECT_TRUE(session_.database().empty());
   EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kOff);
@@ -382,16 +382,16 @@ TEST_F(SessionTest, SearchAllFieldsCombinesWithTheListedAndUsesTheDialogsFold) {
   load_text(
       "@article{1,\n  author = \"Smith\"\n}\n\n@book{2,\n  author = \"Jones\"\n}\n\n"
       "@article{3,\n  author = \"SMITH\"\n}\n\n");
-  Shown shown = session_.search_all_fields(kSearchAnd, "smith", true);
+  Shown shown = session_.search_all_fields(SearchMode::kAnd, "smith", true);
   EXPECT_EQ(listed(), (Indices{0, 2}));
   EXPECT_EQ(shown.list, ListChange::kRefill);
   EXPECT_EQ(shown.count, 2U);
   EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
-  shown = session_.search_all_fields(kSearchNot, "SMITH", false);
+  shown = session_.search_all_fields(SearchMode::kNot, "SMITH", false);
   EXPECT_EQ(listed(), (Indices{0}));
   // The session's own case setting does not reach the dialog's search.
   session_.toggle_case_sensitive();
-  shown = session_.search_all_fields(kSearchOr, "jones", true);
+  shown = session_.search_all_fields(SearchMode::kOr, "jones", true);
   EXPECT_EQ(listed(), (Indices{0, 1}));
   EXPECT_EQ(shown.count, 2U);
 }
@@ -416,16 +416,16 @@ TEST_F(SessionTest, FormSearchNotDropsWhatMeetsAnyCriterion) {
   session_.database().edit_buffer().text(kJournal) = "nature";
   session_.database().edit_buffer().text(kYear) = "2001";
   // NOT: one met criterion is enough; only 4 (no journal, another year) stays.
-  Shown shown = session_.search_by_form(kSearchNot);
+  Shown shown = session_.search_by_form(SearchMode::kNot);
   EXPECT_EQ(listed(), (Indices{3}));
   EXPECT_EQ(shown.count, 1U);
   EXPECT_EQ(shown.list, ListChange::kRefill);
   // AND and OR need every criterion.
   session_.view_all();
-  shown = session_.search_by_form(kSearchAnd);
+  shown = session_.search_by_form(SearchMode::kAnd);
   EXPECT_EQ(listed(), (Indices{2}));
   session_.list({});
-  shown = session_.search_by_form(kSearchOr);
+  shown = session_.search_by_form(SearchMode::kOr);
   EXPECT_EQ(listed(), (Indices{2}));
   EXPECT_EQ(shown.count, 1U);
 }
@@ -434,11 +434,11 @@ TEST_F(SessionTest, FormSearchFoldsUnlessCaseSensitive) {
   load_text("@article{1,\n  journal = \"Nature\"\n}\n\n");
   session_.start_form_search();
   session_.database().edit_buffer().text(kJournal) = "nature";
-  session_.search_by_form(kSearchAnd);
+  session_.search_by_form(SearchMode::kAnd);
   EXPECT_EQ(listed(), (Indices{0}));
   session_.toggle_case_sensitive();
   EXPECT_TRUE(session_.case_sensitive());
-  session_.search_by_form(kSearchAnd);
+  session_.search_by_form(SearchMode::kAnd);
   EXPECT_EQ(listed(), Indices{});
 }
 
@@ -635,10 +635,10 @@ TEST_F(ModifiedState, EveryCommandThatChangesTheDatabaseMarksItUntilTheNextSave)
 TEST_F(ModifiedState, CommandsThatOnlyLookOrChangeNothingLeaveIt) {
   EXPECT_FALSE(changes([&] { session_.load(dir_.file("missing.bib"), kBibtexFile, messages_); }));
   EXPECT_FALSE(changes([&] { session_.print(dir_.file("out.tex"), messages_); }));
-  EXPECT_FALSE(changes([&] { session_.search_all_fields(kSearchOr, "T", true); }));
+  EXPECT_FALSE(changes([&] { session_.search_all_fields(SearchMode::kOr, "T", true); }));
   EXPECT_FALSE(changes([&] {
     session_.start_form_search();
-    session_.search_by_form(kSearchAnd);
+    session_.search_by_form(SearchMode::kAnd);
   }));
   EXPECT_FALSE(changes([&] { session_.view_all(); }));
   EXPECT_FALSE(changes([&] { session_.toggle_case_sensitive(); }));

@@ -120,7 +120,7 @@ TEST_F(Unicode, TexAccentsShowAsLettersAndSearchesFoldEveryLetter) {
   // Found by a letter of another case beyond ASCII (the stored text is
   // UTF-8 here; TeX is searched as it is written).
   load_directly("@misc{8,\n  title = {\xC5\xA0koda Auto},\n}\n");
-  ui::show(ui::session().search_all_fields(kSearchAnd, "\xC5\xA1KODA", true));
+  ui::show(ui::session().search_all_fields(SearchMode::kAnd, "\xC5\xA1KODA", true));
   pump();
   EXPECT_EQ(list_items(reflist()), (Lines{"8  \xC5\xA0koda Auto  "}));
 }
