@@ -26,6 +26,14 @@ bool within_memory(Work&& work, std::ostream& messages, std::string_view what, s
   return false;
 }
 
+// The result of load_file (a reader's) or of a writer as an outcome: 0
+// done, 1 a read error cut the load short, -1 the file could not be opened
+// for reading, or opened and written.
+Outcome outcome_of(int result, Outcome failure) {
+  if (result < 0) return failure;
+  return result == 0 ? Outcome::kDone : Outcome::kCutShort;
+}
+
 }  // namespace
 
 void Session::reset() {
@@ -65,17 +73,18 @@ Shown Session::load(const std::string& path, FileType file_type, std::ostream& m
   ListedReferences all;
   const bool loaded = within_memory(
       [&] {
-        shown.result = load_file(database_, path, file_type, messages, shown.format_hints);
-        if (shown.result >= 0) all.list_all(database_.ref_count());
+        shown.result =
+            outcome_of(load_file(database_, path, file_type, messages, shown.format_hints), Outcome::kCannotOpen);
+        if (shown.result != Outcome::kCannotOpen) all.list_all(database_.ref_count());
       },
       messages, "load ", path);
   if (!loaded) {
     // The database as it was: a load only appends.
     database_.truncate(held, blocks_held);
-    shown.result = kOutOfMemory;
+    shown.result = Outcome::kOutOfMemory;
     return shown;
   }
-  if (shown.result < 0) return shown;
+  if (shown.result == Outcome::kCannotOpen) return shown;
   changed();
   shown.references_read = database_.ref_count() - held;
   CurrentFileName_ = path;
@@ -90,11 +99,12 @@ Shown Session::load(const std::string& path, FileType file_type, std::ostream& m
 Shown Session::save(const std::string& path, std::ostream& messages) {
   Shown shown;
   // An unfinished file never replaces the old one (see SafeOutputFile).
-  if (!within_memory([&] { shown.result = write_bibtex(database_, path, messages); }, messages, "save ", path)) {
-    shown.result = kOutOfMemory;
+  if (!within_memory([&] { shown.result = outcome_of(write_bibtex(database_, path, messages), Outcome::kCannotWrite); },
+                     messages, "save ", path)) {
+    shown.result = Outcome::kOutOfMemory;
     return shown;
   }
-  if (shown.result != 0) return shown;
+  if (shown.result != Outcome::kDone) return shown;
   modified_ = false;
   CurrentFileName_ = path;
   shown.title = TitleChange::kCurrentFile;
@@ -114,10 +124,12 @@ Shown Session::print(const std::string& path, std::ostream& messages) const {
   Shown shown;
   if (!within_memory(
           [&] {
-            shown.result = write_latex(path, listed_citations(), bibliography_name(CurrentFileName_), messages);
+            shown.result = outcome_of(
+                write_latex(path, listed_citations(), bibliography_name(CurrentFileName_), messages),
+                Outcome::kCannotWrite);
           },
           messages, "write ", path)) {
-    shown.result = kOutOfMemory;
+    shown.result = Outcome::kOutOfMemory;
   }
   return shown;
 }

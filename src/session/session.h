@@ -38,8 +38,14 @@ enum class DataCommandsSwitch { kUnchanged, kOn, kOff };
 // What the window title must show afterwards.
 enum class TitleChange { kUnchanged, kProgramTitle, kCurrentFile };
 
-// A command ran out of memory and changed nothing.
-inline constexpr int kOutOfMemory = 2;
+// How a file command ended.
+enum class Outcome {
+  kDone,         // the whole file read, or written
+  kCutShort,     // a read error cut a load short; what was read is kept and shown
+  kCannotOpen,   // a load could not open its file and changed nothing
+  kCannotWrite,  // a save or a print could not open or write its file; an old file stays
+  kOutOfMemory,  // memory ran out; the command changed nothing, and said so
+};
 
 // What the window must show after a command.
 struct Shown {
@@ -48,10 +54,8 @@ struct Shown {
   std::optional<std::size_t> count;  // the count line's new number
   DataCommandsSwitch data_commands = DataCommandsSwitch::kUnchanged;
   TitleChange title = TitleChange::kUnchanged;
-  // File commands: 0; 1 when a read error cut a load short (what was read
-  // is kept and shown); -1 when the file could not be opened; kOutOfMemory
-  // when memory ran out (the command changed nothing, and said so).
-  int result = 0;
+  // How a file command ended; the other commands are always done.
+  Outcome result = Outcome::kDone;
   // A load that opened its file: how many references it added, and what it
   // noticed about the format.
   std::optional<std::size_t> references_read;

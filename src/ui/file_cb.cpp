@@ -75,12 +75,12 @@ void show_dialog(Widget& dialog, const char* title, XtCallbackProc ok_callback) 
 // the file was written completely.
 void save_to(Widget dialog, const std::string& path) {
   Shown shown;
-  shown.result = kOutOfMemory;
+  shown.result = Outcome::kOutOfMemory;
   {
     BusyCursor busy(dialog);
     guarded("save " + path, [&] { shown = session().save(path, messages()); });
   }
-  if (shown.result != 0) return;  // the writer told why; the dialog stays open
+  if (shown.result != Outcome::kDone) return;  // the writer told why; the dialog stays open
   guarded("show " + path, [&] { show(shown); });
   XtUnmanageChild(dialog);
 }
@@ -173,7 +173,7 @@ void load_cb(Widget dialog, XtPointer, XtPointer call_data) {
   if (!path) return;
 
   Shown shown;
-  shown.result = kOutOfMemory;
+  shown.result = Outcome::kOutOfMemory;
   {
     BusyCursor busy(dialog);
     guarded("show " + *path, [&] {
@@ -187,7 +187,7 @@ void load_cb(Widget dialog, XtPointer, XtPointer call_data) {
   }
   // A file that cannot be opened (or read for want of memory) leaves
   // everything as it was: the dialog stays open for another name.
-  if (shown.result >= 0 && shown.result != kOutOfMemory) XtUnmanageChild(dialog);
+  if (shown.result == Outcome::kDone || shown.result == Outcome::kCutShort) XtUnmanageChild(dialog);
 }
 
 void save_cb(Widget dialog, XtPointer, XtPointer) {
@@ -218,12 +218,12 @@ void latex_cb(Widget dialog, XtPointer, XtPointer call_data) {
   const auto path = chosen_path(static_cast<XmFileSelectionBoxCallbackStruct*>(call_data)->value);
   if (!path) return;
   Shown shown;
-  shown.result = kOutOfMemory;
+  shown.result = Outcome::kOutOfMemory;
   {
     BusyCursor busy(dialog);
     guarded("write " + *path, [&] { shown = session().print(*path, messages()); });
   }
-  if (shown.result == 0) XtUnmanageChild(dialog);
+  if (shown.result == Outcome::kDone) XtUnmanageChild(dialog);
 }
 
 void cancel_cb(Widget dialog, XtPointer, XtPointer) { XtUnmanageChild(dialog); }

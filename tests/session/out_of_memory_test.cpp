@@ -86,7 +86,7 @@ class OutOfMemory : public ::testing::Test {
     write_file(dir_.file("first.bib"), kFirst);
     write_file(dir_.file("second.bib"), kSecond);
     std::ostringstream messages;
-    ASSERT_EQ(session_.load(dir_.file("first.bib"), kBibtexAnyFile, messages).result, 0);
+    ASSERT_EQ(session_.load(dir_.file("first.bib"), kBibtexAnyFile, messages).result, Outcome::kDone);
     session_.list({1});
   }
 
@@ -100,9 +100,9 @@ TEST_F(OutOfMemory, ALoadThatRunsOutChangesNothing) {
   // What the load gives when memory suffices.
   Session plain;
   std::ostringstream plain_messages;
-  ASSERT_EQ(plain.load(dir_.file("first.bib"), kBibtexAnyFile, plain_messages).result, 0);
+  ASSERT_EQ(plain.load(dir_.file("first.bib"), kBibtexAnyFile, plain_messages).result, Outcome::kDone);
   plain.list({1});
-  ASSERT_EQ(plain.load(path, kBibtexAnyFile, plain_messages).result, 0);
+  ASSERT_EQ(plain.load(path, kBibtexAnyFile, plain_messages).result, Outcome::kDone);
   long failures = 0;
   for (long n = 0;; ++n) {
     std::ostringstream messages;
@@ -111,9 +111,9 @@ TEST_F(OutOfMemory, ALoadThatRunsOutChangesNothing) {
       FailingFrom failing(n);
       shown = session_.load(path, kBibtexAnyFile, messages);
     }
-    if (shown.result != kOutOfMemory) {
+    if (shown.result != Outcome::kOutOfMemory) {
       // Past the load's last allocation: no failure was swallowed on the way.
-      EXPECT_EQ(shown.result, 0);
+      EXPECT_EQ(shown.result, Outcome::kDone);
       EXPECT_TRUE(snapshot(session_) == snapshot(plain));
       break;
     }
@@ -136,8 +136,8 @@ TEST_F(OutOfMemory, ASaveThatRunsOutLeavesTheOldFile) {
       FailingFrom failing(n);
       shown = session_.save(path, messages);
     }
-    if (shown.result != kOutOfMemory) {
-      EXPECT_EQ(shown.result, 0);
+    if (shown.result != Outcome::kOutOfMemory) {
+      EXPECT_EQ(shown.result, Outcome::kDone);
       EXPECT_NE(read_file(path), "old content\n");
       break;
     }

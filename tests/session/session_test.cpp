@@ -38,7 +38,7 @@ class SessionTest : public ::testing::Test {
     testing::write_file(path, text);
     return session_.load(path, kBibtexFile, messages_);
   }
-  void load_keys(const std::vector<int>& keys) { ASSERT_EQ(load_text(misc_entries(keys)).result, 0); }
+  void load_keys(const std::vector<int>& keys) { ASSERT_EQ(load_text(misc_entries(keys)).result, Outcome::kDone); }
 
   std::vector<RefId> ids() const {
     std::vector<RefId> result;
@@ -71,7 +71,7 @@ TEST_F(SessionTest, AFreshSessionHoldsNothing) {
 
 TEST_F(SessionTest, LoadListsEverythingSwitchesOnAndNamesTheFile) {
   const Shown shown = load_text(misc_entries({5, 3}));
-  EXPECT_EQ(shown.result, 0);
+  EXPECT_EQ(shown.result, Outcome::kDone);
   EXPECT_EQ(shown.list, ListChange::kRefill);
   EXPECT_EQ(shown.count, 2U);
   EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kOn);
@@ -96,7 +96,7 @@ TEST_F(SessionTest, LoadIntoAHeldDatabaseRenumbersAndListsAllAgain) {
 
 TEST_F(SessionTest, LoadWithoutReferencesLeavesTheDataCommandsAlone) {
   const Shown shown = load_text("no entries here\n", "empty.bib");
-  EXPECT_EQ(shown.result, 0);
+  EXPECT_EQ(shown.result, Outcome::kDone);
   EXPECT_EQ(shown.count, 0U);
   EXPECT_EQ(shown.references_read, 0U);
   EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
@@ -110,7 +110,7 @@ TEST_F(SessionTest, AFileThatCannotBeOpenedChangesNothing) {
   messages_.str("");
   const std::string missing = dir_.file("missing.bib");
   const Shown shown = session_.load(missing, kBibtexFile, messages_);
-  EXPECT_EQ(shown.result, -1);
+  EXPECT_EQ(shown.result, Outcome::kCannotOpen);
   EXPECT_EQ(messages_.str(), "Cannot open file: " + missing + "\n");
   EXPECT_EQ(shown.list, ListChange::kNone);
   EXPECT_FALSE(shown.count);
@@ -126,7 +126,7 @@ TEST_F(SessionTest, ALoadCutShortByAReadErrorStillShowsWhatWasRead) {
   messages_.str("");
   // Reading this process's memory from address 0 fails at once.
   const Shown shown = session_.load("/proc/self/mem", kBibtexFile, messages_);
-  EXPECT_EQ(shown.result, 1);
+  EXPECT_EQ(shown.result, Outcome::kCutShort);
   EXPECT_EQ(messages_.str(), "Cannot read file: /proc/self/mem\n");
   EXPECT_EQ(shown.list, ListChange::kRefill);
   EXPECT_EQ(shown.count, 1U);
@@ -209,7 +209,7 @@ TEST_F(SessionTest, AddTakesTheNextFreeRefIdWhenALoadTookTheProposedOne) {
   ASSERT_EQ(session_.database().edit_buffer().ref_id, 3U);
   session_.database().edit_buffer().text(kTitle) = "Added";
   // The form is open; a load renumbers its references 3 and 4.
-  ASSERT_EQ(load_text(misc_entries({1, 2}), "more.bib").result, 0);
+  ASSERT_EQ(load_text(misc_entries({1, 2}), "more.bib").result, Outcome::kDone);
   const Shown shown = session_.add_from_edit_buffer(messages_);
   EXPECT_EQ(messages_.str(), "Ref. ID 3 was taken meanwhile, reference stored as 5 \n");
   EXPECT_EQ(ids(), (std::vector<RefId>{1, 2, 3, 4, 5}));
@@ -457,27 +457,34 @@ TEST_F(SessionTest, PrintCitesTheListedInListOrderAndNamesTheCurrentFile) {
   session_.list({0, 2});
   EXPECT_EQ(session_.listed_ref_ids(), (std::vector<RefId>{12, 7}));
   const std::string tex = dir_.file("out.tex");
-  EXPECT_EQ(session_.print(tex, messages_).result, 0);
+  EXPECT_EQ(session_.print(tex, messages_).result, Outcome::kDone);
   EXPECT_EQ(testing::read_file(tex),
             "\\documentclass[12pt]{article} \n\\begin{document} \n\\nocite{12} \n\\nocite{7} \n\\bibliography{" +
                 dir_.file("refs") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
   // New keeps the file name that the document names.
   session_.new_database();
-  EXPECT_EQ(session_.print(tex, messages_).result, 0);
+  EXPECT_EQ(session_.print(tex, messages_).result, Outcome::kDone);
   EXPECT_EQ(testing::read_file(tex), "\\documentclass[12pt]{article} \n\\begin{document} \n\\bibliography{" +
                                          dir_.file("refs") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
+}
+
+TEST_F(SessionTest, APrintThatCannotOpenItsFileCannotWrite) {
+  load_keys({1});
+  messages_.str("");
+  EXPECT_EQ(session_.print(dir_.file("no/such/dir.tex"), messages_).result, Outcome::kCannotWrite);
+  EXPECT_EQ(messages_.str(), "Cannot open LaTeX file for output! \n");
 }
 
 TEST_F(SessionTest, SaveNamesTheFileOnlyWhenWritten) {
   load_keys({1});
   const std::string out = dir_.file("out.bib");
   Shown shown = session_.save(out, messages_);
-  EXPECT_EQ(shown.result, 0);
+  EXPECT_EQ(shown.result, Outcome::kDone);
   EXPECT_EQ(shown.title, TitleChange::kCurrentFile);
   EXPECT_EQ(session_.CurrentFileName(), out);
   EXPECT_EQ(testing::read_file(out), "@misc{1,\ntitle      = \"T1\",\n}\n\n");
   shown = session_.save(dir_.file("no/such/dir.bib"), messages_);
-  EXPECT_NE(shown.result, 0);
+  EXPECT_NE(shown.result, Outcome::kDone);
   EXPECT_EQ(shown.title, TitleChange::kUnchanged);
   EXPECT_EQ(session_.CurrentFileName(), out);
 }
@@ -521,28 +528,29 @@ class TodaysFiles : public SessionTest {
 };
 
 TEST_F(TodaysFiles, ASaveWritesTheKeysAndPrintCitesThem) {
-  ASSERT_EQ(load_any("@article{smith2020, title = {A}, doi = {10.1/a}}\n@misc{7, note = {n}}\n").result, 0);
+  ASSERT_EQ(load_any("@article{smith2020, title = {A}, doi = {10.1/a}}\n@misc{7, note = {n}}\n").result,
+            Outcome::kDone);
   session_.list({1, 0});
   const std::string tex = dir_.file("doc.tex");
-  ASSERT_EQ(session_.print(tex, messages_).result, 0);
+  ASSERT_EQ(session_.print(tex, messages_).result, Outcome::kDone);
   EXPECT_NE(testing::read_file(tex).find("\\nocite{7} \n\\nocite{smith2020} \n"), std::string::npos);
   const std::string out = dir_.file("out.bib");
-  ASSERT_EQ(session_.save(out, messages_).result, 0);
+  ASSERT_EQ(session_.save(out, messages_).result, Outcome::kDone);
   EXPECT_EQ(testing::read_file(out),
             "@article{smith2020,\ntitle      = \"A\",\ndoi        = \"10.1/a\",\n}\n\n@misc{7,\nnote       = \"n\",\n}\n\n");
   EXPECT_EQ(messages_.str(), "");
 }
 
 TEST_F(TodaysFiles, ALoadRenamesKeysHeldAlreadyAndSaysSo) {
-  ASSERT_EQ(load_any("@misc{doe, title = {A}}\n").result, 0);
-  ASSERT_EQ(load_any("@misc{DOE, title = {B}}\n@misc{x, crossref = {doe}}\n", "second.bib").result, 0);
+  ASSERT_EQ(load_any("@misc{doe, title = {A}}\n").result, Outcome::kDone);
+  ASSERT_EQ(load_any("@misc{DOE, title = {B}}\n@misc{x, crossref = {doe}}\n", "second.bib").result, Outcome::kDone);
   EXPECT_EQ(messages_.str(), "keys held already, renamed: DOE -> DOEa \n");
   EXPECT_EQ(session_.database().reference(1).citation_key(), "DOEa");
   EXPECT_EQ(session_.database().reference(2).text(kCrossref), "DOEa");
 }
 
 TEST_F(TodaysFiles, TheFormTakesAKeyBibtexCanUseAndNoOtherReferenceHas) {
-  ASSERT_EQ(load_any("@misc{Smith2020,}\n@misc{doe,}\n").result, 0);
+  ASSERT_EQ(load_any("@misc{Smith2020,}\n@misc{doe,}\n").result, Outcome::kDone);
   EXPECT_TRUE(accepted("Smith2020"));  // its own key, unchanged
   EXPECT_TRUE(accepted("smith:2020/a"));
   EXPECT_TRUE(accepted(""));           // no key: the Ref. ID is written
@@ -561,7 +569,7 @@ TEST_F(TodaysFiles, TheFormTakesAKeyBibtexCanUseAndNoOtherReferenceHas) {
 }
 
 TEST_F(TodaysFiles, TheFormTakesOtherFieldsOnlyAsFields) {
-  ASSERT_EQ(load_any("@misc{a, doi = {10.1/a}}\n").result, 0);
+  ASSERT_EQ(load_any("@misc{a, doi = {10.1/a}}\n").result, Outcome::kDone);
   EXPECT_TRUE(accepted("a", "doi = {10.1/a}\nurl = {http://x.org}"));
   EXPECT_FALSE(accepted("a", "doi = {10.1/a}\nurl {http://x.org}"));
   EXPECT_EQ(messages_.str(), "Other fields refused, line 2: \"url\" must be followed by >> = << and a value \n");
@@ -579,12 +587,13 @@ TEST_F(TodaysFiles, AnAddedReferenceMayBringKeyAndOtherFields) {
   EXPECT_TRUE(accepted("new2024", "url = {http://x.org}", true));
   session_.add_from_edit_buffer(messages_);
   const std::string out = dir_.file("out.bib");
-  ASSERT_EQ(session_.save(out, messages_).result, 0);
+  ASSERT_EQ(session_.save(out, messages_).result, Outcome::kDone);
   EXPECT_EQ(testing::read_file(out), "@article{new2024,\nurl        = \"http://x.org\",\n}\n\n");
 }
 
 TEST_F(TodaysFiles, NewForgetsPreamblesMacrosAndComments) {
-  ASSERT_EQ(load_any("@preamble{\"p\"}\n@string{j = \"J\"}\n@comment{c}\n@misc{a, journal = j}\n").result, 0);
+  ASSERT_EQ(load_any("@preamble{\"p\"}\n@string{j = \"J\"}\n@comment{c}\n@misc{a, journal = j}\n").result,
+            Outcome::kDone);
   EXPECT_EQ(session_.database().blocks().size(), 3U);
   session_.new_database();
   EXPECT_TRUE(session_.database().blocks().empty());
@@ -599,7 +608,7 @@ class ModifiedState : public SessionTest {
   // Starts from a saved database of three references, the first two listed.
   void SetUp() override {
     load_keys({1, 2, 3});
-    ASSERT_EQ(session_.save(dir_.file("saved.bib"), messages_).result, 0);
+    ASSERT_EQ(session_.save(dir_.file("saved.bib"), messages_).result, Outcome::kDone);
     session_.list({0, 1});
     ASSERT_FALSE(session_.modified());
   }
