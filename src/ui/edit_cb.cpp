@@ -29,7 +29,7 @@ bool accept_form() { return session().accept_form(messages()); }
 
 void add_reference() {
   session().start_add();
-  if (run_form(0, kAddMode, accept_form) == kFormCancel) return;
+  if (run_form(0, kAddMode, accept_form) == FormAnswer::kCancel) return;
   guarded("add the reference", [] { show(session().add_from_edit_buffer(messages())); });
 }
 
@@ -38,7 +38,7 @@ void edit_reference() {
   if (!position) return;
   const auto type = session().start_edit(*position);
   if (!type) return;
-  if (run_form(*type, kEditMode, accept_form) == kFormCancel) {
+  if (run_form(*type, kEditMode, accept_form) == FormAnswer::kCancel) {
     session().cancel_edit();
     return;
   }

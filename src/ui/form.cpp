@@ -277,7 +277,7 @@ void close_form(FormState& state, FormAnswer answer) {
 
 // Closing the window through the window manager answers like Cancel.
 void window_closed_cb(Widget, XtPointer client_data, XtPointer) {
-  close_form(*static_cast<FormState*>(client_data), kFormCancel);
+  close_form(*static_cast<FormState*>(client_data), FormAnswer::kCancel);
 }
 
 // A shell destroyed by anyone else (its parent going, say) answers Cancel
@@ -285,7 +285,7 @@ void window_closed_cb(Widget, XtPointer client_data, XtPointer) {
 void form_destroyed_cb(Widget, XtPointer client_data, XtPointer) {
   auto& state = *static_cast<FormState*>(client_data);
   state.shell = nullptr;
-  if (state.answer == kFormWaiting) state.answer = kFormCancel;
+  if (state.answer == FormAnswer::kWaiting) state.answer = FormAnswer::kCancel;
 }
 
 // The form with all its fields for an entry type, made in `parent` and
@@ -466,7 +466,7 @@ void build_shell(EntryType type, FormState& state, const FormPlace& place) {
 }  // namespace
 
 void open_form(EntryType type, FormState& state) {
-  state.answer = kFormWaiting;
+  state.answer = FormAnswer::kWaiting;
   build_shell(type, state, {});
 }
 
@@ -483,7 +483,7 @@ FormAnswer run_form(EntryType type, FormMode mode, std::function<bool()> accept)
   open_form(type, state);
   // Commands stay live while the form waits; their messages show as in the
   // main loop.
-  while (state.answer == kFormWaiting) {
+  while (state.answer == FormAnswer::kWaiting) {
     XtAppProcessEvent(app_context, XtIMAll);
     show_messages();
     keep_recovery_copy();
@@ -581,11 +581,11 @@ void form_ok_cb(Widget, XtPointer client_data, XtPointer) {
   auto& state = *static_cast<FormState*>(client_data);
   take_over_focused_field(state.shell);
   if (state.accept && !state.accept()) return;
-  close_form(state, kFormOk);
+  close_form(state, FormAnswer::kOk);
 }
 
 void form_cancel_cb(Widget, XtPointer client_data, XtPointer) {
-  close_form(*static_cast<FormState*>(client_data), kFormCancel);
+  close_form(*static_cast<FormState*>(client_data), FormAnswer::kCancel);
 }
 
 }  // namespace refloom::ui

@@ -66,7 +66,7 @@ void search_by_form() {
     return;
   }
   session().start_form_search();
-  if (run_form(0, kSearchMode) == kFormCancel) return;
+  if (run_form(0, kSearchMode) == FormAnswer::kCancel) return;
   guarded("search", [] { show(session().search_by_form(mode)); });
 }
 
