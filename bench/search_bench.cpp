@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
   }
   refloom::bench::start_main_window(argv);
   std::ostringstream messages;
-  refloom::ReferenceDatabase& db = refloom::ui::database();
-  refloom::load_file(db, argv[1], refloom::kBibtexFile, messages);
+  refloom::ui::session().load(argv[1], refloom::kBibtexFile, messages);
+  const refloom::ReferenceDatabase& db = refloom::ui::database();
   const std::size_t n = db.ref_count();
   std::vector<std::size_t> all(n);
   std::vector<std::size_t> half;

@@ -1,6 +1,7 @@
 #include "session/session.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "core/bibtex_writer.h"
 #include "core/latex.h"
@@ -36,11 +37,26 @@ Outcome outcome_of(int result, Outcome failure) {
 
 }  // namespace
 
+RefId ref_id_from_text(std::string_view text) {
+  constexpr RefId kLargest = std::numeric_limits<RefId>::max();
+  const auto is_space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  std::size_t at = 0;
+  while (at < text.size() && is_space(text[at])) ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+  RefId value = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    const auto digit = static_cast<RefId>(text[at] - '0');
+    if (value > (kLargest - digit) / 10) return kLargest;
+    value = value * 10 + digit;
+  }
+  return negative ? RefId{0} - value : value;
+}
+
 void Session::reset() {
-  database_.remove_all_references();
-  database_.remove_all_blocks();
-  database_.clear_edit_buffer();
-  database_.edit_buffer().ref_id = 0;
+  // A new database, not an emptied one: nothing of the last session's
+  // edit buffer or its memory stays.
+  database_ = ReferenceDatabase();
   listed_references_ = ListedReferences();
   edit_target_.finish();
   CurrentFileName_.clear();
@@ -48,6 +64,13 @@ void Session::reset() {
   modified_ = false;
   changes_ = 0;
 }
+
+void Session::set_edit_text(int slot, std::string_view text) {
+  if (slot < 1 || slot >= kEditTextCount) return;
+  database_.edit_buffer().text(slot).assign(text);
+}
+
+void Session::set_edit_ref_id(std::string_view typed) { database_.edit_buffer().ref_id = ref_id_from_text(typed); }
 
 Shown Session::new_database() {
   if (!database_.empty() || !database_.blocks().empty()) changed();

@@ -46,8 +46,9 @@ extern std::array<Widget, kDataCommandCount> DataCommands;
 // The one session: the database, the listed references, the edit target,
 // the current file and the case setting.
 Session& session();
-// Its database, through whose edit buffer the form types in.
-ReferenceDatabase& database();
+// Its database, to read; the commands and the form change it through the
+// session.
+const ReferenceDatabase& database();
 
 // Where messages for the user go: every byte to the stream set (standard
 // output in the program), and a summary for the message dialog.

@@ -18,7 +18,6 @@
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -145,7 +144,7 @@ Widget make_option_menu(Widget parent, const char* const* names, int count, int 
 }
 
 void build_top_row(Widget rowcol, EntryType type, FormState& state) {
-  EditBuffer& buffer = database().edit_buffer();
+  const EditBuffer& buffer = database().edit_buffer();
   for (const FormField& field : top_fields()) {
     const std::vector<Arg> layout = {arg(XmNcolumns, field.columns)};
     if (field.slot == kRefIdSlot) {
@@ -551,17 +550,17 @@ void refid_cb(Widget widget, XtPointer client_data, XtPointer) {
   if (static_cast<const FormState*>(client_data)->mode != kSearchMode) return;
   XtText text(XmTextGetString(widget));
   if (!text) return;
-  database().edit_buffer().ref_id = std::strtoull(text.get(), nullptr, 10);
+  session().set_edit_ref_id(text.get());
 }
 
 void field_cb(Widget widget, XtPointer client_data, XtPointer) {
   XtText text(XmTextGetString(widget));
   if (!text) return;
-  std::string& stored = database().edit_buffer().text(from_client_data<int>(client_data));
+  const int slot = from_client_data<int>(client_data);
   // A text converted to be shown is taken back only once the user changed
   // it: showing must not rewrite the stored bytes.
-  if (text.get() == shown_text(stored)) return;
-  stored = text.get();
+  if (text.get() == shown_text(database().edit_buffer().text(slot))) return;
+  session().set_edit_text(slot, text.get());
 }
 
 void entrytype_cb(Widget widget, XtPointer client_data, XtPointer) {
@@ -569,12 +568,12 @@ void entrytype_cb(Widget widget, XtPointer client_data, XtPointer) {
   FormState* state = state_of(widget);
   if (state == nullptr) return;
   take_over_focused_field(state->shell);
-  database().edit_buffer().text(kEntryTypeSlot) = entry_type_for_button(button);
+  session().set_edit_text(kEntryTypeSlot, entry_type_for_button(button));
   rebuild_form(static_cast<EntryType>(button), *state);
 }
 
 void reprint_cb(Widget, XtPointer client_data, XtPointer) {
-  database().edit_buffer().text(kReprint) = reprint_for_button(from_client_data<int>(client_data));
+  session().set_edit_text(kReprint, reprint_for_button(from_client_data<int>(client_data)));
 }
 
 void form_ok_cb(Widget, XtPointer client_data, XtPointer) {

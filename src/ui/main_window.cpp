@@ -122,7 +122,7 @@ void build_menus(Widget menubar) {
 }  // namespace
 
 Session& session() { return the_session; }
-ReferenceDatabase& database() { return the_session.database(); }
+const ReferenceDatabase& database() { return the_session.database(); }
 
 void run_after_menu(void (*command)()) {
   XtAppAddTimeOut(

@@ -154,14 +154,18 @@ TEST_F(OutOfMemory, ASaveThatRunsOutLeavesTheOldFile) {
 }
 
 TEST_F(OutOfMemory, AnAddOrAnEditThatRunsOutStoresNothing) {
+  // Types every text of a buffer again, as the form would.
+  const auto type_again = [this](const EditBuffer& buffer) {
+    for (int slot = 1; slot < kEditTextCount; ++slot) session_.set_edit_text(slot, buffer.text(slot));
+  };
   session_.start_add();
-  session_.database().edit_buffer().text(kTitle) = "Added";
-  session_.database().edit_buffer().text(kCitationKeyText) = "added2024";
-  session_.database().edit_buffer().text(kOtherFieldsText) = "doi = {10.1/added}";
+  session_.set_edit_text(kTitle, "Added");
+  session_.set_edit_text(kCitationKeyText, "added2024");
+  session_.set_edit_text(kOtherFieldsText, "doi = {10.1/added}");
   const EditBuffer typed = session_.database().edit_buffer();
   Snapshot before = snapshot(session_);
   for (long n = 0;; ++n) {
-    session_.database().edit_buffer() = typed;
+    type_again(typed);
     std::ostringstream messages;
     Shown shown;
     {
@@ -175,13 +179,13 @@ TEST_F(OutOfMemory, AnAddOrAnEditThatRunsOutStoresNothing) {
   EXPECT_EQ(session_.database().references().back().citation_key(), "added2024");
 
   ASSERT_TRUE(session_.start_edit(1));
-  session_.database().edit_buffer().text(kTitle) = "Edited";
-  session_.database().edit_buffer().text(kOtherFieldsText) = "doi = {10.1/edited}";
+  session_.set_edit_text(kTitle, "Edited");
+  session_.set_edit_text(kOtherFieldsText, "doi = {10.1/edited}");
   const EditBuffer edited = session_.database().edit_buffer();
   before = snapshot(session_);
   for (long n = 0;; ++n) {
     ASSERT_TRUE(session_.start_edit(1));
-    session_.database().edit_buffer() = edited;
+    type_again(edited);
     std::ostringstream messages;
     {
       FailingFrom failing(n);

@@ -118,7 +118,7 @@ class RecoveryTest : public ::testing::Test {
   }
   void add(const std::string& title) {
     session_.start_add();
-    session_.database().edit_buffer().text(kTitle) = title;
+    session_.set_edit_text(kTitle, title);
     session_.add_from_edit_buffer(messages_);
   }
   std::string own_copy(int number = 1) const {
@@ -160,7 +160,7 @@ TEST_F(RecoveryTest, KeptWhileChangesAreUnsavedAndRemovedByASave) {
   copy.update(session_, RecoveryCopy::When::kNow, messages_);
   EXPECT_EQ(read_file(own_copy()), text_of(session_));
   ASSERT_TRUE(session_.start_edit(1));
-  session_.database().edit_buffer().text(kTitle) = "Edited";
+  session_.set_edit_text(kTitle, "Edited");
   session_.store_edit(messages_);
   EXPECT_FALSE(copy.up_to_date(session_));
   copy.update(session_, RecoveryCopy::When::kNow, messages_);

@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
+#include <limits>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -52,7 +55,7 @@ class SessionTest : public ::testing::Test {
   // Edits the reference at a list position and answers Ok with a new title.
   Shown edit_title(std::size_t position, const std::string& text) {
     EXPECT_TRUE(session_.start_edit(position));
-    session_.database().edit_buffer().text(kTitle) = text;
+    session_.set_edit_text(kTitle, text);
     return session_.store_edit(messages_);
   }
 
@@ -137,7 +140,7 @@ TEST_F(SessionTest, ALoadCutShortByAReadErrorStillShowsWhatWasRead) {
 
 TEST_F(SessionTest, NewEmptiesEverythingButTheFileNameAndTheEditBuffer) {
   load_keys({1, 2});
-  session_.database().edit_buffer().text(kTitle) = "typed";
+  session_.set_edit_text(kTitle, "typed");
   const Shown shown = session_.new_database();
   EXPECT_EQ(shown.list, ListChange::kRefill);
   EXPECT_EQ(shown.count, 0U);
@@ -156,7 +159,7 @@ TEST_F(SessionTest, AnEditOpenDuringNewIsNotStoredIntoALaterReference) {
   EXPECT_FALSE(session_.edit_target().index());
   // The same indices exist again, holding other references.
   load_keys({7, 8, 9});
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   messages_.str("");
   const Shown shown = session_.store_edit(messages_);
   EXPECT_EQ(messages_.str(), "Reference deleted while being edited, changes not stored! \n");
@@ -171,7 +174,7 @@ TEST_F(SessionTest, AnEditOpenDuringALoadIsStoredIntoItsReference) {
   EXPECT_EQ(session_.edit_target().index(), 1U);
   load_text(misc_entries({4}), "more.bib");
   EXPECT_EQ(session_.edit_target().index(), 1U);
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   const Shown shown = session_.store_edit(messages_);
   EXPECT_EQ(title(1), "Changed");
   EXPECT_EQ(shown.list, ListChange::kReplaceLine);
@@ -190,7 +193,7 @@ TEST_F(SessionTest, AddListsTheNewReferenceLastAndCountsTheDatabase) {
   EXPECT_EQ(buffer.text(kEntryTypeSlot), "article");
   EXPECT_EQ(buffer.text(kTitle), "");
   EXPECT_EQ(buffer.ref_id, 11U);
-  session_.database().edit_buffer().text(kTitle) = "New";
+  session_.set_edit_text(kTitle, "New");
   const Shown shown = session_.add_from_edit_buffer(messages_);
   EXPECT_EQ(shown.list, ListChange::kAppendLast);
   EXPECT_EQ(shown.position, 4U);
@@ -207,7 +210,7 @@ TEST_F(SessionTest, AddTakesTheNextFreeRefIdWhenALoadTookTheProposedOne) {
   load_keys({1, 2});
   session_.start_add();
   ASSERT_EQ(session_.database().edit_buffer().ref_id, 3U);
-  session_.database().edit_buffer().text(kTitle) = "Added";
+  session_.set_edit_text(kTitle, "Added");
   // The form is open; a load renumbers its references 3 and 4.
   ASSERT_EQ(load_text(misc_entries({1, 2}), "more.bib").result, Outcome::kDone);
   const Shown shown = session_.add_from_edit_buffer(messages_);
@@ -220,7 +223,7 @@ TEST_F(SessionTest, AddTakesTheNextFreeRefIdWhenALoadTookTheProposedOne) {
   // A RefId still free is kept, and nothing is said.
   messages_.str("");
   session_.start_add();
-  session_.database().edit_buffer().ref_id = 9;
+  session_.set_edit_ref_id("9");
   session_.add_from_edit_buffer(messages_);
   EXPECT_EQ(messages_.str(), "");
   EXPECT_EQ(ids(), (std::vector<RefId>{1, 2, 3, 4, 5, 9}));
@@ -242,7 +245,7 @@ TEST_F(SessionTest, EditStoresIntoTheReferenceAndReplacesItsLine) {
   ASSERT_TRUE(type);
   EXPECT_EQ(*type, 8);  // misc
   EXPECT_EQ(session_.database().edit_buffer().text(kTitle), "T3");
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   const Shown shown = session_.store_edit(messages_);
   EXPECT_EQ(title(2), "Changed");
   EXPECT_EQ(shown.list, ListChange::kReplaceLine);
@@ -262,7 +265,7 @@ TEST_F(SessionTest, EditOfAPositionNotListedStartsNothing) {
 TEST_F(SessionTest, CancelledEditChangesNothingAndEndsTheTarget) {
   load_keys({1, 2});
   ASSERT_TRUE(session_.start_edit(1));
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   session_.cancel_edit();
   EXPECT_FALSE(session_.edit_target().index());
   EXPECT_EQ(title(0), "T1");
@@ -274,7 +277,7 @@ TEST_F(SessionTest, AnEditFollowsItsReferenceThroughDeletionsAndSearches) {
   session_.delete_at(1);                // T1 goes: T3 moves to index 1
   EXPECT_EQ(session_.edit_target().index(), 1U);
   session_.search_all_fields(SearchMode::kAnd, "T4", true);  // T3 no longer listed
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   const Shown shown = session_.store_edit(messages_);
   EXPECT_EQ(title(1), "Changed");
   EXPECT_EQ(shown.list, ListChange::kNone);  // its line is not shown
@@ -285,7 +288,7 @@ TEST_F(SessionTest, AnEditWhoseReferenceWasDeletedStoresNothing) {
   ASSERT_TRUE(session_.start_edit(2));
   session_.delete_at(2);
   EXPECT_FALSE(session_.edit_target().index());
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   session_.store_edit(messages_);
   EXPECT_EQ(messages_.str(), "Reference deleted while being edited, changes not stored! \n");
   EXPECT_EQ(title(0), "T1");
@@ -355,7 +358,7 @@ TEST_F(SessionTest, AnEditOpenDuringReduceFollowsItsReference) {
   ASSERT_TRUE(session_.start_edit(2));  // T6, index 5
   session_.reduce();
   EXPECT_EQ(session_.edit_target().index(), 1U);
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   const Shown shown = session_.store_edit(messages_);
   EXPECT_EQ(messages_.str(), "");
   EXPECT_EQ(title(0), "T3");
@@ -371,7 +374,7 @@ TEST_F(SessionTest, AnEditOfAReferenceReducedAwayStoresNothing) {
   session_.list({1, 2});
   session_.reduce();
   EXPECT_FALSE(session_.edit_target().index());
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   session_.store_edit(messages_);
   EXPECT_EQ(messages_.str(), "Reference deleted while being edited, changes not stored! \n");
   EXPECT_EQ(title(0), "T2");
@@ -398,12 +401,40 @@ TEST_F(SessionTest, SearchAllFieldsCombinesWithTheListedAndUsesTheDialogsFold) {
 
 TEST_F(SessionTest, FormSearchStartsFromClearedCriteria) {
   load_keys({1});
-  session_.database().edit_buffer().text(kTitle) = "left over";
-  session_.database().edit_buffer().ref_id = 9;
+  session_.set_edit_text(kTitle, "left over");
+  session_.set_edit_ref_id("9");
   session_.start_form_search();
   EXPECT_EQ(session_.database().edit_buffer().text(kTitle), "");
   EXPECT_EQ(session_.database().edit_buffer().text(kEntryTypeSlot), "");
   EXPECT_EQ(session_.database().edit_buffer().ref_id, 0U);
+}
+
+TEST_F(SessionTest, TheSearchFormsRefIdIsTheNumberTyped) {
+  load_keys({5, 12, 120});
+  session_.start_form_search();
+  session_.set_edit_ref_id(" 12 or so");
+  EXPECT_EQ(session_.database().edit_buffer().ref_id, 12U);
+  session_.search_by_form(SearchMode::kAnd);
+  EXPECT_EQ(listed(), (Indices{1}));
+  // No number: no RefId to look for, every reference meets the criteria.
+  session_.set_edit_ref_id("twelve");
+  EXPECT_EQ(session_.database().edit_buffer().ref_id, 0U);
+  session_.search_by_form(SearchMode::kOr);
+  EXPECT_EQ(listed(), (Indices{0, 1, 2}));
+}
+
+TEST_F(SessionTest, TheFormTypesOnlyIntoTextSlots) {
+  session_.start_add();
+  const EditBuffer before = session_.database().edit_buffer();
+  session_.set_edit_text(kRefIdSlot, "9");
+  session_.set_edit_text(-1, "x");
+  session_.set_edit_text(kEditTextCount, "x");
+  EXPECT_EQ(session_.database().edit_buffer().ref_id, before.ref_id);
+  EXPECT_EQ(session_.database().edit_buffer().slots, before.slots);
+  session_.set_edit_text(kEntryTypeSlot, "book");
+  session_.set_edit_text(kOtherFieldsText, "doi = {10.1/x}");
+  EXPECT_EQ(session_.database().edit_buffer().text(kEntryTypeSlot), "book");
+  EXPECT_EQ(session_.database().edit_buffer().text(kOtherFieldsText), "doi = {10.1/x}");
 }
 
 TEST_F(SessionTest, FormSearchNotDropsWhatMeetsAnyCriterion) {
@@ -413,8 +444,8 @@ TEST_F(SessionTest, FormSearchNotDropsWhatMeetsAnyCriterion) {
       "@article{3,\n  journal = \"Nature\",\n  year = \"2001\"\n}\n\n"
       "@article{4,\n  year = \"1999\"\n}\n\n");
   session_.start_form_search();
-  session_.database().edit_buffer().text(kJournal) = "nature";
-  session_.database().edit_buffer().text(kYear) = "2001";
+  session_.set_edit_text(kJournal, "nature");
+  session_.set_edit_text(kYear, "2001");
   // NOT: one met criterion is enough; only 4 (no journal, another year) stays.
   Shown shown = session_.search_by_form(SearchMode::kNot);
   EXPECT_EQ(listed(), (Indices{3}));
@@ -433,7 +464,7 @@ TEST_F(SessionTest, FormSearchNotDropsWhatMeetsAnyCriterion) {
 TEST_F(SessionTest, FormSearchFoldsUnlessCaseSensitive) {
   load_text("@article{1,\n  journal = \"Nature\"\n}\n\n");
   session_.start_form_search();
-  session_.database().edit_buffer().text(kJournal) = "nature";
+  session_.set_edit_text(kJournal, "nature");
   session_.search_by_form(SearchMode::kAnd);
   EXPECT_EQ(listed(), (Indices{0}));
   session_.toggle_case_sensitive();
@@ -519,9 +550,8 @@ class TodaysFiles : public SessionTest {
     } else {
       EXPECT_TRUE(session_.start_edit(1));
     }
-    EditBuffer& buffer = session_.database().edit_buffer();
-    buffer.text(kCitationKeyText) = key;
-    if (other_fields) buffer.text(kOtherFieldsText) = *other_fields;
+    session_.set_edit_text(kCitationKeyText, key);
+    if (other_fields) session_.set_edit_text(kOtherFieldsText, *other_fields);
     messages_.str("");
     return session_.accept_form(messages_);
   }
@@ -657,7 +687,7 @@ TEST_F(ModifiedState, CommandsThatOnlyLookOrChangeNothingLeaveIt) {
   }));
   EXPECT_FALSE(changes([&] {
     session_.start_edit(1);
-    session_.database().edit_buffer().text(kTitle) = "Typed, then Cancel";
+    session_.set_edit_text(kTitle, "Typed, then Cancel");
     session_.cancel_edit();
   }));
   // Nothing at a position that is not listed.
@@ -691,6 +721,58 @@ TEST_F(ModifiedState, OnlyASaveThatWroteEverythingClearsIt) {
   session_.reset();
   EXPECT_FALSE(session_.modified());
   EXPECT_EQ(session_.changes(), 0U);
+}
+
+constexpr RefId kLargest = std::numeric_limits<RefId>::max();
+
+TEST(RefIdFromText, ReadsTheDecimalNumberAtTheStart) {
+  EXPECT_EQ(ref_id_from_text(""), 0U);
+  EXPECT_EQ(ref_id_from_text(" \t\n"), 0U);
+  EXPECT_EQ(ref_id_from_text("abc"), 0U);
+  EXPECT_EQ(ref_id_from_text("0x1F"), 0U);
+  EXPECT_EQ(ref_id_from_text("42"), 42U);
+  EXPECT_EQ(ref_id_from_text(" \t\v\f\r\n42"), 42U);
+  EXPECT_EQ(ref_id_from_text("42abc"), 42U);
+  EXPECT_EQ(ref_id_from_text("4 2"), 4U);
+  EXPECT_EQ(ref_id_from_text("1.5"), 1U);
+  EXPECT_EQ(ref_id_from_text("007"), 7U);
+  EXPECT_EQ(ref_id_from_text("+5"), 5U);
+  EXPECT_EQ(ref_id_from_text("+ 5"), 0U);
+  EXPECT_EQ(ref_id_from_text("\xA0" "5"), 0U);  // no-break space is no white space
+  EXPECT_EQ(ref_id_from_text(std::string_view("5\0" "1", 3)), 5U);
+  // A minus counts back from 2^64, as strtoull has it.
+  EXPECT_EQ(ref_id_from_text("-1"), kLargest);
+  EXPECT_EQ(ref_id_from_text("-0"), 0U);
+}
+
+TEST(RefIdFromText, ANumberBeyondTheLargestRefIdGivesTheLargest) {
+  EXPECT_EQ(ref_id_from_text("18446744073709551614"), kLargest - 1);
+  EXPECT_EQ(ref_id_from_text("18446744073709551615"), kLargest);
+  EXPECT_EQ(ref_id_from_text("18446744073709551616"), kLargest);
+  EXPECT_EQ(ref_id_from_text("18446744073709551620"), kLargest);
+  EXPECT_EQ(ref_id_from_text("184467440737095516150"), kLargest);
+  EXPECT_EQ(ref_id_from_text(std::string(1000, '9') + "x"), kLargest);
+  EXPECT_EQ(ref_id_from_text("-18446744073709551616"), kLargest);
+  EXPECT_EQ(ref_id_from_text("00000000000000000000018446744073709551615"), kLargest);
+}
+
+// The form read the field with strtoull before: every text still gives
+// what strtoull gives.
+TEST(RefIdFromText, AgreesWithStrtoull) {
+  std::mt19937 random(20240611);
+  static constexpr std::string_view kAlphabet = " \t\n\v\f\r+-x.0123456789";
+  const auto below = [&random](std::size_t bound) { return static_cast<std::size_t>(random() % bound); };
+  for (int n = 0; n < 20000; ++n) {
+    std::string text;
+    const std::size_t length = below(24);
+    for (std::size_t i = 0; i < length; ++i) text += kAlphabet[below(kAlphabet.size())];
+    // Numbers around the largest RefId: 19 to 21 digits after a start.
+    if (n % 2 == 0) {
+      text += "1844674407370955161";
+      for (std::size_t i = below(3); i > 0; --i) text += static_cast<char>('0' + below(10));
+    }
+    EXPECT_EQ(ref_id_from_text(text), std::strtoull(text.c_str(), nullptr, 10)) << '"' << text << '"';
+  }
 }
 
 }  // namespace
