@@ -30,11 +30,12 @@ void open_search_all_dialog() {
   XtUnmanageChild(XmMessageBoxGetChild(mbox, XmDIALOG_HELP_BUTTON));
 
   auto* input = new SearchAllInput;
+  input->fold = !session().case_sensitive();
   XtVaSetValues(mbox, XmNuserData, input, nullptr);
   XtAddCallback(
       mbox, XmNdestroyCallback,
       [](Widget, XtPointer data, XtPointer) { delete static_cast<SearchAllInput*>(data); }, input);
-  XtAddCallback(mbox, XmNokCallback, searchall_cb, to_client_data(session().case_sensitive() ? 0 : 1));
+  XtAddCallback(mbox, XmNokCallback, searchall_cb, nullptr);
   XtAddCallback(mbox, XmNcancelCallback, cancel_cb, nullptr);
   // A hidden dialog is never shown again: let it go.
   XtAddCallback(
