@@ -3,7 +3,6 @@
 
 #include "ui/form.h"
 
-#include <X11/IntrinsicP.h>
 #include <Xm/Form.h>
 #include <Xm/LabelG.h>
 #include <Xm/Protocols.h>
@@ -35,6 +34,15 @@ namespace refloom::ui {
 namespace {
 
 constexpr const char* kFormShellName = "ReferenceForm";
+
+// The form that is open: set when it opens, following its rebuilds (they
+// change its shell), and cleared once it is answered, its shell is
+// destroyed, or its caller stops waiting.
+FormState* open_state = nullptr;
+
+void forget_if_open(const FormState& state) {
+  if (open_state == &state) open_state = nullptr;
+}
 
 // The state of the form a widget belongs to, kept as the user data of
 // its "form", the nearest ancestor of that name.
@@ -272,6 +280,7 @@ void close_form(FormState& state, FormAnswer answer) {
   if (state.shell != nullptr) let_go(state.shell, state);
   state.shell = nullptr;
   state.answer = answer;
+  forget_if_open(state);
 }
 
 // Closing the window through the window manager answers like Cancel.
@@ -285,6 +294,7 @@ void form_destroyed_cb(Widget, XtPointer client_data, XtPointer) {
   auto& state = *static_cast<FormState*>(client_data);
   state.shell = nullptr;
   if (state.answer == FormAnswer::kWaiting) state.answer = FormAnswer::kCancel;
+  forget_if_open(state);
 }
 
 // The form with all its fields for an entry type, made in `parent` and
@@ -466,6 +476,7 @@ void build_shell(EntryType type, FormState& state, const FormPlace& place) {
 
 void open_form(EntryType type, FormState& state) {
   state.answer = FormAnswer::kWaiting;
+  open_state = &state;
   build_shell(type, state, {});
 }
 
@@ -487,20 +498,13 @@ FormAnswer run_form(EntryType type, FormMode mode, std::function<bool()> accept)
     show_messages();
     keep_recovery_copy();
   }
-  // The state dies here: no shell may still point at it.
+  // The state dies here: no shell, nor the open form, may still point at it.
   if (state.shell != nullptr) let_go(state.shell, state);
+  forget_if_open(state);
   return state.answer;
 }
 
-Widget open_form_shell() {
-  // The form's shell is the one popup child of that name not on its way out
-  // (a rebuild destroys the old shell after making the new one).
-  for (Cardinal i = 0; i < toplevel->core.num_popups; ++i) {
-    Widget popup = toplevel->core.popup_list[i];
-    if (!popup->core.being_destroyed && std::string_view(XtName(popup)) == kFormShellName) return popup;
-  }
-  return nullptr;
-}
+Widget open_form_shell() { return open_state != nullptr ? open_state->shell : nullptr; }
 
 bool form_is_open() { return open_form_shell() != nullptr; }
 
