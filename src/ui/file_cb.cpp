@@ -11,6 +11,7 @@
 #include "core/file_io.h"
 #include "import/load.h"
 #include "ui/app.h"
+#include "ui/commands.h"
 #include "ui/file_dialogs.h"
 #include "ui/recovery.h"
 #include "ui/xm_util.h"
@@ -43,27 +44,6 @@ Widget create_file_dialog(const char* title, XtCallbackProc ok_callback) {
   XtAddCallback(dialog, XmNcancelCallback, cancel_cb, nullptr);
   if (title != nullptr) XtVaSetValues(XtParent(dialog), XmNtitle, title, nullptr);
   return dialog;
-}
-
-void show_load_dialog() {
-  if (load_dialog == nullptr) {
-    load_dialog = create_file_dialog(nullptr, load_cb);
-    // Every format in view at once.
-    Arg args[2];
-    XtSetArg(args[0], XmNselectionPolicy, XmSINGLE_SELECT);
-    XtSetArg(args[1], XmNvisibleItemCount, static_cast<int>(file_types().size()));
-    Widget filetype = XmCreateScrolledList(load_dialog, const_cast<char*>("filetype"), args, 2);
-    // The list's positions are the formats' numbers, 1 to N.
-    for (FileType type : file_types()) {
-      XmStringOwner item{std::string(file_type_label(type))};
-      XmListAddItem(filetype, item.get(), 0);
-    }
-    XtAddCallback(filetype, XmNsingleSelectionCallback, filetype_cb, nullptr);
-    XmListSelectPos(filetype, 1, True);
-    XtManageChild(filetype);
-  }
-  XtManageChild(load_dialog);
-  XtPopup(XtParent(load_dialog), XtGrabNone);
 }
 
 void show_dialog(Widget& dialog, const char* title, XtCallbackProc ok_callback) {
@@ -125,32 +105,44 @@ std::optional<std::string> dir_spec_path(Widget dialog) {
 
 }  // namespace
 
-void file_cb(Widget, XtPointer client_data, XtPointer) {
-  switch (from_client_data<int>(client_data)) {
-    case kNew:
-      // No question, as before: the work it drops stays in its recovery copy.
-      guarded("empty the database", [] {
-        recovery_before_new();
-        show(session().new_database());
-      });
-      break;
-    case kLoad:
-      show_load_dialog();
-      break;
-    case kSave:
-      show_dialog(save_dialog, "Save Database", save_cb);
-      break;
-    case kPrint:
-      show_dialog(latex_dialog, "Save LaTeX", latex_cb);
-      break;
-    case kQuit:
-      // Ends without saving, as before; unsaved work stays in the recovery copy.
-      finish_recovery();
-      XtDestroyWidget(toplevel);
-      std::exit(0);
-    default:
-      break;
+// No question, as before: the work it drops stays in its recovery copy.
+void new_database() {
+  guarded("empty the database", [] {
+    recovery_before_new();
+    show(session().new_database());
+  });
+}
+
+void open_load_dialog() {
+  if (load_dialog == nullptr) {
+    load_dialog = create_file_dialog(nullptr, load_cb);
+    // Every format in view at once.
+    Arg args[2];
+    XtSetArg(args[0], XmNselectionPolicy, XmSINGLE_SELECT);
+    XtSetArg(args[1], XmNvisibleItemCount, static_cast<int>(file_types().size()));
+    Widget filetype = XmCreateScrolledList(load_dialog, const_cast<char*>("filetype"), args, 2);
+    // The list's positions are the formats' numbers, 1 to N.
+    for (FileType type : file_types()) {
+      XmStringOwner item{std::string(file_type_label(type))};
+      XmListAddItem(filetype, item.get(), 0);
+    }
+    XtAddCallback(filetype, XmNsingleSelectionCallback, filetype_cb, nullptr);
+    XmListSelectPos(filetype, 1, True);
+    XtManageChild(filetype);
   }
+  XtManageChild(load_dialog);
+  XtPopup(XtParent(load_dialog), XtGrabNone);
+}
+
+void open_save_dialog() { show_dialog(save_dialog, "Save Database", save_cb); }
+
+void open_print_dialog() { show_dialog(latex_dialog, "Save LaTeX", latex_cb); }
+
+// Ends without saving, as before; unsaved work stays in the recovery copy.
+void quit() {
+  finish_recovery();
+  XtDestroyWidget(toplevel);
+  std::exit(0);
 }
 
 void filetype_cb(Widget list, XtPointer, XtPointer call_data) {

@@ -8,6 +8,7 @@
 
 #include "core/search.h"
 #include "ui/app.h"
+#include "ui/commands.h"
 #include "ui/file_dialogs.h"
 #include "ui/form.h"
 #include "ui/search_all.h"
@@ -16,6 +17,14 @@
 namespace refloom::ui {
 
 namespace {
+
+void search_by_form(SearchMode mode) {
+  session().start_form_search();
+  if (run_form(0, kSearchMode) == FormAnswer::kCancel) return;
+  guarded("search", [mode] { show(session().search_by_form(mode)); });
+}
+
+}  // namespace
 
 // A new dialog at every choice: its fold flag is the case setting of now.
 // It keeps its mode and text in a store of its own, so that it and the
@@ -60,42 +69,14 @@ void open_search_all_dialog() {
   XtManageChild(mbox);
 }
 
-template <SearchMode mode>
-void search_by_form() {
-  if (form_is_open()) {
-    raise_form();  // one form at a time: the edit buffer is shared
-    return;
-  }
-  session().start_form_search();
-  if (run_form(0, kSearchMode) == FormAnswer::kCancel) return;
-  guarded("search", [] { show(session().search_by_form(mode)); });
+void search_form_and() { search_by_form(SearchMode::kAnd); }
+void search_form_or() { search_by_form(SearchMode::kOr); }
+void search_form_not() { search_by_form(SearchMode::kNot); }
+
+void view_all() {
+  guarded("list every reference", [] { show(session().view_all()); });
 }
 
-}  // namespace
-
-void search_cb(Widget, XtPointer client_data, XtPointer) {
-  switch (from_client_data<int>(client_data)) {
-    case kSearchAllFields:
-      open_search_all_dialog();
-      break;
-    case kSearchFormAnd:
-      run_after_menu(search_by_form<SearchMode::kAnd>);
-      break;
-    case kSearchFormOr:
-      run_after_menu(search_by_form<SearchMode::kOr>);
-      break;
-    case kSearchFormNot:
-      run_after_menu(search_by_form<SearchMode::kNot>);
-      break;
-    case kViewAll:
-      guarded("list every reference", [] { show(session().view_all()); });
-      break;
-    case kCaseSensitive:
-      session().toggle_case_sensitive();
-      break;
-    default:
-      break;
-  }
-}
+void toggle_case_sensitive() { session().toggle_case_sensitive(); }
 
 }  // namespace refloom::ui

@@ -186,7 +186,7 @@ TEST_F(Unicode, MessagesShowAsCharactersInTheMessageDialog) {
   // A Latin-1 byte in the message, a UTF-8 name in the path.
   const std::string path = dir_.file("caf\xC3\xA9.bib");
   write_file(path, "@misc{1,\n  colour = {rouge \xE9},\n  title = {T}\n}\n");
-  ui::file_cb(nullptr, ui::to_client_data(ui::kLoad), nullptr);
+  ui::file_cb(nullptr, ui::to_client_data(ui::position_of(ui::Menu::kFile, "Load")), nullptr);
   pump();
   ui::XmStringOwner value{path};
   XmFileSelectionBoxCallbackStruct ok{};
