@@ -50,17 +50,16 @@ struct Case {
 };
 
 void fill_buffer(const Case& c) {
-  auto& buffer = ui::database().edit_buffer();
-  ui::database().clear_edit_buffer();
-  buffer.ref_id = 7;
+  ui::session().start_add();
+  ui::session().set_edit_ref_id("7");
   if (c.abstract_length > 0) {
-    buffer.text(refloom::kAbstract) = words(c.abstract_length, 1);
+    ui::session().set_edit_text(refloom::kAbstract, words(c.abstract_length, 1));
   } else {
     for (int slot = 1; slot < refloom::kSlotCount; ++slot) {
-      buffer.text(slot) = words(c.all_length, static_cast<unsigned>(slot));
+      ui::session().set_edit_text(slot, words(c.all_length, static_cast<unsigned>(slot)));
     }
   }
-  buffer.text(refloom::kEntryTypeSlot) = "article";
+  ui::session().set_edit_text(refloom::kEntryTypeSlot, "article");
 }
 
 // The push button of the entry type menu for `type`.

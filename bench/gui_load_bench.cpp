@@ -7,6 +7,7 @@
 #include <Xm/FileSB.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <sstream>
@@ -35,7 +36,8 @@ int main(int argc, char** argv) {
   std::ostringstream messages;
   refloom::ui::set_messages(messages);
 
-  refloom::ui::file_cb(nullptr, reinterpret_cast<XtPointer>(refloom::ui::kLoad), nullptr);
+  constexpr std::intptr_t kLoad = refloom::ui::position_of(refloom::ui::Menu::kFile, "Load");
+  refloom::ui::file_cb(nullptr, reinterpret_cast<XtPointer>(kLoad), nullptr);
   settle();
   XmString value = XmStringCreateLocalized(const_cast<char*>(path.c_str()));
   XmFileSelectionBoxCallbackStruct ok{};

@@ -36,7 +36,7 @@ double median(std::vector<double> values) {
 // A change to copy: an added reference, shown as the window shows it.
 void add_reference(std::ostream& messages) {
   refloom::ui::session().start_add();
-  refloom::ui::database().edit_buffer().text(refloom::kTitle) = "Added while benchmarking";
+  refloom::ui::session().set_edit_text(refloom::kTitle, "Added while benchmarking");
   refloom::ui::show(refloom::ui::session().add_from_edit_buffer(messages));
 }
 

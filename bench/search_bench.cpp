@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
   }
   refloom::bench::start_main_window(argv);
   std::ostringstream messages;
-  refloom::ReferenceDatabase& db = refloom::ui::database();
-  refloom::load_file(db, argv[1], refloom::FileType::kBibtex, messages);
+  refloom::ui::session().load(argv[1], refloom::FileType::kBibtex, messages);
+  const refloom::ReferenceDatabase& db = refloom::ui::database();
   const std::size_t n = db.ref_count();
   std::vector<std::size_t> all(n);
   std::vector<std::size_t> half;
@@ -66,11 +66,11 @@ int main(int argc, char** argv) {
     const auto match = [&pattern](const refloom::Reference& r) { return refloom::all_fields_match(r, pattern); };
     std::string label = std::string("all fields AND \"") + text + "\" (folded)";
     report(label.c_str(), all, [&](const std::vector<std::size_t>& listed) {
-      return refloom::combine_search(refloom::kSearchAnd, db, listed, match);
+      return refloom::combine_search(refloom::SearchMode::kAnd, db, listed, match);
     });
     label = std::string("all fields OR \"") + text + "\" (folded)";
     report(label.c_str(), half, [&](const std::vector<std::size_t>& listed) {
-      return refloom::combine_search(refloom::kSearchOr, db, listed, match);
+      return refloom::combine_search(refloom::SearchMode::kOr, db, listed, match);
     });
   }
   refloom::EditBuffer criteria;
@@ -78,11 +78,11 @@ int main(int argc, char** argv) {
   criteria.text(refloom::kYear) = "19";
   const refloom::FormCriteria form(criteria, true);
   report("form AND author, year", all, [&](const std::vector<std::size_t>& listed) {
-    return refloom::combine_search(refloom::kSearchAnd, db, listed,
+    return refloom::combine_search(refloom::SearchMode::kAnd, db, listed,
                                    [&form](const refloom::Reference& r) { return form.matches(r); });
   });
   report("form OR author, year", half, [&](const std::vector<std::size_t>& listed) {
-    return refloom::combine_search(refloom::kSearchOr, db, listed,
+    return refloom::combine_search(refloom::SearchMode::kOr, db, listed,
                                    [&form](const refloom::Reference& r) { return form.matches(r); });
   });
   return 0;

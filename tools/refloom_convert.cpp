@@ -148,14 +148,16 @@ int run(const Options& options) {
   refloom::Session session;
   std::ostream discarded(nullptr);  // no buffer: whatever is written goes nowhere
   for (const Input& input : options.inputs) {
-    const int result = session.load(input.path, input.file_type, options.quiet ? discarded : messages).result;
-    if (result != 0) {
+    const refloom::Outcome result =
+        session.load(input.path, input.file_type, options.quiet ? discarded : messages).result;
+    if (result != refloom::Outcome::kDone) {
       // Quiet drops what the readers say about the content, not a file that failed.
       if (options.quiet) {
-        if (result == refloom::kOutOfMemory) {
+        if (result == refloom::Outcome::kOutOfMemory) {
           messages << "Not enough memory to load " << input.path << " \n";
         } else {
-          messages << (result < 0 ? "Cannot open file: " : "Cannot read file: ") << input.path << "\n";
+          messages << (result == refloom::Outcome::kCannotOpen ? "Cannot open file: " : "Cannot read file: ")
+                   << input.path << "\n";
         }
       }
       status = 1;
@@ -167,12 +169,12 @@ int run(const Options& options) {
   if (options.search) {
     // As "Search in all fields" with AND over the whole database, then
     // "Reduce to listed references".
-    session.search_all_fields(refloom::kSearchAnd, *options.search, !options.case_sensitive);
+    session.search_all_fields(refloom::SearchMode::kAnd, *options.search, !options.case_sensitive);
     session.reduce();
   }
 
   if (options.output) {
-    if (session.save(*options.output, messages).result < 0) status = 1;
+    if (session.save(*options.output, messages).result != refloom::Outcome::kDone) status = 1;
   } else if (!refloom::write_bibtex(session.database(), stdout, messages) || std::fflush(stdout) != 0) {
     // (Running out of memory here leaves what was written so far on the
     // standard output; main reports it.)

@@ -158,15 +158,15 @@ std::vector<std::size_t> combine_search(SearchMode mode, const ReferenceDatabase
                                         const std::function<bool(const Reference&)>& test) {
   std::vector<std::size_t> result;
   switch (mode) {
-    case kSearchAnd:
-    case kSearchNot: {
-      const bool keep_matches = mode == kSearchAnd;
+    case SearchMode::kAnd:
+    case SearchMode::kNot: {
+      const bool keep_matches = mode == SearchMode::kAnd;
       for (std::size_t index : listed) {
         if (test(database.reference(index)) == keep_matches) result.push_back(index);
       }
       break;
     }
-    case kSearchOr: {
+    case SearchMode::kOr: {
       // Membership by a table, not by scanning the listed set for every index.
       std::vector<bool> is_listed(database.ref_count(), false);
       for (std::size_t index : listed) {
@@ -196,7 +196,7 @@ std::vector<std::size_t> search_by_form(SearchMode mode, const ReferenceDatabase
                                         const std::vector<std::size_t>& listed, const EditBuffer& criteria,
                                         bool fold) {
   const FormCriteria form(criteria, fold);
-  if (mode == kSearchNot) {
+  if (mode == SearchMode::kNot) {
     return combine_search(mode, database, listed, [&form](const Reference& r) { return form.hits(r); });
   }
   return combine_search(mode, database, listed, [&form](const Reference& r) { return form.matches(r); });

@@ -11,11 +11,12 @@
 
 namespace refloom {
 
-// How a search result combines with the listed references.
-enum SearchMode : int {
-  kSearchAnd = 1,  // keep the listed references that match
-  kSearchOr = 2,   // add the matching references of the whole database
-  kSearchNot = 3,  // drop the listed references that match
+// How a search result combines with the listed references. The search
+// dialog's toggles carry these numbers.
+enum class SearchMode : int {
+  kAnd = 1,  // keep the listed references that match
+  kOr = 2,   // add the matching references of the whole database
+  kNot = 3,  // drop the listed references that match
 };
 
 // A search text prepared once for many fields. Folding makes the letters a

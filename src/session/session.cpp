@@ -1,6 +1,7 @@
 #include "session/session.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "core/bibtex_writer.h"
 #include "core/latex.h"
@@ -26,27 +27,44 @@ bool within_memory(Work&& work, std::ostream& messages, std::string_view what, s
   return false;
 }
 
-// Shown's result codes for what the readers and writers return.
-int result_code(ReadResult result) {
+// What a reader or a writer returned, as the outcome of a command.
+Outcome outcome_of(ReadResult result) {
   switch (result) {
     case ReadResult::kDone:
-      return 0;
+      return Outcome::kDone;
     case ReadResult::kCutShort:
-      return 1;
+      return Outcome::kCutShort;
     case ReadResult::kCannotOpen:
-      return -1;
+      return Outcome::kCannotOpen;
   }
-  return -1;
+  return Outcome::kCannotOpen;
 }
-int result_code(WriteResult result) { return result == WriteResult::kDone ? 0 : -1; }
+Outcome outcome_of(WriteResult result) {
+  return result == WriteResult::kDone ? Outcome::kDone : Outcome::kCannotWrite;
+}
 
 }  // namespace
 
+RefId ref_id_from_text(std::string_view text) {
+  constexpr RefId kLargest = std::numeric_limits<RefId>::max();
+  const auto is_space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  std::size_t at = 0;
+  while (at < text.size() && is_space(text[at])) ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+  RefId value = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    const auto digit = static_cast<RefId>(text[at] - '0');
+    if (value > (kLargest - digit) / 10) return kLargest;
+    value = value * 10 + digit;
+  }
+  return negative ? RefId{0} - value : value;
+}
+
 void Session::reset() {
-  database_.remove_all_references();
-  database_.remove_all_blocks();
-  database_.clear_edit_buffer();
-  database_.edit_buffer().ref_id = 0;
+  // A new database, not an emptied one: nothing of the last session's
+  // edit buffer or its memory stays.
+  database_ = ReferenceDatabase();
   listed_references_ = ListedReferences();
   edit_target_.finish();
   CurrentFileName_.clear();
@@ -54,6 +72,13 @@ void Session::reset() {
   modified_ = false;
   changes_ = 0;
 }
+
+void Session::set_edit_text(int slot, std::string_view text) {
+  if (slot < 1 || slot >= kEditTextCount) return;
+  database_.edit_buffer().text(slot).assign(text);
+}
+
+void Session::set_edit_ref_id(std::string_view typed) { database_.edit_buffer().ref_id = ref_id_from_text(typed); }
 
 Shown Session::new_database() {
   if (!database_.empty() || !database_.blocks().empty()) changed();
@@ -79,17 +104,18 @@ Shown Session::load(const std::string& path, FileType file_type, std::ostream& m
   ListedReferences all;
   const bool loaded = within_memory(
       [&] {
-        shown.result = result_code(load_file(database_, path, file_type, messages, shown.format_hints));
-        if (shown.result >= 0) all.list_all(database_.ref_count());
+        shown.result =
+            outcome_of(load_file(database_, path, file_type, messages, shown.format_hints));
+        if (shown.result != Outcome::kCannotOpen) all.list_all(database_.ref_count());
       },
       messages, "load ", path);
   if (!loaded) {
     // The database as it was: a load only appends.
     database_.truncate(held, blocks_held);
-    shown.result = kOutOfMemory;
+    shown.result = Outcome::kOutOfMemory;
     return shown;
   }
-  if (shown.result < 0) return shown;
+  if (shown.result == Outcome::kCannotOpen) return shown;
   changed();
   shown.references_read = database_.ref_count() - held;
   CurrentFileName_ = path;
@@ -104,11 +130,12 @@ Shown Session::load(const std::string& path, FileType file_type, std::ostream& m
 Shown Session::save(const std::string& path, std::ostream& messages) {
   Shown shown;
   // An unfinished file never replaces the old one (see SafeOutputFile).
-  if (!within_memory([&] { shown.result = result_code(write_bibtex(database_, path, messages)); }, messages, "save ", path)) {
-    shown.result = kOutOfMemory;
+  if (!within_memory([&] { shown.result = outcome_of(write_bibtex(database_, path, messages)); },
+                     messages, "save ", path)) {
+    shown.result = Outcome::kOutOfMemory;
     return shown;
   }
-  if (shown.result != 0) return shown;
+  if (shown.result != Outcome::kDone) return shown;
   modified_ = false;
   CurrentFileName_ = path;
   shown.title = TitleChange::kCurrentFile;
@@ -128,11 +155,11 @@ Shown Session::print(const std::string& path, std::ostream& messages) const {
   Shown shown;
   if (!within_memory(
           [&] {
-            shown.result =
-                result_code(write_latex(path, listed_citations(), bibliography_name(CurrentFileName_), messages));
+            shown.result = outcome_of(
+                write_latex(path, listed_citations(), bibliography_name(CurrentFileName_), messages));
           },
           messages, "write ", path)) {
-    shown.result = kOutOfMemory;
+    shown.result = Outcome::kOutOfMemory;
   }
   return shown;
 }

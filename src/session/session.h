@@ -38,8 +38,14 @@ enum class DataCommandsSwitch { kUnchanged, kOn, kOff };
 // What the window title must show afterwards.
 enum class TitleChange { kUnchanged, kProgramTitle, kCurrentFile };
 
-// A command ran out of memory and changed nothing.
-inline constexpr int kOutOfMemory = 2;
+// How a file command ended.
+enum class Outcome {
+  kDone,         // the whole file read, or written
+  kCutShort,     // a read error cut a load short; what was read is kept and shown
+  kCannotOpen,   // a load could not open its file and changed nothing
+  kCannotWrite,  // a save or a print could not open or write its file; an old file stays
+  kOutOfMemory,  // memory ran out; the command changed nothing, and said so
+};
 
 // What the window must show after a command.
 struct Shown {
@@ -48,20 +54,25 @@ struct Shown {
   std::optional<std::size_t> count;  // the count line's new number
   DataCommandsSwitch data_commands = DataCommandsSwitch::kUnchanged;
   TitleChange title = TitleChange::kUnchanged;
-  // File commands: 0; 1 when a read error cut a load short (what was read
-  // is kept and shown); -1 when the file could not be opened; kOutOfMemory
-  // when memory ran out (the command changed nothing, and said so).
-  int result = 0;
+  // How a file command ended; the other commands are always done.
+  Outcome result = Outcome::kDone;
   // A load that opened its file: how many references it added, and what it
   // noticed about the format.
   std::optional<std::size_t> references_read;
   FormatHints format_hints;
 };
 
+// The "Ref. ID:" of the search form as a number, read as strtoull reads
+// decimal: white space skipped, an optional sign, then the digits up to the
+// first other character. No digits give 0 (no RefId to look for), a minus
+// counts back from 2^64, and a number beyond the largest RefId gives the
+// largest, which is as near to it as a RefId comes.
+RefId ref_id_from_text(std::string_view text);
+
 class Session {
  public:
-  // The database and its edit buffer, through which the form types in.
-  ReferenceDatabase& database() { return database_; }
+  // The database and its edit buffer; the form types in through the
+  // setters below, the commands change the rest.
   const ReferenceDatabase& database() const { return database_; }
   const ListedReferences& listed_references() const { return listed_references_; }
   const EditTarget& edit_target() const { return edit_target_; }
@@ -80,6 +91,12 @@ class Session {
 
   // Back to the state of a fresh start.
   void reset();
+
+  // The form took a text into a text slot of the edit buffer (the entry
+  // type to the other fields); any other slot number changes nothing.
+  void set_edit_text(int slot, std::string_view text);
+  // The form took the "Ref. ID:" typed in a search (see ref_id_from_text).
+  void set_edit_ref_id(std::string_view typed);
 
   // File > New: no references, nothing listed, no edit target. The edit
   // buffer and the current file stay.

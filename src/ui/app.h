@@ -15,39 +15,27 @@
 
 #include "core/message_summary.h"
 #include "session/session.h"
+#include "ui/commands.h"
 
 namespace refloom::ui {
 
-// Client data of the File, Edit and Search menu entries.
-enum FileCommand : int { kNew = 0, kLoad = 1, kSave = 2, kPrint = 3, kQuit = 4 };
-enum EditCommand : int { kAddReference = 0, kEditReference = 1, kDeleteReference = 2, kReduce = 3 };
-// The three form searches have the numbers of their SearchMode.
-enum SearchCommand : int {
-  kSearchAllFields = 0,
-  kSearchFormAnd = kSearchAnd,
-  kSearchFormOr = kSearchOr,
-  kSearchFormNot = kSearchNot,
-  kViewAll = 4,
-  kCaseSensitive = 5,
-};
-
 inline constexpr const char* kWindowTitle = "Refloom Manager, Ver. 1.7";
-inline constexpr std::size_t kDataCommandCount = 12;
 
 extern XtAppContext app_context;
 extern Widget toplevel;  // the application shell
 extern Widget main_w;
 extern Widget reflist;
 extern Widget message;
-// The twelve menu entries usable only while the database holds references,
-// in menu order.
+// The menu entries usable only while the database holds references, in
+// menu order.
 extern std::array<Widget, kDataCommandCount> DataCommands;
 
 // The one session: the database, the listed references, the edit target,
 // the current file and the case setting.
 Session& session();
-// Its database, through whose edit buffer the form types in.
-ReferenceDatabase& database();
+// Its database, to read; the commands and the form change it through the
+// session.
+const ReferenceDatabase& database();
 
 // Where messages for the user go: every byte to the stream set (standard
 // output in the program), and a summary for the message dialog.
@@ -88,12 +76,8 @@ Widget initialize_toolkit(int& argc, char** argv);
 // is realized by the caller.
 void build_main_window(Widget shell);
 
-// Runs a command that waits for the reference form once the menu that
-// chose it has closed: a menu keeps its pointer grab until its callback
-// returns, and a window manager cannot map the form meanwhile.
-void run_after_menu(void (*command)());
-
-// Callbacks of the menus; client data selects the command.
+// Callbacks of the menus; client data is the entry's place among its
+// menu's commands (see commands.h).
 void file_cb(Widget widget, XtPointer client_data, XtPointer call_data);
 void edit_cb(Widget widget, XtPointer client_data, XtPointer call_data);
 void search_cb(Widget widget, XtPointer client_data, XtPointer call_data);

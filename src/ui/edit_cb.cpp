@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "ui/app.h"
+#include "ui/commands.h"
 #include "ui/form.h"
 #include "ui/xm_util.h"
 
@@ -27,9 +28,11 @@ std::optional<std::size_t> selected_position() {
 // takes them.
 bool accept_form() { return session().accept_form(messages()); }
 
+}  // namespace
+
 void add_reference() {
   session().start_add();
-  if (run_form(0, kAddMode, accept_form) == kFormCancel) return;
+  if (run_form(0, kAddMode, accept_form) == FormAnswer::kCancel) return;
   guarded("add the reference", [] { show(session().add_from_edit_buffer(messages())); });
 }
 
@@ -38,7 +41,7 @@ void edit_reference() {
   if (!position) return;
   const auto type = session().start_edit(*position);
   if (!type) return;
-  if (run_form(*type, kEditMode, accept_form) == kFormCancel) {
+  if (run_form(*type, kEditMode, accept_form) == FormAnswer::kCancel) {
     session().cancel_edit();
     return;
   }
@@ -51,36 +54,8 @@ void delete_reference() {
   }
 }
 
-// One form at a time, as the edit buffer is shared: a command that would
-// open a second one shows the open form instead.
-template <void (*command)()>
-void with_form() {
-  if (form_is_open()) {
-    raise_form();
-  } else {
-    command();
-  }
-}
-
-}  // namespace
-
-void edit_cb(Widget, XtPointer client_data, XtPointer) {
-  switch (from_client_data<int>(client_data)) {
-    case kAddReference:
-      run_after_menu(with_form<add_reference>);
-      break;
-    case kEditReference:
-      run_after_menu(with_form<edit_reference>);
-      break;
-    case kDeleteReference:
-      delete_reference();
-      break;
-    case kReduce:
-      guarded("reduce the database", [] { show(session().reduce()); });
-      break;
-    default:
-      break;
-  }
+void reduce_to_listed() {
+  guarded("reduce the database", [] { show(session().reduce()); });
 }
 
 }  // namespace refloom::ui

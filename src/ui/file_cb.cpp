@@ -11,6 +11,7 @@
 #include "core/file_io.h"
 #include "import/load.h"
 #include "ui/app.h"
+#include "ui/commands.h"
 #include "ui/file_dialogs.h"
 #include "ui/recovery.h"
 #include "ui/xm_util.h"
@@ -45,27 +46,6 @@ Widget create_file_dialog(const char* title, XtCallbackProc ok_callback) {
   return dialog;
 }
 
-void show_load_dialog() {
-  if (load_dialog == nullptr) {
-    load_dialog = create_file_dialog(nullptr, load_cb);
-    // Every format in view at once.
-    Arg args[2];
-    XtSetArg(args[0], XmNselectionPolicy, XmSINGLE_SELECT);
-    XtSetArg(args[1], XmNvisibleItemCount, static_cast<int>(formats().size()));
-    Widget filetype = XmCreateScrolledList(load_dialog, const_cast<char*>("filetype"), args, 2);
-    // The list's positions are the formats' numbers, 1 to N.
-    for (const Format& format : formats()) {
-      XmStringOwner item{std::string(format.label)};
-      XmListAddItem(filetype, item.get(), 0);
-    }
-    XtAddCallback(filetype, XmNsingleSelectionCallback, filetype_cb, nullptr);
-    XmListSelectPos(filetype, 1, True);
-    XtManageChild(filetype);
-  }
-  XtManageChild(load_dialog);
-  XtPopup(XtParent(load_dialog), XtGrabNone);
-}
-
 void show_dialog(Widget& dialog, const char* title, XtCallbackProc ok_callback) {
   if (dialog == nullptr) dialog = create_file_dialog(title, ok_callback);
   XtManageChild(dialog);
@@ -75,12 +55,12 @@ void show_dialog(Widget& dialog, const char* title, XtCallbackProc ok_callback) 
 // the file was written completely.
 void save_to(Widget dialog, const std::string& path) {
   Shown shown;
-  shown.result = kOutOfMemory;
+  shown.result = Outcome::kOutOfMemory;
   {
     BusyCursor busy(dialog);
     guarded("save " + path, [&] { shown = session().save(path, messages()); });
   }
-  if (shown.result != 0) return;  // the writer told why; the dialog stays open
+  if (shown.result != Outcome::kDone) return;  // the writer told why; the dialog stays open
   guarded("show " + path, [&] { show(shown); });
   XtUnmanageChild(dialog);
 }
@@ -125,32 +105,44 @@ std::optional<std::string> dir_spec_path(Widget dialog) {
 
 }  // namespace
 
-void file_cb(Widget, XtPointer client_data, XtPointer) {
-  switch (from_client_data<int>(client_data)) {
-    case kNew:
-      // No question, as before: the work it drops stays in its recovery copy.
-      guarded("empty the database", [] {
-        recovery_before_new();
-        show(session().new_database());
-      });
-      break;
-    case kLoad:
-      show_load_dialog();
-      break;
-    case kSave:
-      show_dialog(save_dialog, "Save Database", save_cb);
-      break;
-    case kPrint:
-      show_dialog(latex_dialog, "Save LaTeX", latex_cb);
-      break;
-    case kQuit:
-      // Ends without saving, as before; unsaved work stays in the recovery copy.
-      finish_recovery();
-      XtDestroyWidget(toplevel);
-      std::exit(0);
-    default:
-      break;
+// No question, as before: the work it drops stays in its recovery copy.
+void new_database() {
+  guarded("empty the database", [] {
+    recovery_before_new();
+    show(session().new_database());
+  });
+}
+
+void open_load_dialog() {
+  if (load_dialog == nullptr) {
+    load_dialog = create_file_dialog(nullptr, load_cb);
+    // Every format in view at once.
+    Arg args[2];
+    XtSetArg(args[0], XmNselectionPolicy, XmSINGLE_SELECT);
+    XtSetArg(args[1], XmNvisibleItemCount, static_cast<int>(formats().size()));
+    Widget filetype = XmCreateScrolledList(load_dialog, const_cast<char*>("filetype"), args, 2);
+    // The list's positions are the formats' numbers, 1 to N.
+    for (const Format& format : formats()) {
+      XmStringOwner item{std::string(format.label)};
+      XmListAddItem(filetype, item.get(), 0);
+    }
+    XtAddCallback(filetype, XmNsingleSelectionCallback, filetype_cb, nullptr);
+    XmListSelectPos(filetype, 1, True);
+    XtManageChild(filetype);
   }
+  XtManageChild(load_dialog);
+  XtPopup(XtParent(load_dialog), XtGrabNone);
+}
+
+void open_save_dialog() { show_dialog(save_dialog, "Save Database", save_cb); }
+
+void open_print_dialog() { show_dialog(latex_dialog, "Save LaTeX", latex_cb); }
+
+// Ends without saving, as before; unsaved work stays in the recovery copy.
+void quit() {
+  finish_recovery();
+  XtDestroyWidget(toplevel);
+  std::exit(0);
 }
 
 void filetype_cb(Widget list, XtPointer, XtPointer call_data) {
@@ -173,7 +165,7 @@ void load_cb(Widget dialog, XtPointer, XtPointer call_data) {
   if (!path) return;
 
   Shown shown;
-  shown.result = kOutOfMemory;
+  shown.result = Outcome::kOutOfMemory;
   {
     BusyCursor busy(dialog);
     guarded("show " + *path, [&] {
@@ -187,7 +179,7 @@ void load_cb(Widget dialog, XtPointer, XtPointer call_data) {
   }
   // A file that cannot be opened (or read for want of memory) leaves
   // everything as it was: the dialog stays open for another name.
-  if (shown.result >= 0 && shown.result != kOutOfMemory) XtUnmanageChild(dialog);
+  if (shown.result == Outcome::kDone || shown.result == Outcome::kCutShort) XtUnmanageChild(dialog);
 }
 
 void save_cb(Widget dialog, XtPointer, XtPointer) {
@@ -218,12 +210,12 @@ void latex_cb(Widget dialog, XtPointer, XtPointer call_data) {
   const auto path = chosen_path(static_cast<XmFileSelectionBoxCallbackStruct*>(call_data)->value);
   if (!path) return;
   Shown shown;
-  shown.result = kOutOfMemory;
+  shown.result = Outcome::kOutOfMemory;
   {
     BusyCursor busy(dialog);
     guarded("write " + *path, [&] { shown = session().print(*path, messages()); });
   }
-  if (shown.result == 0) XtUnmanageChild(dialog);
+  if (shown.result == Outcome::kDone) XtUnmanageChild(dialog);
 }
 
 void cancel_cb(Widget dialog, XtPointer, XtPointer) { XtUnmanageChild(dialog); }

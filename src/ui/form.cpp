@@ -3,7 +3,6 @@
 
 #include "ui/form.h"
 
-#include <X11/IntrinsicP.h>
 #include <Xm/Form.h>
 #include <Xm/LabelG.h>
 #include <Xm/Protocols.h>
@@ -18,7 +17,6 @@
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +34,15 @@ namespace refloom::ui {
 namespace {
 
 constexpr const char* kFormShellName = "ReferenceForm";
+
+// The form that is open: set when it opens, following its rebuilds (they
+// change its shell), and cleared once it is answered, its shell is
+// destroyed, or its caller stops waiting.
+FormState* open_state = nullptr;
+
+void forget_if_open(const FormState& state) {
+  if (open_state == &state) open_state = nullptr;
+}
 
 // The state of the form a widget belongs to, kept as the user data of
 // its "form", the nearest ancestor of that name.
@@ -145,7 +152,7 @@ Widget make_option_menu(Widget parent, const char* const* names, int count, int 
 }
 
 void build_top_row(Widget rowcol, EntryType type, FormState& state) {
-  EditBuffer& buffer = database().edit_buffer();
+  const EditBuffer& buffer = database().edit_buffer();
   for (const FormField& field : top_fields()) {
     const std::vector<Arg> layout = {arg(XmNcolumns, field.columns)};
     if (field.slot == kRefIdSlot) {
@@ -268,11 +275,12 @@ void close_form(FormState& state, FormAnswer answer) {
   if (state.shell != nullptr) let_go(state.shell, state);
   state.shell = nullptr;
   state.answer = answer;
+  forget_if_open(state);
 }
 
 // Closing the window through the window manager answers like Cancel.
 void window_closed_cb(Widget, XtPointer client_data, XtPointer) {
-  close_form(*static_cast<FormState*>(client_data), kFormCancel);
+  close_form(*static_cast<FormState*>(client_data), FormAnswer::kCancel);
 }
 
 // A shell destroyed by anyone else (its parent going, say) answers Cancel
@@ -280,7 +288,8 @@ void window_closed_cb(Widget, XtPointer client_data, XtPointer) {
 void form_destroyed_cb(Widget, XtPointer client_data, XtPointer) {
   auto& state = *static_cast<FormState*>(client_data);
   state.shell = nullptr;
-  if (state.answer == kFormWaiting) state.answer = kFormCancel;
+  if (state.answer == FormAnswer::kWaiting) state.answer = FormAnswer::kCancel;
+  forget_if_open(state);
 }
 
 // The form with all its fields for an entry type, made in `parent` and
@@ -461,7 +470,8 @@ void build_shell(EntryType type, FormState& state, const FormPlace& place) {
 }  // namespace
 
 void open_form(EntryType type, FormState& state) {
-  state.answer = kFormWaiting;
+  state.answer = FormAnswer::kWaiting;
+  open_state = &state;
   build_shell(type, state, {});
 }
 
@@ -478,25 +488,18 @@ FormAnswer run_form(EntryType type, FormMode mode, std::function<bool()> accept)
   open_form(type, state);
   // Commands stay live while the form waits; their messages show as in the
   // main loop.
-  while (state.answer == kFormWaiting) {
+  while (state.answer == FormAnswer::kWaiting) {
     XtAppProcessEvent(app_context, XtIMAll);
     show_messages();
     keep_recovery_copy();
   }
-  // The state dies here: no shell may still point at it.
+  // The state dies here: no shell, nor the open form, may still point at it.
   if (state.shell != nullptr) let_go(state.shell, state);
+  forget_if_open(state);
   return state.answer;
 }
 
-Widget open_form_shell() {
-  // The form's shell is the one popup child of that name not on its way out
-  // (a rebuild destroys the old shell after making the new one).
-  for (Cardinal i = 0; i < toplevel->core.num_popups; ++i) {
-    Widget popup = toplevel->core.popup_list[i];
-    if (!popup->core.being_destroyed && std::string_view(XtName(popup)) == kFormShellName) return popup;
-  }
-  return nullptr;
-}
+Widget open_form_shell() { return open_state != nullptr ? open_state->shell : nullptr; }
 
 bool form_is_open() { return open_form_shell() != nullptr; }
 
@@ -546,17 +549,17 @@ void refid_cb(Widget widget, XtPointer client_data, XtPointer) {
   if (static_cast<const FormState*>(client_data)->mode != kSearchMode) return;
   XtText text(XmTextGetString(widget));
   if (!text) return;
-  database().edit_buffer().ref_id = std::strtoull(text.get(), nullptr, 10);
+  session().set_edit_ref_id(text.get());
 }
 
 void field_cb(Widget widget, XtPointer client_data, XtPointer) {
   XtText text(XmTextGetString(widget));
   if (!text) return;
-  std::string& stored = database().edit_buffer().text(from_client_data<int>(client_data));
+  const int slot = from_client_data<int>(client_data);
   // A text converted to be shown is taken back only once the user changed
   // it: showing must not rewrite the stored bytes.
-  if (text.get() == shown_text(stored)) return;
-  stored = text.get();
+  if (text.get() == shown_text(database().edit_buffer().text(slot))) return;
+  session().set_edit_text(slot, text.get());
 }
 
 void entrytype_cb(Widget widget, XtPointer client_data, XtPointer) {
@@ -564,23 +567,23 @@ void entrytype_cb(Widget widget, XtPointer client_data, XtPointer) {
   FormState* state = state_of(widget);
   if (state == nullptr) return;
   take_over_focused_field(state->shell);
-  database().edit_buffer().text(kEntryTypeSlot) = entry_type_for_button(button);
+  session().set_edit_text(kEntryTypeSlot, entry_type_for_button(button));
   rebuild_form(static_cast<EntryType>(button), *state);
 }
 
 void reprint_cb(Widget, XtPointer client_data, XtPointer) {
-  database().edit_buffer().text(kReprint) = reprint_for_button(from_client_data<int>(client_data));
+  session().set_edit_text(kReprint, reprint_for_button(from_client_data<int>(client_data)));
 }
 
 void form_ok_cb(Widget, XtPointer client_data, XtPointer) {
   auto& state = *static_cast<FormState*>(client_data);
   take_over_focused_field(state.shell);
   if (state.accept && !state.accept()) return;
-  close_form(state, kFormOk);
+  close_form(state, FormAnswer::kOk);
 }
 
 void form_cancel_cb(Widget, XtPointer client_data, XtPointer) {
-  close_form(*static_cast<FormState*>(client_data), kFormCancel);
+  close_form(*static_cast<FormState*>(client_data), FormAnswer::kCancel);
 }
 
 }  // namespace refloom::ui

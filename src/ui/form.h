@@ -17,13 +17,13 @@ using refloom::kSearchMode;
 
 // What the waiting caller learns: Ok or Cancel (closing the window, or the
 // form's shell going away, counts as Cancel).
-enum FormAnswer : int { kFormWaiting = -1, kFormCancel = 0, kFormOk = 1 };
+enum class FormAnswer { kWaiting, kCancel, kOk };
 
 // One open form: passed to its callbacks as client data, and kept through
 // the rebuilds after an entry type change.
 struct FormState {
   FormMode mode = kAddMode;
-  FormAnswer answer = kFormWaiting;
+  FormAnswer answer = FormAnswer::kWaiting;
   Widget shell = nullptr;
   // Asked at Ok: false keeps the form open (it has said why).
   std::function<bool()> accept;

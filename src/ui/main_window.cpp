@@ -38,97 +38,65 @@ namespace {
 Session the_session;
 MessageCollector message_collector(std::cout);
 
-struct MenuEntry {
-  const char* name;  // also the label
-  char mnemonic;
-  XtCallbackProc callback;
-  int client_data;  // a FileCommand, EditCommand or SearchCommand
-  bool data_command;
-  bool toggle = false;
-};
+// The callback of a menu's entries; client data tells them apart.
+XtCallbackProc callback_of(Menu menu) {
+  switch (menu) {
+    case Menu::kFile:
+      return file_cb;
+    case Menu::kEdit:
+      return edit_cb;
+    case Menu::kSearch:
+      return search_cb;
+  }
+  return nullptr;
+}
 
-constexpr const char* kSeparator = nullptr;
-
-Widget add_entry(Widget menu, const MenuEntry& entry) {
-  const WidgetClass widget_class = entry.toggle ? xmToggleButtonGadgetClass : xmPushButtonGadgetClass;
-  Widget widget = XtVaCreateManagedWidget(entry.name, widget_class, menu, XmNmnemonic,
-                                          static_cast<KeySym>(entry.mnemonic), nullptr);
-  XtAddCallback(widget, entry.toggle ? XmNvalueChangedCallback : XmNactivateCallback, entry.callback,
-                to_client_data(entry.client_data));
+Widget add_entry(Widget menu, const MenuCommand& command) {
+  const WidgetClass widget_class = command.toggle ? xmToggleButtonGadgetClass : xmPushButtonGadgetClass;
+  Widget widget = XtVaCreateManagedWidget(command.label, widget_class, menu, XmNmnemonic,
+                                          static_cast<KeySym>(command.mnemonic), nullptr);
+  if (*command.accelerator != '\0') {
+    XmStringOwner shown{std::string(command.accelerator_text)};
+    XtVaSetValues(widget, XmNaccelerator, command.accelerator, XmNacceleratorText, shown.get(), nullptr);
+  }
+  XtAddCallback(widget, command.toggle ? XmNvalueChangedCallback : XmNactivateCallback, callback_of(command.menu),
+                to_client_data(position_in_menu(command)));
   return widget;
 }
 
 void add_separator(Widget menu) { XtVaCreateManagedWidget("separator", xmSeparatorGadgetClass, menu, nullptr); }
 
-Widget add_menu(Widget menubar, const char* pulldown_name, const char* cascade_name, char mnemonic) {
-  Widget pulldown = XmCreatePulldownMenu(menubar, const_cast<char*>(pulldown_name), nullptr, 0);
-  XmStringOwner label{std::string(cascade_name)};
-  XtVaCreateManagedWidget(cascade_name, xmCascadeButtonWidgetClass, menubar, XmNlabelString, label.get(),
-                          XmNmnemonic, static_cast<KeySym>(mnemonic), XmNsubMenuId, pulldown, nullptr);
+Widget add_menu(Widget menubar, const MenuInfo& menu) {
+  Widget pulldown = XmCreatePulldownMenu(menubar, const_cast<char*>(menu.pulldown), nullptr, 0);
+  XmStringOwner label{std::string(menu.label)};
+  XtVaCreateManagedWidget(menu.label, xmCascadeButtonWidgetClass, menubar, XmNlabelString, label.get(),
+                          XmNmnemonic, static_cast<KeySym>(menu.mnemonic), XmNsubMenuId, pulldown, nullptr);
   return pulldown;
 }
 
+// Each menu, then its entries, in the order of the command table.
 void build_menus(Widget menubar) {
   std::size_t next_data_command = 0;
-  auto add = [&next_data_command](Widget menu, const MenuEntry& entry) {
-    if (entry.name == kSeparator) {
-      add_separator(menu);
-      return;
+  Widget pulldown = nullptr;
+  Menu menu = Menu::kFile;
+  for (const MenuCommand& command : kMenuCommands) {
+    if (pulldown == nullptr || command.menu != menu) {
+      menu = command.menu;
+      pulldown = add_menu(menubar, menu_info(menu));
     }
-    Widget widget = add_entry(menu, entry);
-    if (entry.data_command) DataCommands[next_data_command++] = widget;
-  };
-
-  Widget file = add_menu(menubar, "FilePullDown", "File", 'F');
-  for (const MenuEntry& entry : {
-           MenuEntry{"New", 'N', file_cb, kNew, true},
-           MenuEntry{"Load", 'L', file_cb, kLoad, false},
-           MenuEntry{"Save", 'S', file_cb, kSave, true},
-           MenuEntry{kSeparator, 0, nullptr, 0, false},
-           MenuEntry{"Print", 'P', file_cb, kPrint, true},
-           MenuEntry{kSeparator, 0, nullptr, 0, false},
-           MenuEntry{"Quit", 'Q', file_cb, kQuit, false},
-       }) {
-    add(file, entry);
-  }
-
-  Widget edit = add_menu(menubar, "EditPullDown", "Edit", 'E');
-  for (const MenuEntry& entry : {
-           MenuEntry{"Add reference", 'A', edit_cb, kAddReference, false},
-           MenuEntry{"Edit reference", 'E', edit_cb, kEditReference, true},
-           MenuEntry{"Delete reference", 'D', edit_cb, kDeleteReference, true},
-           MenuEntry{kSeparator, 0, nullptr, 0, false},
-           MenuEntry{"Reduce to listed references", 'R', edit_cb, kReduce, true},
-       }) {
-    add(edit, entry);
-  }
-
-  Widget search = add_menu(menubar, "SearchPullDown", "Search", 'S');
-  for (const MenuEntry& entry : {
-           MenuEntry{"Search in all fields", 'S', search_cb, kSearchAllFields, true},
-           MenuEntry{kSeparator, 0, nullptr, 0, false},
-           MenuEntry{"AND", 'A', search_cb, kSearchFormAnd, true},
-           MenuEntry{"OR", 'O', search_cb, kSearchFormOr, true},
-           MenuEntry{"NOT", 'N', search_cb, kSearchFormNot, true},
-           MenuEntry{kSeparator, 0, nullptr, 0, false},
-           MenuEntry{"View all references", 'V', search_cb, kViewAll, true},
-           MenuEntry{kSeparator, 0, nullptr, 0, false},
-           MenuEntry{"Case sensitive", 'C', search_cb, kCaseSensitive, true, true},
-       }) {
-    add(search, entry);
+    if (command.is_separator()) {
+      add_separator(pulldown);
+      continue;
+    }
+    Widget widget = add_entry(pulldown, command);
+    if (command.needs_references) DataCommands[next_data_command++] = widget;
   }
 }
 
 }  // namespace
 
 Session& session() { return the_session; }
-ReferenceDatabase& database() { return the_session.database(); }
-
-void run_after_menu(void (*command)()) {
-  XtAppAddTimeOut(
-      app_context, 0, [](XtPointer data, XtIntervalId*) { reinterpret_cast<void (*)()>(data)(); },
-      reinterpret_cast<XtPointer>(command));
-}
+const ReferenceDatabase& database() { return the_session.database(); }
 
 std::ostream& messages() { return message_collector; }
 void set_messages(std::ostream& stream) { message_collector.set_target(stream); }

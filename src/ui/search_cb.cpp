@@ -8,6 +8,7 @@
 
 #include "core/search.h"
 #include "ui/app.h"
+#include "ui/commands.h"
 #include "ui/file_dialogs.h"
 #include "ui/form.h"
 #include "ui/search_all.h"
@@ -16,6 +17,14 @@
 namespace refloom::ui {
 
 namespace {
+
+void search_by_form(SearchMode mode) {
+  session().start_form_search();
+  if (run_form(0, kSearchMode) == FormAnswer::kCancel) return;
+  guarded("search", [mode] { show(session().search_by_form(mode)); });
+}
+
+}  // namespace
 
 // A new dialog at every choice: its fold flag is the case setting of now.
 // It keeps its mode and text in a store of its own, so that it and the
@@ -30,11 +39,12 @@ void open_search_all_dialog() {
   XtUnmanageChild(XmMessageBoxGetChild(mbox, XmDIALOG_HELP_BUTTON));
 
   auto* input = new SearchAllInput;
+  input->fold = !session().case_sensitive();
   XtVaSetValues(mbox, XmNuserData, input, nullptr);
   XtAddCallback(
       mbox, XmNdestroyCallback,
       [](Widget, XtPointer data, XtPointer) { delete static_cast<SearchAllInput*>(data); }, input);
-  XtAddCallback(mbox, XmNokCallback, searchall_cb, to_client_data(session().case_sensitive() ? 0 : 1));
+  XtAddCallback(mbox, XmNokCallback, searchall_cb, nullptr);
   XtAddCallback(mbox, XmNcancelCallback, cancel_cb, nullptr);
   // A hidden dialog is never shown again: let it go.
   XtAddCallback(
@@ -45,12 +55,12 @@ void open_search_all_dialog() {
   Widget text = XtVaCreateManagedWidget("text", xmTextWidgetClass, rowcol, nullptr);
   XtAddCallback(text, XmNvalueChangedCallback, searchtext_cb, nullptr);
   Widget and_toggle = XtVaCreateManagedWidget("and", xmToggleButtonGadgetClass, rowcol, XmNset, True, nullptr);
-  input->mode = kSearchAnd;
-  XtAddCallback(and_toggle, XmNvalueChangedCallback, searchmode_cb, to_client_data(kSearchAnd));
+  input->mode = SearchMode::kAnd;
+  XtAddCallback(and_toggle, XmNvalueChangedCallback, searchmode_cb, to_client_data(SearchMode::kAnd));
   Widget or_toggle = XtVaCreateManagedWidget("or ", xmToggleButtonGadgetClass, rowcol, nullptr);
-  XtAddCallback(or_toggle, XmNvalueChangedCallback, searchmode_cb, to_client_data(kSearchOr));
+  XtAddCallback(or_toggle, XmNvalueChangedCallback, searchmode_cb, to_client_data(SearchMode::kOr));
   Widget not_toggle = XtVaCreateManagedWidget("not", xmToggleButtonGadgetClass, rowcol, nullptr);
-  XtAddCallback(not_toggle, XmNvalueChangedCallback, searchmode_cb, to_client_data(kSearchNot));
+  XtAddCallback(not_toggle, XmNvalueChangedCallback, searchmode_cb, to_client_data(SearchMode::kNot));
   input->text.clear();
   // The dialog opens ready for typing; Return then searches.
   XtVaSetValues(mbox, XmNinitialFocus, rowcol, nullptr);
@@ -59,42 +69,14 @@ void open_search_all_dialog() {
   XtManageChild(mbox);
 }
 
-template <SearchMode mode>
-void search_by_form() {
-  if (form_is_open()) {
-    raise_form();  // one form at a time: the edit buffer is shared
-    return;
-  }
-  session().start_form_search();
-  if (run_form(0, kSearchMode) == kFormCancel) return;
-  guarded("search", [] { show(session().search_by_form(mode)); });
+void search_form_and() { search_by_form(SearchMode::kAnd); }
+void search_form_or() { search_by_form(SearchMode::kOr); }
+void search_form_not() { search_by_form(SearchMode::kNot); }
+
+void view_all() {
+  guarded("list every reference", [] { show(session().view_all()); });
 }
 
-}  // namespace
-
-void search_cb(Widget, XtPointer client_data, XtPointer) {
-  switch (from_client_data<int>(client_data)) {
-    case kSearchAllFields:
-      open_search_all_dialog();
-      break;
-    case kSearchFormAnd:
-      run_after_menu(search_by_form<kSearchAnd>);
-      break;
-    case kSearchFormOr:
-      run_after_menu(search_by_form<kSearchOr>);
-      break;
-    case kSearchFormNot:
-      run_after_menu(search_by_form<kSearchNot>);
-      break;
-    case kViewAll:
-      guarded("list every reference", [] { show(session().view_all()); });
-      break;
-    case kCaseSensitive:
-      session().toggle_case_sensitive();
-      break;
-    default:
-      break;
-  }
-}
+void toggle_case_sensitive() { session().toggle_case_sensitive(); }
 
 }  // namespace refloom::ui

@@ -1,12 +1,7 @@
 // The all-fields search: one text looked for in every field.
 
-// The flag check below is meant to hold in every build.
-#undef NDEBUG
 #include <Xm/Text.h>
 #include <Xm/ToggleBG.h>
-
-#include <cassert>
-#include <cstdint>
 
 #include "ui/app.h"
 #include "ui/search_all.h"
@@ -30,13 +25,11 @@ SearchAllInput* input_of(Widget widget) {
 
 }  // namespace
 
-void searchall_cb(Widget mbox, XtPointer client_data, XtPointer) {
+void searchall_cb(Widget mbox, XtPointer, XtPointer) {
   BusyCursor busy(XtParent(mbox));
-  assert((from_client_data<std::intptr_t>(client_data) >> 16) == 0);
-  const auto fold = from_client_data<std::int16_t>(client_data);
   const SearchAllInput* input = input_of(mbox);
-  if (input != nullptr && input->mode >= kSearchAnd && input->mode <= kSearchNot) {
-    guarded("search", [&] { show(session().search_all_fields(input->mode, input->text, fold != 0)); });
+  if (input != nullptr && input->mode >= SearchMode::kAnd && input->mode <= SearchMode::kNot) {
+    guarded("search", [&] { show(session().search_all_fields(input->mode, input->text, input->fold)); });
   }
   XtUnmanageChild(mbox);
 }

@@ -342,17 +342,17 @@ TEST(CitationKeys, AreSearchedInAllFieldsAndByTheForm) {
   Loaded loaded = load("@misc{Smith2020, doi = {10.1/xyz}}\n@misc{doe, note = {n}}\n@misc{3, note = {n}}\n");
   const ReferenceDatabase& db = loaded.db;
   const std::vector<std::size_t> all = {0, 1, 2};
-  EXPECT_EQ(search_all_fields(kSearchAnd, db, all, "smith2020", true), (std::vector<std::size_t>{0}));
-  EXPECT_EQ(search_all_fields(kSearchAnd, db, all, "smith2020", false), (std::vector<std::size_t>{}));
-  EXPECT_EQ(search_all_fields(kSearchAnd, db, all, "1/XYZ", true), (std::vector<std::size_t>{0}));
-  EXPECT_EQ(search_all_fields(kSearchAnd, db, all, "doi", true), (std::vector<std::size_t>{}));  // values only
+  EXPECT_EQ(search_all_fields(SearchMode::kAnd, db, all, "smith2020", true), (std::vector<std::size_t>{0}));
+  EXPECT_EQ(search_all_fields(SearchMode::kAnd, db, all, "smith2020", false), (std::vector<std::size_t>{}));
+  EXPECT_EQ(search_all_fields(SearchMode::kAnd, db, all, "1/XYZ", true), (std::vector<std::size_t>{0}));
+  EXPECT_EQ(search_all_fields(SearchMode::kAnd, db, all, "doi", true), (std::vector<std::size_t>{}));  // values only
   EditBuffer criteria;
   criteria.text(kCitationKeyText) = "oe";
-  EXPECT_EQ(search_by_form(kSearchAnd, db, all, criteria, true), (std::vector<std::size_t>{1}));
-  EXPECT_EQ(search_by_form(kSearchNot, db, all, criteria, true), (std::vector<std::size_t>{0, 2}));
+  EXPECT_EQ(search_by_form(SearchMode::kAnd, db, all, criteria, true), (std::vector<std::size_t>{1}));
+  EXPECT_EQ(search_by_form(SearchMode::kNot, db, all, criteria, true), (std::vector<std::size_t>{0, 2}));
   criteria.text(kCitationKeyText).clear();
   criteria.text(kOtherFieldsText) = "doi";  // a name or a value of a field outside the 28
-  EXPECT_EQ(search_by_form(kSearchAnd, db, all, criteria, true), (std::vector<std::size_t>{0}));
+  EXPECT_EQ(search_by_form(SearchMode::kAnd, db, all, criteria, true), (std::vector<std::size_t>{0}));
 }
 
 }  // namespace

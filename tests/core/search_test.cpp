@@ -83,9 +83,9 @@ TEST(ContainsText, AgreesWithAPlainFoldedSearch) {
 
 TEST(AllFieldsSearch, EmptyTextMatchesEveryReferenceWithSomeField) {
   const ReferenceDatabase db = make({{1, {{kEntryTypeSlot, "article"}}}, {2, {}}, {3, {{kNote, ""}}}});
-  EXPECT_EQ(all_fields(kSearchAnd, db, all_of(db), ""), (Indices{0, 2}));
-  EXPECT_EQ(all_fields(kSearchOr, db, {}, ""), (Indices{0, 2}));
-  EXPECT_EQ(all_fields(kSearchNot, db, all_of(db), ""), (Indices{1}));
+  EXPECT_EQ(all_fields(SearchMode::kAnd, db, all_of(db), ""), (Indices{0, 2}));
+  EXPECT_EQ(all_fields(SearchMode::kOr, db, {}, ""), (Indices{0, 2}));
+  EXPECT_EQ(all_fields(SearchMode::kNot, db, all_of(db), ""), (Indices{1}));
 }
 
 TEST(AllFieldsSearch, SearchesTheEntryTypeAndReprintButNotTheRefId) {
@@ -96,9 +96,9 @@ TEST(AllFieldsSearch, SearchesTheEntryTypeAndReprintButNotTheRefId) {
       {4, {{kEntryTypeSlot, "article"}, {kReprint, "IN FILE"}}},
       {77, {{kEntryTypeSlot, "misc"}}},
   });
-  EXPECT_EQ(all_fields(kSearchAnd, db, all_of(db), "book"), (Indices{0, 1}));
-  EXPECT_EQ(all_fields(kSearchAnd, db, all_of(db), "IN FILE"), (Indices{2, 3}));
-  EXPECT_EQ(all_fields(kSearchAnd, db, all_of(db), "77"), Indices{});
+  EXPECT_EQ(all_fields(SearchMode::kAnd, db, all_of(db), "book"), (Indices{0, 1}));
+  EXPECT_EQ(all_fields(SearchMode::kAnd, db, all_of(db), "IN FILE"), (Indices{2, 3}));
+  EXPECT_EQ(all_fields(SearchMode::kAnd, db, all_of(db), "77"), Indices{});
 }
 
 TEST(AllFieldsSearch, CombinesWithTheListedSet) {
@@ -108,10 +108,10 @@ TEST(AllFieldsSearch, CombinesWithTheListedSet) {
       {3, {{kTitle, "SMITHERY"}}},
       {4, {{kAuthor, "Brown"}}},
   });
-  EXPECT_EQ(all_fields(kSearchAnd, db, {1, 2, 3}, "smith"), (Indices{2}));
-  EXPECT_EQ(all_fields(kSearchAnd, db, {1, 2, 3}, "smith", false), Indices{});
-  EXPECT_EQ(all_fields(kSearchOr, db, {3}, "smith"), (Indices{0, 2, 3}));
-  EXPECT_EQ(all_fields(kSearchNot, db, {0, 1, 2}, "smith"), (Indices{1}));
+  EXPECT_EQ(all_fields(SearchMode::kAnd, db, {1, 2, 3}, "smith"), (Indices{2}));
+  EXPECT_EQ(all_fields(SearchMode::kAnd, db, {1, 2, 3}, "smith", false), Indices{});
+  EXPECT_EQ(all_fields(SearchMode::kOr, db, {3}, "smith"), (Indices{0, 2, 3}));
+  EXPECT_EQ(all_fields(SearchMode::kNot, db, {0, 1, 2}, "smith"), (Indices{1}));
   EXPECT_EQ(all_fields(static_cast<SearchMode>(0), db, {1, 3}, "smith"), (Indices{1, 3}));  // no mode: unchanged
 }
 
@@ -124,9 +124,9 @@ TEST(FormSearch, ReprintIsComparedExactly) {
   });
   EditBuffer buffer;
   buffer.text(kReprint) = "NOT IN FILE";
-  EXPECT_EQ(by_form(kSearchAnd, db, all_of(db), buffer), (Indices{0}));
+  EXPECT_EQ(by_form(SearchMode::kAnd, db, all_of(db), buffer), (Indices{0}));
   buffer.text(kReprint) = "IN FILE";
-  EXPECT_EQ(by_form(kSearchAnd, db, all_of(db), buffer), (Indices{1}));
+  EXPECT_EQ(by_form(SearchMode::kAnd, db, all_of(db), buffer), (Indices{1}));
 }
 
 TEST(FormSearch, EntryTypeIsASubstringCriterion) {
@@ -139,19 +139,19 @@ TEST(FormSearch, EntryTypeIsASubstringCriterion) {
   });
   EditBuffer buffer;
   buffer.text(kEntryTypeSlot) = "proceedings";
-  EXPECT_EQ(by_form(kSearchAnd, db, all_of(db), buffer), (Indices{0, 1}));
+  EXPECT_EQ(by_form(SearchMode::kAnd, db, all_of(db), buffer), (Indices{0, 1}));
   buffer.text(kEntryTypeSlot) = "book";
-  EXPECT_EQ(by_form(kSearchAnd, db, all_of(db), buffer), (Indices{2, 3, 4}));
+  EXPECT_EQ(by_form(SearchMode::kAnd, db, all_of(db), buffer), (Indices{2, 3, 4}));
 }
 
 TEST(FormSearch, RefIdCriterion) {
   const ReferenceDatabase db = make({{5, {}}, {7, {}}, {9, {}}});
   EditBuffer buffer;
   buffer.ref_id = 7;
-  EXPECT_EQ(by_form(kSearchAnd, db, {0, 1, 2}, buffer), (Indices{1}));
-  EXPECT_EQ(by_form(kSearchAnd, db, {0, 2}, buffer), Indices{});
-  EXPECT_EQ(by_form(kSearchNot, db, {0, 1, 2}, buffer), (Indices{0, 2}));
-  EXPECT_EQ(by_form(kSearchOr, db, {2}, buffer), (Indices{1, 2}));
+  EXPECT_EQ(by_form(SearchMode::kAnd, db, {0, 1, 2}, buffer), (Indices{1}));
+  EXPECT_EQ(by_form(SearchMode::kAnd, db, {0, 2}, buffer), Indices{});
+  EXPECT_EQ(by_form(SearchMode::kNot, db, {0, 1, 2}, buffer), (Indices{0, 2}));
+  EXPECT_EQ(by_form(SearchMode::kOr, db, {2}, buffer), (Indices{1, 2}));
 }
 
 TEST(FormSearch, NotDropsAHitEvenWhenOtherCriteriaFail) {
@@ -163,17 +163,17 @@ TEST(FormSearch, NotDropsAHitEvenWhenOtherCriteriaFail) {
   EditBuffer buffer;
   buffer.text(kJournal) = "nat";
   buffer.text(kYear) = "2001";
-  EXPECT_EQ(by_form(kSearchNot, db, all_of(db), buffer), (Indices{1, 2}));
+  EXPECT_EQ(by_form(SearchMode::kNot, db, all_of(db), buffer), (Indices{1, 2}));
   // AND needs both criteria.
-  EXPECT_EQ(by_form(kSearchAnd, db, all_of(db), buffer), Indices{});
+  EXPECT_EQ(by_form(SearchMode::kAnd, db, all_of(db), buffer), Indices{});
 }
 
 TEST(FormSearch, EmptyFormKeepsTheListingForAndAndNotAndListsAllForOr) {
   const ReferenceDatabase db = make({{1, {}}, {2, {{kTitle, "t"}}}, {3, {}}});
   const EditBuffer empty;
-  EXPECT_EQ(by_form(kSearchAnd, db, {0, 2}, empty), (Indices{0, 2}));
-  EXPECT_EQ(by_form(kSearchNot, db, {0, 2}, empty), (Indices{0, 2}));
-  EXPECT_EQ(by_form(kSearchOr, db, {2}, empty), (Indices{0, 1, 2}));
+  EXPECT_EQ(by_form(SearchMode::kAnd, db, {0, 2}, empty), (Indices{0, 2}));
+  EXPECT_EQ(by_form(SearchMode::kNot, db, {0, 2}, empty), (Indices{0, 2}));
+  EXPECT_EQ(by_form(SearchMode::kOr, db, {2}, empty), (Indices{0, 1, 2}));
 }
 
 TEST(FormSearch, AndThenOrListsTheMatchesOfTheWholeDatabase) {
@@ -181,11 +181,11 @@ TEST(FormSearch, AndThenOrListsTheMatchesOfTheWholeDatabase) {
       {1, {{kAuthor, "Smith"}}}, {2, {{kAuthor, "Doe"}}}, {3, {{kAuthor, "smithson"}}}, {4, {}}});
   EditBuffer buffer;
   buffer.text(kAuthor) = "SMITH";
-  const Indices after_and = by_form(kSearchAnd, db, {1, 3}, buffer);
+  const Indices after_and = by_form(SearchMode::kAnd, db, {1, 3}, buffer);
   EXPECT_EQ(after_and, Indices{});  // no hits among the listed
-  EXPECT_EQ(by_form(kSearchNot, db, after_and, buffer), Indices{});
-  EXPECT_EQ(by_form(kSearchOr, db, after_and, buffer), (Indices{0, 2}));
-  EXPECT_EQ(by_form(kSearchAnd, db, {0, 1, 2}, buffer, false), Indices{});
+  EXPECT_EQ(by_form(SearchMode::kNot, db, after_and, buffer), Indices{});
+  EXPECT_EQ(by_form(SearchMode::kOr, db, after_and, buffer), (Indices{0, 2}));
+  EXPECT_EQ(by_form(SearchMode::kAnd, db, {0, 1, 2}, buffer, false), Indices{});
 }
 
 }  // namespace

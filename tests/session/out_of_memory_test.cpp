@@ -86,7 +86,7 @@ class OutOfMemory : public ::testing::Test {
     write_file(dir_.file("first.bib"), kFirst);
     write_file(dir_.file("second.bib"), kSecond);
     std::ostringstream messages;
-    ASSERT_EQ(session_.load(dir_.file("first.bib"), FileType::kBibtexAny, messages).result, 0);
+    ASSERT_EQ(session_.load(dir_.file("first.bib"), FileType::kBibtexAny, messages).result, Outcome::kDone);
     session_.list({1});
   }
 
@@ -100,9 +100,9 @@ TEST_F(OutOfMemory, ALoadThatRunsOutChangesNothing) {
   // What the load gives when memory suffices.
   Session plain;
   std::ostringstream plain_messages;
-  ASSERT_EQ(plain.load(dir_.file("first.bib"), FileType::kBibtexAny, plain_messages).result, 0);
+  ASSERT_EQ(plain.load(dir_.file("first.bib"), FileType::kBibtexAny, plain_messages).result, Outcome::kDone);
   plain.list({1});
-  ASSERT_EQ(plain.load(path, FileType::kBibtexAny, plain_messages).result, 0);
+  ASSERT_EQ(plain.load(path, FileType::kBibtexAny, plain_messages).result, Outcome::kDone);
   long failures = 0;
   for (long n = 0;; ++n) {
     std::ostringstream messages;
@@ -111,9 +111,9 @@ TEST_F(OutOfMemory, ALoadThatRunsOutChangesNothing) {
       FailingFrom failing(n);
       shown = session_.load(path, FileType::kBibtexAny, messages);
     }
-    if (shown.result != kOutOfMemory) {
+    if (shown.result != Outcome::kOutOfMemory) {
       // Past the load's last allocation: no failure was swallowed on the way.
-      EXPECT_EQ(shown.result, 0);
+      EXPECT_EQ(shown.result, Outcome::kDone);
       EXPECT_TRUE(snapshot(session_) == snapshot(plain));
       break;
     }
@@ -136,8 +136,8 @@ TEST_F(OutOfMemory, ASaveThatRunsOutLeavesTheOldFile) {
       FailingFrom failing(n);
       shown = session_.save(path, messages);
     }
-    if (shown.result != kOutOfMemory) {
-      EXPECT_EQ(shown.result, 0);
+    if (shown.result != Outcome::kOutOfMemory) {
+      EXPECT_EQ(shown.result, Outcome::kDone);
       EXPECT_NE(read_file(path), "old content\n");
       break;
     }
@@ -154,14 +154,18 @@ TEST_F(OutOfMemory, ASaveThatRunsOutLeavesTheOldFile) {
 }
 
 TEST_F(OutOfMemory, AnAddOrAnEditThatRunsOutStoresNothing) {
+  // Types every text of a buffer again, as the form would.
+  const auto type_again = [this](const EditBuffer& buffer) {
+    for (int slot = 1; slot < kEditTextCount; ++slot) session_.set_edit_text(slot, buffer.text(slot));
+  };
   session_.start_add();
-  session_.database().edit_buffer().text(kTitle) = "Added";
-  session_.database().edit_buffer().text(kCitationKeyText) = "added2024";
-  session_.database().edit_buffer().text(kOtherFieldsText) = "doi = {10.1/added}";
+  session_.set_edit_text(kTitle, "Added");
+  session_.set_edit_text(kCitationKeyText, "added2024");
+  session_.set_edit_text(kOtherFieldsText, "doi = {10.1/added}");
   const EditBuffer typed = session_.database().edit_buffer();
   Snapshot before = snapshot(session_);
   for (long n = 0;; ++n) {
-    session_.database().edit_buffer() = typed;
+    type_again(typed);
     std::ostringstream messages;
     Shown shown;
     {
@@ -175,13 +179,13 @@ TEST_F(OutOfMemory, AnAddOrAnEditThatRunsOutStoresNothing) {
   EXPECT_EQ(session_.database().references().back().citation_key(), "added2024");
 
   ASSERT_TRUE(session_.start_edit(1));
-  session_.database().edit_buffer().text(kTitle) = "Edited";
-  session_.database().edit_buffer().text(kOtherFieldsText) = "doi = {10.1/edited}";
+  session_.set_edit_text(kTitle, "Edited");
+  session_.set_edit_text(kOtherFieldsText, "doi = {10.1/edited}");
   const EditBuffer edited = session_.database().edit_buffer();
   before = snapshot(session_);
   for (long n = 0;; ++n) {
     ASSERT_TRUE(session_.start_edit(1));
-    session_.database().edit_buffer() = edited;
+    type_again(edited);
     std::ostringstream messages;
     {
       FailingFrom failing(n);

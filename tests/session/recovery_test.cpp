@@ -114,11 +114,11 @@ class RecoveryTest : public ::testing::Test {
   void load(const std::string& bibtex) {
     const std::string path = dir_.file("in" + std::to_string(++files_) + ".bib");
     write_file(path, bibtex);
-    ASSERT_EQ(session_.load(path, FileType::kBibtex, messages_).result, 0);
+    ASSERT_EQ(session_.load(path, FileType::kBibtex, messages_).result, Outcome::kDone);
   }
   void add(const std::string& title) {
     session_.start_add();
-    session_.database().edit_buffer().text(kTitle) = title;
+    session_.set_edit_text(kTitle, title);
     session_.add_from_edit_buffer(messages_);
   }
   std::string own_copy(int number = 1) const {
@@ -160,16 +160,16 @@ TEST_F(RecoveryTest, KeptWhileChangesAreUnsavedAndRemovedByASave) {
   copy.update(session_, RecoveryCopy::When::kNow, messages_);
   EXPECT_EQ(read_file(own_copy()), text_of(session_));
   ASSERT_TRUE(session_.start_edit(1));
-  session_.database().edit_buffer().text(kTitle) = "Edited";
+  session_.set_edit_text(kTitle, "Edited");
   session_.store_edit(messages_);
   EXPECT_FALSE(copy.up_to_date(session_));
   copy.update(session_, RecoveryCopy::When::kNow, messages_);
   EXPECT_NE(read_file(own_copy()).find("Edited"), std::string::npos);
 
   // A failed save keeps it; a save of the whole database removes it.
-  ASSERT_NE(session_.save(dir_.file("no/such/dir.bib"), messages_).result, 0);
+  ASSERT_NE(session_.save(dir_.file("no/such/dir.bib"), messages_).result, Outcome::kDone);
   EXPECT_TRUE(copy.up_to_date(session_));
-  ASSERT_EQ(session_.save(dir_.file("saved.bib"), messages_).result, 0);
+  ASSERT_EQ(session_.save(dir_.file("saved.bib"), messages_).result, Outcome::kDone);
   EXPECT_FALSE(copy.up_to_date(session_));
   copy.update(session_, RecoveryCopy::When::kNow, messages_);
   EXPECT_FALSE(file_exists(own_copy()));
@@ -242,7 +242,7 @@ TEST_F(RecoveryTest, ASaveWhileACopyIsWrittenStillRemovesIt) {
   load("@misc{1,\n  title = {One}\n}\n");
   RecoveryCopy copy(directory_);
   copy.update(session_, RecoveryCopy::When::kInBackground, messages_);
-  ASSERT_EQ(session_.save(dir_.file("saved.bib"), messages_).result, 0);
+  ASSERT_EQ(session_.save(dir_.file("saved.bib"), messages_).result, Outcome::kDone);
   EXPECT_FALSE(copy.up_to_date(session_));
   copy.update(session_, RecoveryCopy::When::kNow, messages_);
   EXPECT_FALSE(copy.writing(messages_));
@@ -268,7 +268,7 @@ TEST_F(RecoveryTest, NewKeepsTheWorkBeforeItAndLaterWorkGoesToAnotherFile) {
   EXPECT_EQ(read_file(own_copy(2)), text_of(session_));
   EXPECT_EQ(read_file(own_copy()), before_new);
   // A save removes the new file only.
-  ASSERT_EQ(session_.save(dir_.file("saved.bib"), messages_).result, 0);
+  ASSERT_EQ(session_.save(dir_.file("saved.bib"), messages_).result, Outcome::kDone);
   copy.update(session_, RecoveryCopy::When::kNow, messages_);
   EXPECT_FALSE(file_exists(own_copy(2)));
   EXPECT_EQ(read_file(own_copy()), before_new);

@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
+#include <limits>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,7 +41,7 @@ class SessionTest : public ::testing::Test {
     testing::write_file(path, text);
     return session_.load(path, FileType::kBibtex, messages_);
   }
-  void load_keys(const std::vector<int>& keys) { ASSERT_EQ(load_text(misc_entries(keys)).result, 0); }
+  void load_keys(const std::vector<int>& keys) { ASSERT_EQ(load_text(misc_entries(keys)).result, Outcome::kDone); }
 
   std::vector<RefId> ids() const {
     std::vector<RefId> result;
@@ -52,7 +55,7 @@ class SessionTest : public ::testing::Test {
   // Edits the reference at a list position and answers Ok with a new title.
   Shown edit_title(std::size_t position, const std::string& text) {
     EXPECT_TRUE(session_.start_edit(position));
-    session_.database().edit_buffer().text(kTitle) = text;
+    session_.set_edit_text(kTitle, text);
     return session_.store_edit(messages_);
   }
 
@@ -71,7 +74,7 @@ TEST_F(SessionTest, AFreshSessionHoldsNothing) {
 
 TEST_F(SessionTest, LoadListsEverythingSwitchesOnAndNamesTheFile) {
   const Shown shown = load_text(misc_entries({5, 3}));
-  EXPECT_EQ(shown.result, 0);
+  EXPECT_EQ(shown.result, Outcome::kDone);
   EXPECT_EQ(shown.list, ListChange::kRefill);
   EXPECT_EQ(shown.count, 2U);
   EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kOn);
@@ -84,7 +87,7 @@ TEST_F(SessionTest, LoadListsEverythingSwitchesOnAndNamesTheFile) {
 
 TEST_F(SessionTest, LoadIntoAHeldDatabaseRenumbersAndListsAllAgain) {
   load_keys({1, 5});
-  session_.search_all_fields(kSearchAnd, "T5", true);
+  session_.search_all_fields(SearchMode::kAnd, "T5", true);
   ASSERT_EQ(listed(), (Indices{1}));
   const Shown shown = load_text(misc_entries({1, 2}), "more.bib");
   EXPECT_EQ(ids(), (std::vector<RefId>{1, 5, 2, 3}));
@@ -96,7 +99,7 @@ TEST_F(SessionTest, LoadIntoAHeldDatabaseRenumbersAndListsAllAgain) {
 
 TEST_F(SessionTest, LoadWithoutReferencesLeavesTheDataCommandsAlone) {
   const Shown shown = load_text("no entries here\n", "empty.bib");
-  EXPECT_EQ(shown.result, 0);
+  EXPECT_EQ(shown.result, Outcome::kDone);
   EXPECT_EQ(shown.count, 0U);
   EXPECT_EQ(shown.references_read, 0U);
   EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
@@ -106,11 +109,11 @@ TEST_F(SessionTest, LoadWithoutReferencesLeavesTheDataCommandsAlone) {
 
 TEST_F(SessionTest, AFileThatCannotBeOpenedChangesNothing) {
   load_keys({1, 2});
-  session_.search_all_fields(kSearchAnd, "T2", true);
+  session_.search_all_fields(SearchMode::kAnd, "T2", true);
   messages_.str("");
   const std::string missing = dir_.file("missing.bib");
   const Shown shown = session_.load(missing, FileType::kBibtex, messages_);
-  EXPECT_EQ(shown.result, -1);
+  EXPECT_EQ(shown.result, Outcome::kCannotOpen);
   EXPECT_EQ(messages_.str(), "Cannot open file: " + missing + "\n");
   EXPECT_EQ(shown.list, ListChange::kNone);
   EXPECT_FALSE(shown.count);
@@ -126,7 +129,7 @@ TEST_F(SessionTest, ALoadCutShortByAReadErrorStillShowsWhatWasRead) {
   messages_.str("");
   // Reading this process's memory from address 0 fails at once.
   const Shown shown = session_.load("/proc/self/mem", FileType::kBibtex, messages_);
-  EXPECT_EQ(shown.result, 1);
+  EXPECT_EQ(shown.result, Outcome::kCutShort);
   EXPECT_EQ(messages_.str(), "Cannot read file: /proc/self/mem\n");
   EXPECT_EQ(shown.list, ListChange::kRefill);
   EXPECT_EQ(shown.count, 1U);
@@ -137,7 +140,7 @@ TEST_F(SessionTest, ALoadCutShortByAReadErrorStillShowsWhatWasRead) {
 
 TEST_F(SessionTest, NewEmptiesEverythingButTheFileNameAndTheEditBuffer) {
   load_keys({1, 2});
-  session_.database().edit_buffer().text(kTitle) = "typed";
+  session_.set_edit_text(kTitle, "typed");
   const Shown shown = session_.new_database();
   EXPECT_EQ(shown.list, ListChange::kRefill);
   EXPECT_EQ(shown.count, 0U);
@@ -156,7 +159,7 @@ TEST_F(SessionTest, AnEditOpenDuringNewIsNotStoredIntoALaterReference) {
   EXPECT_FALSE(session_.edit_target().index());
   // The same indices exist again, holding other references.
   load_keys({7, 8, 9});
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   messages_.str("");
   const Shown shown = session_.store_edit(messages_);
   EXPECT_EQ(messages_.str(), "Reference deleted while being edited, changes not stored! \n");
@@ -166,12 +169,12 @@ TEST_F(SessionTest, AnEditOpenDuringNewIsNotStoredIntoALaterReference) {
 
 TEST_F(SessionTest, AnEditOpenDuringALoadIsStoredIntoItsReference) {
   load_keys({1, 2, 3});
-  session_.search_all_fields(kSearchAnd, "T2", true);
+  session_.search_all_fields(SearchMode::kAnd, "T2", true);
   ASSERT_TRUE(session_.start_edit(1));  // T2, index 1
   EXPECT_EQ(session_.edit_target().index(), 1U);
   load_text(misc_entries({4}), "more.bib");
   EXPECT_EQ(session_.edit_target().index(), 1U);
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   const Shown shown = session_.store_edit(messages_);
   EXPECT_EQ(title(1), "Changed");
   EXPECT_EQ(shown.list, ListChange::kReplaceLine);
@@ -190,7 +193,7 @@ TEST_F(SessionTest, AddListsTheNewReferenceLastAndCountsTheDatabase) {
   EXPECT_EQ(buffer.text(kEntryTypeSlot), "article");
   EXPECT_EQ(buffer.text(kTitle), "");
   EXPECT_EQ(buffer.ref_id, 11U);
-  session_.database().edit_buffer().text(kTitle) = "New";
+  session_.set_edit_text(kTitle, "New");
   const Shown shown = session_.add_from_edit_buffer(messages_);
   EXPECT_EQ(shown.list, ListChange::kAppendLast);
   EXPECT_EQ(shown.position, 4U);
@@ -207,9 +210,9 @@ TEST_F(SessionTest, AddTakesTheNextFreeRefIdWhenALoadTookTheProposedOne) {
   load_keys({1, 2});
   session_.start_add();
   ASSERT_EQ(session_.database().edit_buffer().ref_id, 3U);
-  session_.database().edit_buffer().text(kTitle) = "Added";
+  session_.set_edit_text(kTitle, "Added");
   // The form is open; a load renumbers its references 3 and 4.
-  ASSERT_EQ(load_text(misc_entries({1, 2}), "more.bib").result, 0);
+  ASSERT_EQ(load_text(misc_entries({1, 2}), "more.bib").result, Outcome::kDone);
   const Shown shown = session_.add_from_edit_buffer(messages_);
   EXPECT_EQ(messages_.str(), "Ref. ID 3 was taken meanwhile, reference stored as 5 \n");
   EXPECT_EQ(ids(), (std::vector<RefId>{1, 2, 3, 4, 5}));
@@ -220,7 +223,7 @@ TEST_F(SessionTest, AddTakesTheNextFreeRefIdWhenALoadTookTheProposedOne) {
   // A RefId still free is kept, and nothing is said.
   messages_.str("");
   session_.start_add();
-  session_.database().edit_buffer().ref_id = 9;
+  session_.set_edit_ref_id("9");
   session_.add_from_edit_buffer(messages_);
   EXPECT_EQ(messages_.str(), "");
   EXPECT_EQ(ids(), (std::vector<RefId>{1, 2, 3, 4, 5, 9}));
@@ -242,7 +245,7 @@ TEST_F(SessionTest, EditStoresIntoTheReferenceAndReplacesItsLine) {
   ASSERT_TRUE(type);
   EXPECT_EQ(*type, 8);  // misc
   EXPECT_EQ(session_.database().edit_buffer().text(kTitle), "T3");
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   const Shown shown = session_.store_edit(messages_);
   EXPECT_EQ(title(2), "Changed");
   EXPECT_EQ(shown.list, ListChange::kReplaceLine);
@@ -262,7 +265,7 @@ TEST_F(SessionTest, EditOfAPositionNotListedStartsNothing) {
 TEST_F(SessionTest, CancelledEditChangesNothingAndEndsTheTarget) {
   load_keys({1, 2});
   ASSERT_TRUE(session_.start_edit(1));
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   session_.cancel_edit();
   EXPECT_FALSE(session_.edit_target().index());
   EXPECT_EQ(title(0), "T1");
@@ -273,8 +276,8 @@ TEST_F(SessionTest, AnEditFollowsItsReferenceThroughDeletionsAndSearches) {
   ASSERT_TRUE(session_.start_edit(3));  // T3, index 2
   session_.delete_at(1);                // T1 goes: T3 moves to index 1
   EXPECT_EQ(session_.edit_target().index(), 1U);
-  session_.search_all_fields(kSearchAnd, "T4", true);  // T3 no longer listed
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.search_all_fields(SearchMode::kAnd, "T4", true);  // T3 no longer listed
+  session_.set_edit_text(kTitle, "Changed");
   const Shown shown = session_.store_edit(messages_);
   EXPECT_EQ(title(1), "Changed");
   EXPECT_EQ(shown.list, ListChange::kNone);  // its line is not shown
@@ -285,7 +288,7 @@ TEST_F(SessionTest, AnEditWhoseReferenceWasDeletedStoresNothing) {
   ASSERT_TRUE(session_.start_edit(2));
   session_.delete_at(2);
   EXPECT_FALSE(session_.edit_target().index());
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   session_.store_edit(messages_);
   EXPECT_EQ(messages_.str(), "Reference deleted while being edited, changes not stored! \n");
   EXPECT_EQ(title(0), "T1");
@@ -337,7 +340,7 @@ TEST_F(SessionTest, ReduceKeepsTheListedAndShowsTheSameLines) {
 
 TEST_F(SessionTest, ReduceOfAnEmptyListingDeletesAllAndSwitchesOff) {
   load_keys({1, 2});
-  session_.search_all_fields(kSearchAnd, "nowhere", true);
+  session_.search_all_fields(SearchMode::kAnd, "nowhere", true);
   const Shown shown = session_.reduce();
   EXPECT_TRUE(session_.database().empty());
   EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kOff);
@@ -355,7 +358,7 @@ TEST_F(SessionTest, AnEditOpenDuringReduceFollowsItsReference) {
   ASSERT_TRUE(session_.start_edit(2));  // T6, index 5
   session_.reduce();
   EXPECT_EQ(session_.edit_target().index(), 1U);
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   const Shown shown = session_.store_edit(messages_);
   EXPECT_EQ(messages_.str(), "");
   EXPECT_EQ(title(0), "T3");
@@ -371,7 +374,7 @@ TEST_F(SessionTest, AnEditOfAReferenceReducedAwayStoresNothing) {
   session_.list({1, 2});
   session_.reduce();
   EXPECT_FALSE(session_.edit_target().index());
-  session_.database().edit_buffer().text(kTitle) = "Changed";
+  session_.set_edit_text(kTitle, "Changed");
   session_.store_edit(messages_);
   EXPECT_EQ(messages_.str(), "Reference deleted while being edited, changes not stored! \n");
   EXPECT_EQ(title(0), "T2");
@@ -382,28 +385,56 @@ TEST_F(SessionTest, SearchAllFieldsCombinesWithTheListedAndUsesTheDialogsFold) {
   load_text(
       "@article{1,\n  author = \"Smith\"\n}\n\n@book{2,\n  author = \"Jones\"\n}\n\n"
       "@article{3,\n  author = \"SMITH\"\n}\n\n");
-  Shown shown = session_.search_all_fields(kSearchAnd, "smith", true);
+  Shown shown = session_.search_all_fields(SearchMode::kAnd, "smith", true);
   EXPECT_EQ(listed(), (Indices{0, 2}));
   EXPECT_EQ(shown.list, ListChange::kRefill);
   EXPECT_EQ(shown.count, 2U);
   EXPECT_EQ(shown.data_commands, DataCommandsSwitch::kUnchanged);
-  shown = session_.search_all_fields(kSearchNot, "SMITH", false);
+  shown = session_.search_all_fields(SearchMode::kNot, "SMITH", false);
   EXPECT_EQ(listed(), (Indices{0}));
   // The session's own case setting does not reach the dialog's search.
   session_.toggle_case_sensitive();
-  shown = session_.search_all_fields(kSearchOr, "jones", true);
+  shown = session_.search_all_fields(SearchMode::kOr, "jones", true);
   EXPECT_EQ(listed(), (Indices{0, 1}));
   EXPECT_EQ(shown.count, 2U);
 }
 
 TEST_F(SessionTest, FormSearchStartsFromClearedCriteria) {
   load_keys({1});
-  session_.database().edit_buffer().text(kTitle) = "left over";
-  session_.database().edit_buffer().ref_id = 9;
+  session_.set_edit_text(kTitle, "left over");
+  session_.set_edit_ref_id("9");
   session_.start_form_search();
   EXPECT_EQ(session_.database().edit_buffer().text(kTitle), "");
   EXPECT_EQ(session_.database().edit_buffer().text(kEntryTypeSlot), "");
   EXPECT_EQ(session_.database().edit_buffer().ref_id, 0U);
+}
+
+TEST_F(SessionTest, TheSearchFormsRefIdIsTheNumberTyped) {
+  load_keys({5, 12, 120});
+  session_.start_form_search();
+  session_.set_edit_ref_id(" 12 or so");
+  EXPECT_EQ(session_.database().edit_buffer().ref_id, 12U);
+  session_.search_by_form(SearchMode::kAnd);
+  EXPECT_EQ(listed(), (Indices{1}));
+  // No number: no RefId to look for, every reference meets the criteria.
+  session_.set_edit_ref_id("twelve");
+  EXPECT_EQ(session_.database().edit_buffer().ref_id, 0U);
+  session_.search_by_form(SearchMode::kOr);
+  EXPECT_EQ(listed(), (Indices{0, 1, 2}));
+}
+
+TEST_F(SessionTest, TheFormTypesOnlyIntoTextSlots) {
+  session_.start_add();
+  const EditBuffer before = session_.database().edit_buffer();
+  session_.set_edit_text(kRefIdSlot, "9");
+  session_.set_edit_text(-1, "x");
+  session_.set_edit_text(kEditTextCount, "x");
+  EXPECT_EQ(session_.database().edit_buffer().ref_id, before.ref_id);
+  EXPECT_EQ(session_.database().edit_buffer().slots, before.slots);
+  session_.set_edit_text(kEntryTypeSlot, "book");
+  session_.set_edit_text(kOtherFieldsText, "doi = {10.1/x}");
+  EXPECT_EQ(session_.database().edit_buffer().text(kEntryTypeSlot), "book");
+  EXPECT_EQ(session_.database().edit_buffer().text(kOtherFieldsText), "doi = {10.1/x}");
 }
 
 TEST_F(SessionTest, FormSearchNotDropsWhatMeetsAnyCriterion) {
@@ -413,19 +444,19 @@ TEST_F(SessionTest, FormSearchNotDropsWhatMeetsAnyCriterion) {
       "@article{3,\n  journal = \"Nature\",\n  year = \"2001\"\n}\n\n"
       "@article{4,\n  year = \"1999\"\n}\n\n");
   session_.start_form_search();
-  session_.database().edit_buffer().text(kJournal) = "nature";
-  session_.database().edit_buffer().text(kYear) = "2001";
+  session_.set_edit_text(kJournal, "nature");
+  session_.set_edit_text(kYear, "2001");
   // NOT: one met criterion is enough; only 4 (no journal, another year) stays.
-  Shown shown = session_.search_by_form(kSearchNot);
+  Shown shown = session_.search_by_form(SearchMode::kNot);
   EXPECT_EQ(listed(), (Indices{3}));
   EXPECT_EQ(shown.count, 1U);
   EXPECT_EQ(shown.list, ListChange::kRefill);
   // AND and OR need every criterion.
   session_.view_all();
-  shown = session_.search_by_form(kSearchAnd);
+  shown = session_.search_by_form(SearchMode::kAnd);
   EXPECT_EQ(listed(), (Indices{2}));
   session_.list({});
-  shown = session_.search_by_form(kSearchOr);
+  shown = session_.search_by_form(SearchMode::kOr);
   EXPECT_EQ(listed(), (Indices{2}));
   EXPECT_EQ(shown.count, 1U);
 }
@@ -433,12 +464,12 @@ TEST_F(SessionTest, FormSearchNotDropsWhatMeetsAnyCriterion) {
 TEST_F(SessionTest, FormSearchFoldsUnlessCaseSensitive) {
   load_text("@article{1,\n  journal = \"Nature\"\n}\n\n");
   session_.start_form_search();
-  session_.database().edit_buffer().text(kJournal) = "nature";
-  session_.search_by_form(kSearchAnd);
+  session_.set_edit_text(kJournal, "nature");
+  session_.search_by_form(SearchMode::kAnd);
   EXPECT_EQ(listed(), (Indices{0}));
   session_.toggle_case_sensitive();
   EXPECT_TRUE(session_.case_sensitive());
-  session_.search_by_form(kSearchAnd);
+  session_.search_by_form(SearchMode::kAnd);
   EXPECT_EQ(listed(), Indices{});
 }
 
@@ -457,27 +488,34 @@ TEST_F(SessionTest, PrintCitesTheListedInListOrderAndNamesTheCurrentFile) {
   session_.list({0, 2});
   EXPECT_EQ(session_.listed_ref_ids(), (std::vector<RefId>{12, 7}));
   const std::string tex = dir_.file("out.tex");
-  EXPECT_EQ(session_.print(tex, messages_).result, 0);
+  EXPECT_EQ(session_.print(tex, messages_).result, Outcome::kDone);
   EXPECT_EQ(testing::read_file(tex),
             "\\documentclass[12pt]{article} \n\\begin{document} \n\\nocite{12} \n\\nocite{7} \n\\bibliography{" +
                 dir_.file("refs") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
   // New keeps the file name that the document names.
   session_.new_database();
-  EXPECT_EQ(session_.print(tex, messages_).result, 0);
+  EXPECT_EQ(session_.print(tex, messages_).result, Outcome::kDone);
   EXPECT_EQ(testing::read_file(tex), "\\documentclass[12pt]{article} \n\\begin{document} \n\\bibliography{" +
                                          dir_.file("refs") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
+}
+
+TEST_F(SessionTest, APrintThatCannotOpenItsFileCannotWrite) {
+  load_keys({1});
+  messages_.str("");
+  EXPECT_EQ(session_.print(dir_.file("no/such/dir.tex"), messages_).result, Outcome::kCannotWrite);
+  EXPECT_EQ(messages_.str(), "Cannot open LaTeX file for output! \n");
 }
 
 TEST_F(SessionTest, SaveNamesTheFileOnlyWhenWritten) {
   load_keys({1});
   const std::string out = dir_.file("out.bib");
   Shown shown = session_.save(out, messages_);
-  EXPECT_EQ(shown.result, 0);
+  EXPECT_EQ(shown.result, Outcome::kDone);
   EXPECT_EQ(shown.title, TitleChange::kCurrentFile);
   EXPECT_EQ(session_.CurrentFileName(), out);
   EXPECT_EQ(testing::read_file(out), "@misc{1,\ntitle      = \"T1\",\n}\n\n");
   shown = session_.save(dir_.file("no/such/dir.bib"), messages_);
-  EXPECT_NE(shown.result, 0);
+  EXPECT_NE(shown.result, Outcome::kDone);
   EXPECT_EQ(shown.title, TitleChange::kUnchanged);
   EXPECT_EQ(session_.CurrentFileName(), out);
 }
@@ -512,37 +550,37 @@ class TodaysFiles : public SessionTest {
     } else {
       EXPECT_TRUE(session_.start_edit(1));
     }
-    EditBuffer& buffer = session_.database().edit_buffer();
-    buffer.text(kCitationKeyText) = key;
-    if (other_fields) buffer.text(kOtherFieldsText) = *other_fields;
+    session_.set_edit_text(kCitationKeyText, key);
+    if (other_fields) session_.set_edit_text(kOtherFieldsText, *other_fields);
     messages_.str("");
     return session_.accept_form(messages_);
   }
 };
 
 TEST_F(TodaysFiles, ASaveWritesTheKeysAndPrintCitesThem) {
-  ASSERT_EQ(load_any("@article{smith2020, title = {A}, doi = {10.1/a}}\n@misc{7, note = {n}}\n").result, 0);
+  ASSERT_EQ(load_any("@article{smith2020, title = {A}, doi = {10.1/a}}\n@misc{7, note = {n}}\n").result,
+            Outcome::kDone);
   session_.list({1, 0});
   const std::string tex = dir_.file("doc.tex");
-  ASSERT_EQ(session_.print(tex, messages_).result, 0);
+  ASSERT_EQ(session_.print(tex, messages_).result, Outcome::kDone);
   EXPECT_NE(testing::read_file(tex).find("\\nocite{7} \n\\nocite{smith2020} \n"), std::string::npos);
   const std::string out = dir_.file("out.bib");
-  ASSERT_EQ(session_.save(out, messages_).result, 0);
+  ASSERT_EQ(session_.save(out, messages_).result, Outcome::kDone);
   EXPECT_EQ(testing::read_file(out),
             "@article{smith2020,\ntitle      = \"A\",\ndoi        = \"10.1/a\",\n}\n\n@misc{7,\nnote       = \"n\",\n}\n\n");
   EXPECT_EQ(messages_.str(), "");
 }
 
 TEST_F(TodaysFiles, ALoadRenamesKeysHeldAlreadyAndSaysSo) {
-  ASSERT_EQ(load_any("@misc{doe, title = {A}}\n").result, 0);
-  ASSERT_EQ(load_any("@misc{DOE, title = {B}}\n@misc{x, crossref = {doe}}\n", "second.bib").result, 0);
+  ASSERT_EQ(load_any("@misc{doe, title = {A}}\n").result, Outcome::kDone);
+  ASSERT_EQ(load_any("@misc{DOE, title = {B}}\n@misc{x, crossref = {doe}}\n", "second.bib").result, Outcome::kDone);
   EXPECT_EQ(messages_.str(), "keys held already, renamed: DOE -> DOEa \n");
   EXPECT_EQ(session_.database().reference(1).citation_key(), "DOEa");
   EXPECT_EQ(session_.database().reference(2).text(kCrossref), "DOEa");
 }
 
 TEST_F(TodaysFiles, TheFormTakesAKeyBibtexCanUseAndNoOtherReferenceHas) {
-  ASSERT_EQ(load_any("@misc{Smith2020,}\n@misc{doe,}\n").result, 0);
+  ASSERT_EQ(load_any("@misc{Smith2020,}\n@misc{doe,}\n").result, Outcome::kDone);
   EXPECT_TRUE(accepted("Smith2020"));  // its own key, unchanged
   EXPECT_TRUE(accepted("smith:2020/a"));
   EXPECT_TRUE(accepted(""));           // no key: the Ref. ID is written
@@ -561,7 +599,7 @@ TEST_F(TodaysFiles, TheFormTakesAKeyBibtexCanUseAndNoOtherReferenceHas) {
 }
 
 TEST_F(TodaysFiles, TheFormTakesOtherFieldsOnlyAsFields) {
-  ASSERT_EQ(load_any("@misc{a, doi = {10.1/a}}\n").result, 0);
+  ASSERT_EQ(load_any("@misc{a, doi = {10.1/a}}\n").result, Outcome::kDone);
   EXPECT_TRUE(accepted("a", "doi = {10.1/a}\nurl = {http://x.org}"));
   EXPECT_FALSE(accepted("a", "doi = {10.1/a}\nurl {http://x.org}"));
   EXPECT_EQ(messages_.str(), "Other fields refused, line 2: \"url\" must be followed by >> = << and a value \n");
@@ -579,12 +617,13 @@ TEST_F(TodaysFiles, AnAddedReferenceMayBringKeyAndOtherFields) {
   EXPECT_TRUE(accepted("new2024", "url = {http://x.org}", true));
   session_.add_from_edit_buffer(messages_);
   const std::string out = dir_.file("out.bib");
-  ASSERT_EQ(session_.save(out, messages_).result, 0);
+  ASSERT_EQ(session_.save(out, messages_).result, Outcome::kDone);
   EXPECT_EQ(testing::read_file(out), "@article{new2024,\nurl        = \"http://x.org\",\n}\n\n");
 }
 
 TEST_F(TodaysFiles, NewForgetsPreamblesMacrosAndComments) {
-  ASSERT_EQ(load_any("@preamble{\"p\"}\n@string{j = \"J\"}\n@comment{c}\n@misc{a, journal = j}\n").result, 0);
+  ASSERT_EQ(load_any("@preamble{\"p\"}\n@string{j = \"J\"}\n@comment{c}\n@misc{a, journal = j}\n").result,
+            Outcome::kDone);
   EXPECT_EQ(session_.database().blocks().size(), 3U);
   session_.new_database();
   EXPECT_TRUE(session_.database().blocks().empty());
@@ -599,7 +638,7 @@ class ModifiedState : public SessionTest {
   // Starts from a saved database of three references, the first two listed.
   void SetUp() override {
     load_keys({1, 2, 3});
-    ASSERT_EQ(session_.save(dir_.file("saved.bib"), messages_).result, 0);
+    ASSERT_EQ(session_.save(dir_.file("saved.bib"), messages_).result, Outcome::kDone);
     session_.list({0, 1});
     ASSERT_FALSE(session_.modified());
   }
@@ -635,10 +674,10 @@ TEST_F(ModifiedState, EveryCommandThatChangesTheDatabaseMarksItUntilTheNextSave)
 TEST_F(ModifiedState, CommandsThatOnlyLookOrChangeNothingLeaveIt) {
   EXPECT_FALSE(changes([&] { session_.load(dir_.file("missing.bib"), FileType::kBibtex, messages_); }));
   EXPECT_FALSE(changes([&] { session_.print(dir_.file("out.tex"), messages_); }));
-  EXPECT_FALSE(changes([&] { session_.search_all_fields(kSearchOr, "T", true); }));
+  EXPECT_FALSE(changes([&] { session_.search_all_fields(SearchMode::kOr, "T", true); }));
   EXPECT_FALSE(changes([&] {
     session_.start_form_search();
-    session_.search_by_form(kSearchAnd);
+    session_.search_by_form(SearchMode::kAnd);
   }));
   EXPECT_FALSE(changes([&] { session_.view_all(); }));
   EXPECT_FALSE(changes([&] { session_.toggle_case_sensitive(); }));
@@ -648,7 +687,7 @@ TEST_F(ModifiedState, CommandsThatOnlyLookOrChangeNothingLeaveIt) {
   }));
   EXPECT_FALSE(changes([&] {
     session_.start_edit(1);
-    session_.database().edit_buffer().text(kTitle) = "Typed, then Cancel";
+    session_.set_edit_text(kTitle, "Typed, then Cancel");
     session_.cancel_edit();
   }));
   // Nothing at a position that is not listed.
@@ -682,6 +721,58 @@ TEST_F(ModifiedState, OnlyASaveThatWroteEverythingClearsIt) {
   session_.reset();
   EXPECT_FALSE(session_.modified());
   EXPECT_EQ(session_.changes(), 0U);
+}
+
+constexpr RefId kLargest = std::numeric_limits<RefId>::max();
+
+TEST(RefIdFromText, ReadsTheDecimalNumberAtTheStart) {
+  EXPECT_EQ(ref_id_from_text(""), 0U);
+  EXPECT_EQ(ref_id_from_text(" \t\n"), 0U);
+  EXPECT_EQ(ref_id_from_text("abc"), 0U);
+  EXPECT_EQ(ref_id_from_text("0x1F"), 0U);
+  EXPECT_EQ(ref_id_from_text("42"), 42U);
+  EXPECT_EQ(ref_id_from_text(" \t\v\f\r\n42"), 42U);
+  EXPECT_EQ(ref_id_from_text("42abc"), 42U);
+  EXPECT_EQ(ref_id_from_text("4 2"), 4U);
+  EXPECT_EQ(ref_id_from_text("1.5"), 1U);
+  EXPECT_EQ(ref_id_from_text("007"), 7U);
+  EXPECT_EQ(ref_id_from_text("+5"), 5U);
+  EXPECT_EQ(ref_id_from_text("+ 5"), 0U);
+  EXPECT_EQ(ref_id_from_text("\xA0" "5"), 0U);  // no-break space is no white space
+  EXPECT_EQ(ref_id_from_text(std::string_view("5\0" "1", 3)), 5U);
+  // A minus counts back from 2^64, as strtoull has it.
+  EXPECT_EQ(ref_id_from_text("-1"), kLargest);
+  EXPECT_EQ(ref_id_from_text("-0"), 0U);
+}
+
+TEST(RefIdFromText, ANumberBeyondTheLargestRefIdGivesTheLargest) {
+  EXPECT_EQ(ref_id_from_text("18446744073709551614"), kLargest - 1);
+  EXPECT_EQ(ref_id_from_text("18446744073709551615"), kLargest);
+  EXPECT_EQ(ref_id_from_text("18446744073709551616"), kLargest);
+  EXPECT_EQ(ref_id_from_text("18446744073709551620"), kLargest);
+  EXPECT_EQ(ref_id_from_text("184467440737095516150"), kLargest);
+  EXPECT_EQ(ref_id_from_text(std::string(1000, '9') + "x"), kLargest);
+  EXPECT_EQ(ref_id_from_text("-18446744073709551616"), kLargest);
+  EXPECT_EQ(ref_id_from_text("00000000000000000000018446744073709551615"), kLargest);
+}
+
+// The form read the field with strtoull before: every text still gives
+// what strtoull gives.
+TEST(RefIdFromText, AgreesWithStrtoull) {
+  std::mt19937 random(20240611);
+  static constexpr std::string_view kAlphabet = " \t\n\v\f\r+-x.0123456789";
+  const auto below = [&random](std::size_t bound) { return static_cast<std::size_t>(random() % bound); };
+  for (int n = 0; n < 20000; ++n) {
+    std::string text;
+    const std::size_t length = below(24);
+    for (std::size_t i = 0; i < length; ++i) text += kAlphabet[below(kAlphabet.size())];
+    // Numbers around the largest RefId: 19 to 21 digits after a start.
+    if (n % 2 == 0) {
+      text += "1844674407370955161";
+      for (std::size_t i = below(3); i > 0; --i) text += static_cast<char>('0' + below(10));
+    }
+    EXPECT_EQ(ref_id_from_text(text), std::strtoull(text.c_str(), nullptr, 10)) << '"' << text << '"';
+  }
 }
 
 }  // namespace

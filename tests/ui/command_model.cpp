@@ -204,18 +204,18 @@ std::vector<std::size_t> combine(SearchMode mode, const std::vector<ModelReferen
                                  const std::function<bool(const ModelReference&)>& hits) {
   std::vector<std::size_t> result;
   switch (mode) {
-    case kSearchAnd:
+    case SearchMode::kAnd:
       for (std::size_t index : listed) {
         if (matches(references[index])) result.push_back(index);
       }
       break;
-    case kSearchOr:
+    case SearchMode::kOr:
       for (std::size_t index = 0; index < references.size(); ++index) {
         const bool is_listed = std::find(listed.begin(), listed.end(), index) != listed.end();
         if (is_listed || matches(references[index])) result.push_back(index);
       }
       break;
-    case kSearchNot:
+    case SearchMode::kNot:
       for (std::size_t index : listed) {
         if (!hits(references[index])) result.push_back(index);
       }

@@ -78,7 +78,7 @@ TEST(CommandModel, LoadOfNothingLeavesTheDataCommands) {
 TEST(CommandModel, AddAfterASearchListsTheNewReferenceAndCountsTheDatabase) {
   CommandModel model;
   model.loaded(with_ids({7, 9, 12}), "a.bib");
-  model.searched_all_fields(kSearchAnd, "nothing like it", true);
+  model.searched_all_fields(SearchMode::kAnd, "nothing like it", true);
   FormEdits edits;
   edits.slots[kTitle] = "New";
   edits.slots[kYear] = "";  // typed empty: absent
@@ -186,11 +186,11 @@ TEST(CommandModel, AllFieldsSearchesTheEntryTypeAndCombines) {
   ModelReference reprint = titled(3, "Three");
   reprint.slots[kReprint] = "NOT IN FILE";
   model.loaded({inbook, other, reprint}, "a.bib");
-  model.searched_all_fields(kSearchAnd, "book", true);
+  model.searched_all_fields(SearchMode::kAnd, "book", true);
   EXPECT_EQ(model.listed, (std::vector<std::size_t>{0}));
-  model.searched_all_fields(kSearchOr, "in file", true);
+  model.searched_all_fields(SearchMode::kOr, "in file", true);
   EXPECT_EQ(model.listed, (std::vector<std::size_t>{0, 2}));
-  model.searched_all_fields(kSearchNot, "", true);
+  model.searched_all_fields(SearchMode::kNot, "", true);
   EXPECT_TRUE(model.listed.empty());
   EXPECT_EQ(model.count_shown, 0U);
 }
@@ -205,22 +205,22 @@ TEST(CommandModel, FormSearchComparesTheReprintExactlyAndNeedsTheField) {
   model.loaded({in_file, not_in_file, none}, "a.bib");
   SearchCriteria criteria;
   criteria.slots[kReprint] = "IN FILE";
-  model.searched_by_form(kSearchAnd, criteria);
+  model.searched_by_form(SearchMode::kAnd, criteria);
   EXPECT_EQ(model.listed, (std::vector<std::size_t>{0}));
 
   model.viewed_all();
   SearchCriteria journal;
   journal.slots[kJournal] = "x";
   journal.slots[kTitle] = "b";
-  model.searched_by_form(kSearchNot, journal);  // hit by the title; no journal is no hit
+  model.searched_by_form(SearchMode::kNot, journal);  // hit by the title; no journal is no hit
   EXPECT_EQ(model.listed, (std::vector<std::size_t>{0, 2}));
-  model.searched_by_form(kSearchOr, SearchCriteria{});  // no criteria: every reference
+  model.searched_by_form(SearchMode::kOr, SearchCriteria{});  // no criteria: every reference
   EXPECT_EQ(model.listed, (std::vector<std::size_t>{0, 1, 2}));
   SearchCriteria id;
   id.id = 2;
-  model.searched_by_form(kSearchNot, id);
+  model.searched_by_form(SearchMode::kNot, id);
   EXPECT_EQ(model.listed, (std::vector<std::size_t>{0, 2}));
-  model.searched_by_form(kSearchNot, SearchCriteria{});  // no criteria: nothing is hit
+  model.searched_by_form(SearchMode::kNot, SearchCriteria{});  // no criteria: nothing is hit
   EXPECT_EQ(model.listed, (std::vector<std::size_t>{0, 2}));
 }
 

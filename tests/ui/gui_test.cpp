@@ -126,7 +126,6 @@ void GuiTest::SetUp() {
   ui::build_main_window(shell_);
   XtRemoveCallback(hooks, XtNcreateHook, widget_created_hook, this);
   ui::set_messages(messages_);
-  ui::database() = ReferenceDatabase();
   XtRealizeWidget(shell_);
   ASSERT_TRUE(pump_until([this] { return is_shown(shell_); })) << "the main window was not mapped";
   // As on a user's desktop: framed, and given the keyboard focus (mwm's

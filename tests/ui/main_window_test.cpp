@@ -10,6 +10,10 @@
 // Editres.h needs the Xt types first.
 #include <X11/Xmu/Editres.h>
 
+#include <cstdint>
+#include <utility>
+#include <vector>
+
 #include "editres_client.h"
 #include "ui/app.h"
 
@@ -104,6 +108,46 @@ TEST_F(MainWindow, DataCommandsAreTheTwelveEntriesInMenuOrder) {
   EXPECT_EQ(names, (std::vector<std::string>{"New", "Save", "Print", "Edit reference", "Delete reference",
                                              "Reduce to listed references", "Search in all fields", "AND", "OR",
                                              "NOT", "View all references", "Case sensitive"}));
+}
+
+// Each entry calls its menu's callback, with client data that tells the
+// callback which entry it is.
+TEST_F(MainWindow, EachEntryCallsItsMenusCallbackWithItsNumber) {
+  struct Wiring {
+    const char* menu;
+    const char* name;
+    XtCallbackProc callback;
+    int client_data;
+  };
+  const Wiring wirings[] = {
+      {"FilePullDown", "New", ui::file_cb, 0},
+      {"FilePullDown", "Load", ui::file_cb, 1},
+      {"FilePullDown", "Save", ui::file_cb, 2},
+      {"FilePullDown", "Print", ui::file_cb, 3},
+      {"FilePullDown", "Quit", ui::file_cb, 4},
+      {"EditPullDown", "Add reference", ui::edit_cb, 0},
+      {"EditPullDown", "Edit reference", ui::edit_cb, 1},
+      {"EditPullDown", "Delete reference", ui::edit_cb, 2},
+      {"EditPullDown", "Reduce to listed references", ui::edit_cb, 3},
+      {"SearchPullDown", "Search in all fields", ui::search_cb, 0},
+      {"SearchPullDown", "AND", ui::search_cb, 1},
+      {"SearchPullDown", "OR", ui::search_cb, 2},
+      {"SearchPullDown", "NOT", ui::search_cb, 3},
+      {"SearchPullDown", "View all references", ui::search_cb, 4},
+      {"SearchPullDown", "Case sensitive", ui::search_cb, 5},
+  };
+  using Calls = std::vector<std::pair<XtCallbackProc, XtPointer>>;
+  for (const Wiring& wiring : wirings) {
+    Widget widget = find(std::string("*") + wiring.menu + "." + wiring.name);
+    ASSERT_NE(widget, nullptr) << wiring.name;
+    const bool toggle = XtClass(widget) == xmToggleButtonGadgetClass;
+    XtCallbackList list = nullptr;
+    XtVaGetValues(widget, toggle ? XmNvalueChangedCallback : XmNactivateCallback, &list, nullptr);
+    Calls calls;
+    for (; list != nullptr && list->callback != nullptr; ++list) calls.emplace_back(list->callback, list->closure);
+    const Calls expected = {{wiring.callback, reinterpret_cast<XtPointer>(std::intptr_t{wiring.client_data})}};
+    EXPECT_EQ(calls, expected) << wiring.name;
+  }
 }
 
 // Widget inspectors (editres) reach the program through a handler on its

@@ -120,7 +120,7 @@ TEST_F(Unicode, TexAccentsShowAsLettersAndSearchesFoldEveryLetter) {
   // Found by a letter of another case beyond ASCII (the stored text is
   // UTF-8 here; TeX is searched as it is written).
   load_directly("@misc{8,\n  title = {\xC5\xA0koda Auto},\n}\n");
-  ui::show(ui::session().search_all_fields(kSearchAnd, "\xC5\xA1KODA", true));
+  ui::show(ui::session().search_all_fields(SearchMode::kAnd, "\xC5\xA1KODA", true));
   pump();
   EXPECT_EQ(list_items(reflist()), (Lines{"8  \xC5\xA0koda Auto  "}));
 }
@@ -186,7 +186,7 @@ TEST_F(Unicode, MessagesShowAsCharactersInTheMessageDialog) {
   // A Latin-1 byte in the message, a UTF-8 name in the path.
   const std::string path = dir_.file("caf\xC3\xA9.bib");
   write_file(path, "@misc{1,\n  colour = {rouge \xE9},\n  title = {T}\n}\n");
-  ui::file_cb(nullptr, ui::to_client_data(ui::kLoad), nullptr);
+  ui::file_cb(nullptr, ui::to_client_data(ui::position_of(ui::Menu::kFile, "Load")), nullptr);
   pump();
   ui::XmStringOwner value{path};
   XmFileSelectionBoxCallbackStruct ok{};
