@@ -11,19 +11,18 @@
 namespace {
 
 const std::vector<std::string> kSurnames = {
-    "M{\\\"u}ller", "Smith",  "Garc{\\'\\i}a", "Nguyen",  "Schr{\\\"o}dinger", "Dubois",
-    "Kowalski",     "Tanaka", "{\\O}stergaard", "Rossi",  "Johnson",           "Brown",
-    "Fran{\\c{c}}ois", "Lee", "Andersson",     "Nakamura"};
+    "M{\\\"u}ller",   "Smith", "Garc{\\'\\i}a", "Nguyen", "Schr{\\\"o}dinger", "Dubois", "Kowalski",  "Tanaka",
+    "{\\O}stergaard", "Rossi", "Johnson",       "Brown",  "Fran{\\c{c}}ois",   "Lee",    "Andersson", "Nakamura"};
 const std::vector<std::string> kWords = {
-    "analysis", "of",      "the",      "{DNA}",     "protein",  "binding",  "in",
-    "vivo",     "model",   "for",      "efficient", "{B}ayesian", "inference", "under",
-    "noise",    "quantum", "transport", "with",     "r{\\'e}gime", "$\\alpha$-helix",
-    "cells",    "large",   "scale",    "study",     "clinical", "trial",    "results",
-    "network",  "dynamics", "{M}onte {C}arlo", "methods", "na{\\\"\\i}ve", "approach"};
+    "analysis",  "of",    "the",         "{DNA}",           "protein",   "binding",         "in",      "vivo",
+    "model",     "for",   "efficient",   "{B}ayesian",      "inference", "under",           "noise",   "quantum",
+    "transport", "with",  "r{\\'e}gime", "$\\alpha$-helix", "cells",     "large",           "scale",   "study",
+    "clinical",  "trial", "results",     "network",         "dynamics",  "{M}onte {C}arlo", "methods", "na{\\\"\\i}ve",
+    "approach"};
 const std::vector<std::string> kJournals = {
-    "J. Biol. Chem.", "Nature", "Phys. Rev. Lett.", "Proc. Natl. Acad. Sci. {USA}",
-    "IEEE Trans. Magn.", "Lancet", "Ann. Statist.", "Z. Phys."};
-const std::vector<std::string> kTypes = {"article", "article", "article", "book",
+    "J. Biol. Chem.",    "Nature", "Phys. Rev. Lett.", "Proc. Natl. Acad. Sci. {USA}",
+    "IEEE Trans. Magn.", "Lancet", "Ann. Statist.",    "Z. Phys."};
+const std::vector<std::string> kTypes = {"article",       "article",    "article", "book",
                                          "inproceedings", "techreport", "misc"};
 
 std::mt19937 rng;
@@ -80,15 +79,19 @@ int main(int argc, char** argv) {
     }
     out += "\",\n";
     const int extra = 2 + pick(7);
-    static const char* const kExtra[] = {"volume", "number", "pages", "month", "publisher",
-                                         "keyword", "note", "address"};
+    static const char* const kExtra[] = {"volume",    "number",  "pages", "month",
+                                         "publisher", "keyword", "note",  "address"};
     for (int e = 0; e < extra; ++e) {
       const std::string name = kExtra[e];
       std::string value;
-      if (name == "volume" || name == "number") value = std::to_string(1 + pick(300));
-      else if (name == "pages") value = std::to_string(1 + pick(900)) + "--" + std::to_string(901 + pick(99));
-      else if (name == "month") value = "Mar";
-      else value = words(2 + pick(5));
+      if (name == "volume" || name == "number")
+        value = std::to_string(1 + pick(300));
+      else if (name == "pages")
+        value = std::to_string(1 + pick(900)) + "--" + std::to_string(901 + pick(99));
+      else if (name == "month")
+        value = "Mar";
+      else
+        value = words(2 + pick(5));
       out += name + std::string(11 - name.size(), ' ') + "= \"" + value + "\",\n";
     }
     out += "}\n\n";

@@ -21,24 +21,24 @@
 namespace {
 
 const std::vector<std::string> kSurnames = {
-    "M{\\\"u}ller", "Smith",  "Garc{\\'\\i}a", "Nguyen",  "Schr{\\\"o}dinger", "Dubois",
-    "Kowalski",     "Tanaka", "{\\O}stergaard", "Rossi",  "Johnson",           "Brown",
-    "Fran{\\c{c}}ois", "Lee", "Andersson",     "Nakamura"};
-const std::vector<std::string> kKeyNames = {"muller", "smith", "garcia", "nguyen", "schrodinger", "dubois",
-                                            "kowalski", "tanaka", "ostergaard", "rossi", "johnson", "brown",
-                                            "francois", "lee", "andersson", "nakamura"};
+    "M{\\\"u}ller",   "Smith", "Garc{\\'\\i}a", "Nguyen", "Schr{\\\"o}dinger", "Dubois", "Kowalski",  "Tanaka",
+    "{\\O}stergaard", "Rossi", "Johnson",       "Brown",  "Fran{\\c{c}}ois",   "Lee",    "Andersson", "Nakamura"};
+const std::vector<std::string> kKeyNames = {"muller",   "smith",  "garcia",     "nguyen",  "schrodinger", "dubois",
+                                            "kowalski", "tanaka", "ostergaard", "rossi",   "johnson",     "brown",
+                                            "francois", "lee",    "andersson",  "nakamura"};
 const std::vector<std::string> kKeyWords = {"deep", "fast", "on", "a", "towards", "model", "quantum", "study"};
 const std::vector<std::string> kWords = {
-    "analysis", "of",      "the",      "{DNA}",     "protein",  "binding",  "in",
-    "vivo",     "model",   "for",      "efficient", "{B}ayesian", "inference", "under",
-    "noise",    "quantum", "transport", "with",     "r{\\'e}gime", "$\\alpha$-helix",
-    "cells",    "large",   "scale",    "study",     "clinical", "trial",    "results",
-    "network",  "dynamics", "{M}onte {C}arlo", "methods", "na{\\\"\\i}ve", "approach"};
+    "analysis",  "of",    "the",         "{DNA}",           "protein",   "binding",         "in",      "vivo",
+    "model",     "for",   "efficient",   "{B}ayesian",      "inference", "under",           "noise",   "quantum",
+    "transport", "with",  "r{\\'e}gime", "$\\alpha$-helix", "cells",     "large",           "scale",   "study",
+    "clinical",  "trial", "results",     "network",         "dynamics",  "{M}onte {C}arlo", "methods", "na{\\\"\\i}ve",
+    "approach"};
 const std::vector<std::string> kJournalMacros = {"jbc", "nature", "prl", "pnas", "ieeetm", "lancet", "aos", "zphys"};
 const std::vector<std::string> kJournals = {
-    "J. Biol. Chem.", "Nature", "Phys. Rev. Lett.", "Proc. Natl. Acad. Sci. {USA}",
-    "IEEE Trans. Magn.", "Lancet", "Ann. Statist.", "Z. Phys."};
-const std::vector<std::string> kTypes = {"Article", "article", "ARTICLE", "book", "InProceedings", "techreport", "misc"};
+    "J. Biol. Chem.",    "Nature", "Phys. Rev. Lett.", "Proc. Natl. Acad. Sci. {USA}",
+    "IEEE Trans. Magn.", "Lancet", "Ann. Statist.",    "Z. Phys."};
+const std::vector<std::string> kTypes = {"Article",       "article",    "ARTICLE", "book",
+                                         "InProceedings", "techreport", "misc"};
 const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
 
 std::mt19937 rng;
@@ -104,7 +104,8 @@ void any_style(long n, const char* eol) {
     out += "\tpages = {" + std::to_string(1 + pick(900)) + "--" + std::to_string(901 + pick(99)) + "}," + eol;
     out += "\tdoi = {10." + std::to_string(1000 + pick(9000)) + "/x" + std::to_string(i) + "}," + eol;
     if (pick(2)) out += "\turl = {https://example.org/" + std::to_string(i) + "}," + eol;
-    if (pick(4) == 0) out += "\tISSN = {" + std::to_string(1000 + pick(9000)) + "-" + std::to_string(1000 + pick(9000)) + "}," + eol;
+    if (pick(4) == 0)
+      out += "\tISSN = {" + std::to_string(1000 + pick(9000)) + "-" + std::to_string(1000 + pick(9000)) + "}," + eol;
     if (pick(3) == 0) out += "\tnote = \"Part \" # {" + std::to_string(1 + pick(9)) + "}," + eol;
     out += "\tabstract = {" + abstract_text(eol) + "}" + eol;
     out += '}';  // appended, not "}" + std::string: GCC 12 -O3 flags that (-Wrestrict)

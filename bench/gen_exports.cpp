@@ -15,20 +15,43 @@
 
 namespace {
 
-const std::vector<std::string> kSurnames = {"M\xC3\xBCller", "Smith",   "Garc\xC3\xAD" "a", "Nguyen",
-                                            "\xC3\x98" "deg\xC3\xA5rd", "Dubois", "Kowalski", "Tanaka",
-                                            "van der Berg", "Rossi",    "\xC5\x81ukasiewicz", "Lee"};
-const std::vector<std::string> kGiven = {"Hans", "John A", "Mar\xC3\xAD" "a", "Anh", "\xC3\x85se", "Pierre",
-                                         "\xC5\x81ukasz", "Yuki", "Pieter", "Giulia", "Jan", "Min-Jun"};
+const std::vector<std::string> kSurnames = {"M\xC3\xBCller",
+                                            "Smith",
+                                            "Garc\xC3\xAD"
+                                            "a",
+                                            "Nguyen",
+                                            "\xC3\x98"
+                                            "deg\xC3\xA5rd",
+                                            "Dubois",
+                                            "Kowalski",
+                                            "Tanaka",
+                                            "van der Berg",
+                                            "Rossi",
+                                            "\xC5\x81ukasiewicz",
+                                            "Lee"};
+const std::vector<std::string> kGiven = {"Hans",
+                                         "John A",
+                                         "Mar\xC3\xAD"
+                                         "a",
+                                         "Anh",
+                                         "\xC3\x85se",
+                                         "Pierre",
+                                         "\xC5\x81ukasz",
+                                         "Yuki",
+                                         "Pieter",
+                                         "Giulia",
+                                         "Jan",
+                                         "Min-Jun"};
 const std::vector<std::string> kWords = {
-    "analysis", "of",        "the",      "DNA",        "protein",  "binding", "in",     "vivo",
-    "model",    "for",       "efficient", "Bayesian",  "inference", "under",  "noise",  "\"quantum\"",
-    "transport", "with",     "r\xC3\xA9gime", "\xCE\xB1-helix", "cells", "large", "scale", "study",
-    "clinical", "trial",     "results",  "network",    "dynamics", "95%",     "R&D",    "x_1"};
-const std::vector<std::string> kHeadings = {"Humans", "Animals", "Rats", "Liver/metabolism", "Mice",
-                                            "Protein Binding", "Kinetics", "Molecular Sequence Data"};
-const std::vector<std::string> kJournals = {"J Biol Chem", "Nature", "Lancet", "Proc Natl Acad Sci U S A",
-                                            "N Engl J Med", "Cell", "Science", "Biochemistry"};
+    "analysis", "of",          "the",       "DNA",       "protein",       "binding",        "in",
+    "vivo",     "model",       "for",       "efficient", "Bayesian",      "inference",      "under",
+    "noise",    "\"quantum\"", "transport", "with",      "r\xC3\xA9gime", "\xCE\xB1-helix", "cells",
+    "large",    "scale",       "study",     "clinical",  "trial",         "results",        "network",
+    "dynamics", "95%",         "R&D",       "x_1"};
+const std::vector<std::string> kHeadings = {"Humans", "Animals",         "Rats",     "Liver/metabolism",
+                                            "Mice",   "Protein Binding", "Kinetics", "Molecular Sequence Data"};
+const std::vector<std::string> kJournals = {"J Biol Chem",  "Nature", "Lancet",  "Proc Natl Acad Sci U S A",
+                                            "N Engl J Med", "Cell",   "Science", "Biochemistry"};
 const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 std::mt19937 rng;

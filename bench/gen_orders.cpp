@@ -10,9 +10,9 @@
 // median-of-three quicksort of the numeric library, which is the order that
 // drove it quadratic.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <limits>
 #include <random>
 #include <string>

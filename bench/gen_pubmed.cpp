@@ -13,18 +13,31 @@
 
 namespace {
 
-const std::vector<std::string> kSurnames = {"M\x81ller", "Smith",  "Garcia", "Nguyen",    "Schr\x94" "der",
-                                            "Dubois",    "Kowalski", "Tanaka", "van der Berg", "Rossi",
-                                            "Johnson",   "Brown",  "Fran\x87ois", "Lee",   "Andersson"};
+const std::vector<std::string> kSurnames = {"M\x81ller",
+                                            "Smith",
+                                            "Garcia",
+                                            "Nguyen",
+                                            "Schr\x94"
+                                            "der",
+                                            "Dubois",
+                                            "Kowalski",
+                                            "Tanaka",
+                                            "van der Berg",
+                                            "Rossi",
+                                            "Johnson",
+                                            "Brown",
+                                            "Fran\x87ois",
+                                            "Lee",
+                                            "Andersson"};
 const std::vector<std::string> kWords = {
-    "analysis", "of",       "the",      "DNA",     "protein", "binding",  "in",      "vivo",
-    "model",    "for",      "efficient", "Bayesian", "inference", "under", "noise",   "\"quantum\"",
-    "transport", "with",    "r\x82gime", "alpha-helix", "cells", "large", "scale",  "study",
-    "clinical", "trial",    "results",  "network", "dynamics", "95%",     "methods", "approach"};
-const std::vector<std::string> kHeadings = {"Humans", "Animals", "Rats", "Liver/metabolism", "Mice",
-                                            "Protein Binding", "Kinetics", "Molecular Sequence Data"};
-const std::vector<std::string> kJournals = {"J Biol Chem", "Nature", "Lancet", "Proc Natl Acad Sci U S A",
-                                            "N Engl J Med", "Cell", "Science", "Biochemistry"};
+    "analysis",  "of",    "the",       "DNA",         "protein",   "binding", "in",      "vivo",
+    "model",     "for",   "efficient", "Bayesian",    "inference", "under",   "noise",   "\"quantum\"",
+    "transport", "with",  "r\x82gime", "alpha-helix", "cells",     "large",   "scale",   "study",
+    "clinical",  "trial", "results",   "network",     "dynamics",  "95%",     "methods", "approach"};
+const std::vector<std::string> kHeadings = {"Humans", "Animals",         "Rats",     "Liver/metabolism",
+                                            "Mice",   "Protein Binding", "Kinetics", "Molecular Sequence Data"};
+const std::vector<std::string> kJournals = {"J Biol Chem",  "Nature", "Lancet",  "Proc Natl Acad Sci U S A",
+                                            "N Engl J Med", "Cell",   "Science", "Biochemistry"};
 
 std::mt19937 rng;
 
@@ -72,9 +85,9 @@ int main(int argc, char** argv) {
     for (int l = 0; l < lines; ++l) out += "      " + words(9 + pick(3)) + "\n";
     const int headings = 3 + pick(4);
     for (int h = 0; h < headings; ++h) out += "MH  - " + any_of(kHeadings) + "\n";
-    out += "SO  - " + any_of(kJournals) + " " + std::to_string(1960 + pick(40)) + ";" +
-           std::to_string(1 + pick(300)) + "(" + std::to_string(1 + pick(12)) + "):" +
-           std::to_string(1 + pick(900)) + "-" + std::to_string(1 + pick(99)) + "\n\n";
+    out += "SO  - " + any_of(kJournals) + " " + std::to_string(1960 + pick(40)) + ";" + std::to_string(1 + pick(300)) +
+           "(" + std::to_string(1 + pick(12)) + "):" + std::to_string(1 + pick(900)) + "-" +
+           std::to_string(1 + pick(99)) + "\n\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
   }
   return 0;

@@ -30,9 +30,9 @@ namespace ui = refloom::ui;
 // One paragraph of words, as an abstract is: no line ends, so that word
 // wrap has to break all of it.
 std::string words(std::size_t length, unsigned seed) {
-  static constexpr std::string_view kWords[] = {"the",       "reference", "of",    "analysis", "with",
-                                                "measured",  "results",   "in",    "a",        "controlled",
-                                                "population", "and",      "model", "over",     "time"};
+  static constexpr std::string_view kWords[] = {"the",        "reference", "of",    "analysis", "with",
+                                                "measured",   "results",   "in",    "a",        "controlled",
+                                                "population", "and",       "model", "over",     "time"};
   std::mt19937 random(seed);
   std::string text;
   while (text.size() < length) {

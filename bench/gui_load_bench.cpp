@@ -12,8 +12,8 @@
 #include <iostream>
 #include <sstream>
 
-#include "import/load.h"
 #include "gui_bench.h"
+#include "import/load.h"
 #include "ui/app.h"
 #include "ui/file_dialogs.h"
 #include "ui/reference_list.h"
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   settle();
   const double list = seconds_since(part);
 
-  std::printf("references: %zu\nload through the dialog: %.3f s\n  reader alone: %.3f s\n  list alone: %.3f s\n",
-              count, total, reader, list);
+  std::printf("references: %zu\nload through the dialog: %.3f s\n  reader alone: %.3f s\n  list alone: %.3f s\n", count,
+              total, reader, list);
   return messages.str().empty() ? 0 : 1;
 }

@@ -11,8 +11,8 @@
 #include <sstream>
 
 #include "core/search.h"
-#include "import/load.h"
 #include "gui_bench.h"
+#include "import/load.h"
 #include "ui/app.h"
 #include "ui/reference_list.h"
 

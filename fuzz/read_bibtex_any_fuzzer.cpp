@@ -30,8 +30,7 @@ std::string after_save(std::string_view text) {
 }
 
 std::string key_of(const refloom::Reference& reference) {
-  return reference.citation_key().empty() ? std::to_string(reference.ref_id())
-                                          : std::string(reference.citation_key());
+  return reference.citation_key().empty() ? std::to_string(reference.ref_id()) : std::string(reference.citation_key());
 }
 
 void expect_same(const refloom::ReferenceDatabase& first, const refloom::ReferenceDatabase& second) {

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <iostream>
 #include <new>
-#include <stdexcept>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,15 +33,15 @@ std::string usage() {
   }
   text +=
       "  -o OUTPUT.bib  write the database there instead of to standard output\n"
-    "                 (- is standard output)\n"
-    "  -l OUTPUT.tex  also write a LaTeX document citing every reference,\n"
-    "                 naming OUTPUT.bib (without its extension) as bibliography\n"
-    "  -s TEXT        keep only the references with TEXT in some field\n"
-    "  -c             make -s case sensitive (it folds a-z to A-Z otherwise)\n"
-    "  -q             quiet: no messages about the inputs' content (an input\n"
-    "                 that cannot be opened or read is still reported)\n"
-    "  --help         show this text\n"
-    "  --version      show the version\n";
+      "                 (- is standard output)\n"
+      "  -l OUTPUT.tex  also write a LaTeX document citing every reference,\n"
+      "                 naming OUTPUT.bib (without its extension) as bibliography\n"
+      "  -s TEXT        keep only the references with TEXT in some field\n"
+      "  -c             make -s case sensitive (it folds a-z to A-Z otherwise)\n"
+      "  -q             quiet: no messages about the inputs' content (an input\n"
+      "                 that cannot be opened or read is still reported)\n"
+      "  --help         show this text\n"
+      "  --version      show the version\n";
   return text;
 }
 

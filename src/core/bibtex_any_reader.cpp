@@ -213,8 +213,8 @@ class AnyReader {
   std::size_t bytes_read_ = 0;
   std::size_t expanded_ = 0;
   bool in_string_definition_ = false;
-  std::vector<std::string> macros_redefined_;       // names defined before with another text
-  std::map<std::string, std::size_t> repeated_;     // field name -> how often a repeat was passed over
+  std::vector<std::string> macros_redefined_;    // names defined before with another text
+  std::map<std::string, std::size_t> repeated_;  // field name -> how often a repeat was passed over
 
   ReferenceBuilder entry_;
   SourceFormBuilder source_;
@@ -225,7 +225,7 @@ class AnyReader {
   // The entry's extras as they come: the fields outside the 28 packed as
   // they are read (no string of their own each), the source forms.
   ReferenceExtras::Builder extras_;
-  std::vector<std::size_t> without_number_;         // database indices needing a RefId
+  std::vector<std::size_t> without_number_;  // database indices needing a RefId
 };
 
 void AnyReader::report(std::string_view what) {
@@ -541,9 +541,8 @@ bool AnyReader::read_delimited(std::string& value) {
     const std::size_t size = line_.size();
     std::size_t end = std::string_view::npos;
     if (braced) {
-      const std::size_t stop = for_each_brace(data, start, size, false, [&](std::size_t i) {
-        return data[i] == '{' ? (++depth, true) : --depth != 0;
-      });
+      const std::size_t stop = for_each_brace(
+          data, start, size, false, [&](std::size_t i) { return data[i] == '{' ? (++depth, true) : --depth != 0; });
       if (stop < size) end = stop;
     } else {
       for (std::size_t i = start; i < size; ++i) {
@@ -730,8 +729,7 @@ void read_lines(ReferenceDatabase& database, std::unique_ptr<Lines> lines, std::
     while (lines->next(line)) bytes.append(1, '\n').append(line);
     if (bytes.size() % 2 == 1) bytes.push_back('\n');
     const bool big_endian = marked ? bytes[0] == '\xFE' : bytes[0] == '\0';
-    auto converted =
-        std::make_unique<Lines>(utf16_to_utf8(std::string_view(bytes).substr(marked ? 2 : 0), big_endian));
+    auto converted = std::make_unique<Lines>(utf16_to_utf8(std::string_view(bytes).substr(marked ? 2 : 0), big_endian));
     AnyReader(database, std::move(converted), messages).run(std::nullopt);
     return;
   }

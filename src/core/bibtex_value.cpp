@@ -8,10 +8,10 @@ namespace {
 
 // The months as the standard styles (plain.bst and its kin) define them.
 constexpr std::array<std::string_view, 12> kMonthMacros = {"jan", "feb", "mar", "apr", "may", "jun",
-                                                          "jul", "aug", "sep", "oct", "nov", "dec"};
-constexpr std::array<std::string_view, 12> kMonthNames = {
-    "January", "February", "March",     "April",   "May",      "June",
-    "July",    "August",   "September", "October", "November", "December"};
+                                                           "jul", "aug", "sep", "oct", "nov", "dec"};
+constexpr std::array<std::string_view, 12> kMonthNames = {"January",   "February", "March",    "April",
+                                                          "May",       "June",     "July",     "August",
+                                                          "September", "October",  "November", "December"};
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 

@@ -79,9 +79,8 @@ std::string_view field_name(FieldSlot slot);
 
 // The 13 entry type names, by EntryType.
 inline constexpr std::array<std::string_view, 13> kEntryTypeNames = {
-    "article",       "book",   "booklet",      "inbook",    "incollection",
-    "inproceedings", "manual", "mastersthesis", "misc",      "phdthesis",
-    "proceedings",   "techreport", "unpublished"};
+    "article",       "book", "booklet",   "inbook",      "incollection", "inproceedings", "manual",
+    "mastersthesis", "misc", "phdthesis", "proceedings", "techreport",   "unpublished"};
 
 // The two values of the reprint field the form offers, by button index.
 inline constexpr std::array<std::string_view, 2> kReprintValues = {"IN FILE", "NOT IN FILE"};

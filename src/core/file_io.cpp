@@ -283,9 +283,9 @@ bool SafeOutputFile::keep_old_content() {
     }
   };
   backup_.reset(std::tmpfile());
-  bool kept = backup_ && copy([&](std::size_t size) {
-                return std::fwrite(buffer.data(), 1, size, backup_.get()) == size;
-              }) && std::fflush(backup_.get()) == 0;
+  bool kept = backup_ &&
+              copy([&](std::size_t size) { return std::fwrite(buffer.data(), 1, size, backup_.get()) == size; }) &&
+              std::fflush(backup_.get()) == 0;
   if (!kept) {
     backup_.reset();
     backup_memory_.clear();

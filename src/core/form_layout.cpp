@@ -47,8 +47,7 @@ const std::array<TypeFields, 13> kTypes = {{
     // article
     {{kJournal, kVolume, kNumber, kMonth, kPages, kYear}, {kTitle, kAuthor, kAbstract}},
     // book
-    {{kVolume, kNumber, kEdition, kMonth, kYear},
-     {kTitle, kSeries, kAuthor, kEditor, kPublisher, kAddress, kAbstract}},
+    {{kVolume, kNumber, kEdition, kMonth, kYear}, {kTitle, kSeries, kAuthor, kEditor, kPublisher, kAddress, kAbstract}},
     // booklet
     {{kHowpublished, kMonth, kYear}, {kTitle, kAuthor, kAddress, kAbstract}},
     // inbook
@@ -77,8 +76,7 @@ const std::array<TypeFields, 13> kTypes = {{
 }};
 
 const TypeFields& fields_of(EntryType type) {
-  return type >= 0 && type < static_cast<EntryType>(kTypes.size()) ? kTypes[static_cast<std::size_t>(type)]
-                                                                    : kCommon;
+  return type >= 0 && type < static_cast<EntryType>(kTypes.size()) ? kTypes[static_cast<std::size_t>(type)] : kCommon;
 }
 
 template <std::size_t N>

@@ -48,7 +48,7 @@ std::string latex_document(const Citations& cited, std::string_view bibliography
 }
 
 WriteResult write_latex(const std::string& path, const Citations& cited, std::string_view bibliography,
-                std::ostream& messages) {
+                        std::ostream& messages) {
   auto file = SafeOutputFile::open(path);
   if (!file) {
     messages << "Cannot open LaTeX file for output! \n";

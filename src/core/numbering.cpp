@@ -24,8 +24,7 @@ RefId RefIdAllocator::peek() {
   // The results taken so far sit just before sorted_[scanned_], so element
   // sorted_[i] stands at position i + taken_.
   using Wide = unsigned __int128;
-  while (scanned_ < sorted_.size() &&
-         Wide{sorted_[scanned_]} <= Wide{smallest_} + scanned_ + taken_) {
+  while (scanned_ < sorted_.size() && Wide{sorted_[scanned_]} <= Wide{smallest_} + scanned_ + taken_) {
     ++scanned_;
   }
   if (scanned_ < sorted_.size()) return static_cast<RefId>(smallest_ + scanned_ + taken_);

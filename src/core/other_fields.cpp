@@ -53,9 +53,8 @@ std::string about(std::string_view before, std::string_view name, std::string_vi
 }
 
 std::size_t line_of(std::string_view text, std::size_t pos) {
-  return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(
-                                                                                     std::min(pos, text.size())),
-                                                 '\n'));
+  return 1 + static_cast<std::size_t>(std::count(
+                 text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(pos, text.size())), '\n'));
 }
 
 void append_shown_value(std::string& out, const OtherField& field, const MacroTable& macros) {
@@ -83,17 +82,15 @@ std::array<std::optional<std::string>, kSlotCount> alias_texts(const std::vector
 
 std::array<std::optional<std::string>, kSlotCount> alias_texts(const ReferenceExtras& extras) {
   return alias_texts_of([&](auto&& visit) {
-    extras.for_each_other_field([&](std::string_view name, std::string_view text, std::string_view) {
-      visit(name, text);
-    });
+    extras.for_each_other_field(
+        [&](std::string_view name, std::string_view text, std::string_view) { visit(name, text); });
   });
 }
 
 std::array<std::optional<std::string>, kSlotCount> alias_texts(const ReferenceExtras::Builder& extras) {
   return alias_texts_of([&](auto&& visit) {
-    extras.for_each_other_field([&](std::string_view name, std::string_view text, std::string_view) {
-      visit(name, text);
-    });
+    extras.for_each_other_field(
+        [&](std::string_view name, std::string_view text, std::string_view) { visit(name, text); });
   });
 }
 

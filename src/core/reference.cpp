@@ -1,7 +1,7 @@
 #include "core/reference.h"
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -17,7 +17,8 @@ bool valid_text_slot(int slot) { return slot >= 1 && slot < kSlotCount; }
 // Bits set in a byte; std::popcount is a library call on baseline x86-64.
 constexpr std::array<std::uint8_t, 256> kBitCount = [] {
   std::array<std::uint8_t, 256> counts{};
-  for (int i = 0; i < 256; ++i) counts[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(std::popcount(static_cast<unsigned>(i)));
+  for (int i = 0; i < 256; ++i)
+    counts[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(std::popcount(static_cast<unsigned>(i)));
   return counts;
 }();
 
@@ -56,9 +57,7 @@ const char* Reference::text_area() const {
   return data_.get() + static_cast<std::size_t>(present_count() + 1) * sizeof(std::uint32_t);
 }
 
-bool Reference::has(int slot) const {
-  return valid_text_slot(slot) && ((present_ >> slot) & 1U);
-}
+bool Reference::has(int slot) const { return valid_text_slot(slot) && ((present_ >> slot) & 1U); }
 
 std::optional<std::string_view> Reference::text(int slot) const {
   if (!has(slot)) return std::nullopt;
@@ -68,9 +67,7 @@ std::optional<std::string_view> Reference::text(int slot) const {
   return std::string_view(text_area() + begin, end - begin);
 }
 
-std::string_view Reference::text_or_empty(int slot) const {
-  return text(slot).value_or(std::string_view());
-}
+std::string_view Reference::text_or_empty(int slot) const { return text(slot).value_or(std::string_view()); }
 
 bool Reference::has_nonempty(int slot) const {
   const auto value = text(slot);

@@ -47,8 +47,7 @@ class Reference {
   // Replaces all 29 texts at once (index 0 is ignored).
   // With `release_sources`, the memory of large texts is given back to the
   // system as they are copied: their owner must drop them unread afterwards.
-  void assign_texts(const std::array<std::optional<std::string_view>, kSlotCount>& texts,
-                    bool release_sources = false);
+  void assign_texts(const std::array<std::optional<std::string_view>, kSlotCount>& texts, bool release_sources = false);
 
   // What a reference read from a BibTeX file carries beyond its texts: its
   // citation key, the fields outside the 28, the source forms.

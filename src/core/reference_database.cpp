@@ -8,9 +8,7 @@ namespace refloom {
 
 void ReferenceDatabase::add_reference() { refs_.emplace_back(); }
 
-void ReferenceDatabase::append_reference(Reference reference) {
-  refs_.push_back(std::move(reference));
-}
+void ReferenceDatabase::append_reference(Reference reference) { refs_.push_back(std::move(reference)); }
 
 void ReferenceDatabase::delete_reference(std::size_t index) {
   if (index >= refs_.size()) return;
@@ -69,19 +67,13 @@ void ReferenceDatabase::set_entry_type(std::size_t number, std::string_view text
   set_slot(number, kEntryTypeSlot, text);
 }
 void ReferenceDatabase::set_title(std::size_t number, std::string_view text) { set_slot(number, kTitle, text); }
-void ReferenceDatabase::set_booktitle(std::size_t number, std::string_view text) {
-  set_slot(number, kBooktitle, text);
-}
+void ReferenceDatabase::set_booktitle(std::size_t number, std::string_view text) { set_slot(number, kBooktitle, text); }
 void ReferenceDatabase::set_institution(std::size_t number, std::string_view text) {
   set_slot(number, kInstitution, text);
 }
-void ReferenceDatabase::set_abstract(std::size_t number, std::string_view text) {
-  set_slot(number, kAbstract, text);
-}
+void ReferenceDatabase::set_abstract(std::size_t number, std::string_view text) { set_slot(number, kAbstract, text); }
 void ReferenceDatabase::set_pages(std::size_t number, std::string_view text) { set_slot(number, kPages, text); }
-void ReferenceDatabase::set_comment(std::size_t number, std::string_view text) {
-  set_slot(number, kComment, text);
-}
+void ReferenceDatabase::set_comment(std::size_t number, std::string_view text) { set_slot(number, kComment, text); }
 void ReferenceDatabase::set_month(std::size_t number, std::string_view text) { set_slot(number, kMonth, text); }
 
 void ReferenceDatabase::set_journal_n(std::size_t number, std::string_view text, std::size_t length) {

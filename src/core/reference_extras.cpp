@@ -96,8 +96,7 @@ void ReferenceExtras::Builder::index_field(std::uint32_t offset) {
   }
 }
 
-void ReferenceExtras::Builder::add_other_field(std::string_view name, std::string_view text,
-                                               std::string_view source) {
+void ReferenceExtras::Builder::add_other_field(std::string_view name, std::string_view text, std::string_view source) {
   reserve(1 + 3 * sizeof(std::uint32_t) + name.size() + text.size() + source.size());
   const auto offset = checked_length(size_);
   const char kind = kOtherField;
@@ -124,9 +123,8 @@ bool ReferenceExtras::Builder::has_other_field(std::string_view name) const {
   if (fields_ == 0) return false;
   if (index_.empty()) {
     bool found = false;
-    for_each_other_field([&](std::string_view other, std::string_view, std::string_view) {
-      found = found || same_key(other, name);
-    });
+    for_each_other_field(
+        [&](std::string_view other, std::string_view, std::string_view) { found = found || same_key(other, name); });
     return found;
   }
   const std::size_t mask = index_.size() - 1;

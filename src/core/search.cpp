@@ -185,16 +185,14 @@ std::vector<std::size_t> combine_search(SearchMode mode, const ReferenceDatabase
 }
 
 std::vector<std::size_t> search_all_fields(SearchMode mode, const ReferenceDatabase& database,
-                                           const std::vector<std::size_t>& listed, std::string_view text,
-                                           bool fold) {
+                                           const std::vector<std::size_t>& listed, std::string_view text, bool fold) {
   const TextPattern pattern(text, fold);
   return combine_search(mode, database, listed,
                         [&pattern](const Reference& r) { return all_fields_match(r, pattern); });
 }
 
 std::vector<std::size_t> search_by_form(SearchMode mode, const ReferenceDatabase& database,
-                                        const std::vector<std::size_t>& listed, const EditBuffer& criteria,
-                                        bool fold) {
+                                        const std::vector<std::size_t>& listed, const EditBuffer& criteria, bool fold) {
   const FormCriteria form(criteria, fold);
   if (mode == SearchMode::kNot) {
     return combine_search(mode, database, listed, [&form](const Reference& r) { return form.hits(r); });

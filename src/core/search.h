@@ -82,13 +82,11 @@ std::vector<std::size_t> combine_search(SearchMode mode, const ReferenceDatabase
 // "Search in all fields": the listed indices combined with the references
 // that hold the text in some field.
 std::vector<std::size_t> search_all_fields(SearchMode mode, const ReferenceDatabase& database,
-                                           const std::vector<std::size_t>& listed, std::string_view text,
-                                           bool fold);
+                                           const std::vector<std::size_t>& listed, std::string_view text, bool fold);
 
 // A search through the form: AND and OR take the references that meet
 // every criterion of the buffer, NOT drops those that meet any of them.
 std::vector<std::size_t> search_by_form(SearchMode mode, const ReferenceDatabase& database,
-                                        const std::vector<std::size_t>& listed, const EditBuffer& criteria,
-                                        bool fold);
+                                        const std::vector<std::size_t>& listed, const EditBuffer& criteria, bool fold);
 
 }  // namespace refloom

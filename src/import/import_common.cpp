@@ -5,7 +5,7 @@
 namespace refloom {
 
 ReadResult import_path(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-                std::ostream& messages, StreamImporter import) {
+                       std::ostream& messages, StreamImporter import) {
   FilePtr file = open_for_reading(path, messages);
   if (!file) {
     messages << "Cannot open file: " << path << "\n";

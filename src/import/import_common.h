@@ -22,8 +22,7 @@ namespace refloom {
 // The field text of a line: the converted line from `offset` on, held in
 // `converted`. A line whose conversion is shorter than the offset has no
 // field text, and its tag's action is then not taken.
-inline std::optional<std::string_view> field_text(std::string_view line, std::size_t offset,
-                                                  std::string& converted) {
+inline std::optional<std::string_view> field_text(std::string_view line, std::size_t offset, std::string& converted) {
   convert_text(line, converted);
   if (converted.size() < offset) return std::nullopt;
   return std::string_view(converted).substr(offset);
@@ -48,8 +47,7 @@ inline std::size_t last_digit_run_start(std::string_view text, std::size_t end) 
 // Runs `import(target)` with the target that `storage` asks for and stores
 // the last record.
 template <class Import>
-void with_target(ReferenceDatabase& database, std::string_view entry_type, RecordStorage storage,
-                 Import&& import) {
+void with_target(ReferenceDatabase& database, std::string_view entry_type, RecordStorage storage, Import&& import) {
   if (storage == RecordStorage::kThroughSetters) {
     SetterTarget target(database, entry_type);
     import(target);
@@ -74,6 +72,6 @@ using StreamImporter = void (*)(ReferenceDatabase&, std::FILE*, std::string_view
 
 // Opens the file (reporting when it cannot be opened) and imports it.
 ReadResult import_path(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-                std::ostream& messages, StreamImporter import);
+                       std::ostream& messages, StreamImporter import);
 
 }  // namespace refloom

@@ -20,21 +20,21 @@ namespace refloom {
 // "Cannot open file: <path>\n" on `messages` (the database is then
 // unchanged).
 ReadResult import_medline_ovid(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-                        std::ostream& messages);
+                               std::ostream& messages);
 ReadResult import_medline_spirs(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-                         std::ostream& messages);
+                                std::ostream& messages);
 ReadResult import_medline_pubmed(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-                          std::ostream& messages);
+                                 std::ostream& messages);
 ReadResult import_inspec(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-                  std::ostream& messages);
+                         std::ostream& messages);
 // Today's exports: PubMed's MEDLINE format (.nbib), whose records are
 // `entry_type` unless their publication type names a book or a chapter,
 // and RIS, whose records carry their own type (`entry_type` is not used).
 // Their text is plain UTF-8 and is escaped for TeX.
 ReadResult import_nbib(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-                std::ostream& messages);
+                       std::ostream& messages);
 ReadResult import_ris(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-               std::ostream& messages);
+                      std::ostream& messages);
 
 // How a record reaches the database: kept aside and stored once when it is
 // complete (fast), or through the database setters line by line (the slow

@@ -43,7 +43,8 @@ void remove_all(std::string& line, std::string_view pattern) {
   std::size_t kept = 0;
   for (std::size_t i = 0; i < line.size(); ++i) {
     line[kept++] = line[i];
-    if (kept >= pattern.size() && std::memcmp(line.data() + kept - pattern.size(), pattern.data(), pattern.size()) == 0) {
+    if (kept >= pattern.size() &&
+        std::memcmp(line.data() + kept - pattern.size(), pattern.data(), pattern.size()) == 0) {
       kept -= pattern.size();
     }
   }
@@ -173,13 +174,12 @@ void read_inspec(Target& target, std::FILE* stream) {
 
 }  // namespace
 
-void import_inspec(ReferenceDatabase& database, std::FILE* stream, std::string_view entry_type,
-                   RecordStorage storage) {
+void import_inspec(ReferenceDatabase& database, std::FILE* stream, std::string_view entry_type, RecordStorage storage) {
   with_target(database, entry_type, storage, [&](auto& target) { read_inspec(target, stream); });
 }
 
 ReadResult import_inspec(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-                  std::ostream& messages) {
+                         std::ostream& messages) {
   return import_path(database, path, entry_type, messages, static_cast<StreamImporter>(&import_inspec));
 }
 

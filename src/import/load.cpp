@@ -15,14 +15,13 @@ bool has_content(const std::string& path) {
 
 }  // namespace
 
-ReadResult load_file(ReferenceDatabase& database, const std::string& path, FileType file_type,
-                     std::ostream& messages) {
+ReadResult load_file(ReferenceDatabase& database, const std::string& path, FileType file_type, std::ostream& messages) {
   FormatHints hints;
   return load_file(database, path, file_type, messages, hints);
 }
 
-ReadResult load_file(ReferenceDatabase& database, const std::string& path, FileType file_type,
-                     std::ostream& messages, FormatHints& hints) {
+ReadResult load_file(ReferenceDatabase& database, const std::string& path, FileType file_type, std::ostream& messages,
+                     FormatHints& hints) {
   hints = FormatHints();
   const Format* format = format_of(file_type);
   if (!format) return ReadResult::kDone;

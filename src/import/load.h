@@ -22,7 +22,7 @@ ReadResult load_file(ReferenceDatabase& database, const std::string& path, FileT
 // The same, also telling what the load noticed about the format: BibTeX in
 // today's style read with the "BibTeX" format, or a file with content that
 // gave no reference (only when it was read to its end).
-ReadResult load_file(ReferenceDatabase& database, const std::string& path, FileType file_type,
-                     std::ostream& messages, FormatHints& hints);
+ReadResult load_file(ReferenceDatabase& database, const std::string& path, FileType file_type, std::ostream& messages,
+                     FormatHints& hints);
 
 }  // namespace refloom

@@ -100,9 +100,8 @@ void import_medline_spirs(ReferenceDatabase& database, std::FILE* stream, std::s
 }
 
 ReadResult import_medline_spirs(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-                         std::ostream& messages) {
-  return import_path(database, path, entry_type, messages,
-                     static_cast<StreamImporter>(&import_medline_spirs));
+                                std::ostream& messages) {
+  return import_path(database, path, entry_type, messages, static_cast<StreamImporter>(&import_medline_spirs));
 }
 
 }  // namespace refloom

@@ -229,15 +229,13 @@ void import_medline_pubmed(ReferenceDatabase& database, std::FILE* stream, std::
 }
 
 ReadResult import_medline_ovid(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-                        std::ostream& messages) {
-  return import_path(database, path, entry_type, messages,
-                     static_cast<StreamImporter>(&import_medline_ovid));
+                               std::ostream& messages) {
+  return import_path(database, path, entry_type, messages, static_cast<StreamImporter>(&import_medline_ovid));
 }
 
 ReadResult import_medline_pubmed(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-                          std::ostream& messages) {
-  return import_path(database, path, entry_type, messages,
-                     static_cast<StreamImporter>(&import_medline_pubmed));
+                                 std::ostream& messages) {
+  return import_path(database, path, entry_type, messages, static_cast<StreamImporter>(&import_medline_pubmed));
 }
 
 }  // namespace refloom

@@ -187,7 +187,7 @@ void import_nbib(ReferenceDatabase& database, std::FILE* stream, std::string_vie
 }
 
 ReadResult import_nbib(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-                std::ostream& messages) {
+                       std::ostream& messages) {
   return import_path(database, path, entry_type, messages, static_cast<StreamImporter>(&import_nbib));
 }
 

@@ -64,14 +64,10 @@ class SetterTarget : public TargetRecord {
   void set_comment(std::string_view text) { database_.set_comment(number_, text); }
   void set_month(std::string_view text) { database_.set_month(number_, text); }
   void set_pages(std::string_view text) { database_.set_pages(number_, text); }
-  void set_journal_n(std::string_view text, std::size_t length) {
-    database_.set_journal_n(number_, text, length);
-  }
+  void set_journal_n(std::string_view text, std::size_t length) { database_.set_journal_n(number_, text, length); }
   void set_volume_before_colon(std::string_view text) { database_.set_volume_before_colon(number_, text); }
   void append_keyword(std::string_view text) { database_.append_keyword(number_, text); }
-  void append_field(FieldSlot slot, std::string_view text) {
-    database_.append_field(field_name(slot), number_, text);
-  }
+  void append_field(FieldSlot slot, std::string_view text) { database_.append_field(field_name(slot), number_, text); }
   void append_author(std::string_view name) { refloom::append_author(database_, number_, name); }
   void append_editor(std::string_view name) { refloom::append_editor(database_, number_, name); }
   void set_year_from_text(std::string_view text) { refloom::set_year_from_text(database_, number_, text); }
@@ -115,9 +111,7 @@ class BufferedTarget : public TargetRecord {
   void set_comment(std::string_view text) { record_.set_text(kComment, text); }
   void set_month(std::string_view text) { record_.set_text(kMonth, text); }
   void set_pages(std::string_view text) { record_.set_text(kPages, text); }
-  void set_journal_n(std::string_view text, std::size_t length) {
-    record_.set_text(kJournal, text.substr(0, length));
-  }
+  void set_journal_n(std::string_view text, std::size_t length) { record_.set_text(kJournal, text.substr(0, length)); }
   void set_volume_before_colon(std::string_view text) { record_.set_text(kVolume, text.substr(0, text.find(':'))); }
   void append_keyword(std::string_view text) { record_.append_text(kKeyword, text); }
   void append_field(FieldSlot slot, std::string_view text) { record_.append_text(slot, text); }

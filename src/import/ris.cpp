@@ -188,7 +188,7 @@ void import_ris(ReferenceDatabase& database, std::FILE* stream, std::string_view
 }
 
 ReadResult import_ris(ReferenceDatabase& database, const std::string& path, std::string_view entry_type,
-               std::ostream& messages) {
+                      std::ostream& messages) {
   return import_path(database, path, entry_type, messages, static_cast<StreamImporter>(&import_ris));
 }
 

@@ -94,8 +94,10 @@ void sort_with_stack(unsigned long n, T* values, long stack_size, long max_depth
       long j = r;
       const T pivot = a(l);
       for (;;) {
-        do ++i; while (a(i) < pivot);
-        do --j; while (a(j) > pivot);
+        do ++i;
+        while (a(i) < pivot);
+        do --j;
+        while (a(j) > pivot);
         if (j < i) break;
         std::swap(a(i), a(j));
       }

@@ -39,9 +39,7 @@ Outcome outcome_of(ReadResult result) {
   }
   return Outcome::kCannotOpen;
 }
-Outcome outcome_of(WriteResult result) {
-  return result == WriteResult::kDone ? Outcome::kDone : Outcome::kCannotWrite;
-}
+Outcome outcome_of(WriteResult result) { return result == WriteResult::kDone ? Outcome::kDone : Outcome::kCannotWrite; }
 
 }  // namespace
 
@@ -104,8 +102,7 @@ Shown Session::load(const std::string& path, FileType file_type, std::ostream& m
   ListedReferences all;
   const bool loaded = within_memory(
       [&] {
-        shown.result =
-            outcome_of(load_file(database_, path, file_type, messages, shown.format_hints));
+        shown.result = outcome_of(load_file(database_, path, file_type, messages, shown.format_hints));
         if (shown.result != Outcome::kCannotOpen) all.list_all(database_.ref_count());
       },
       messages, "load ", path);
@@ -130,8 +127,8 @@ Shown Session::load(const std::string& path, FileType file_type, std::ostream& m
 Shown Session::save(const std::string& path, std::ostream& messages) {
   Shown shown;
   // An unfinished file never replaces the old one (see SafeOutputFile).
-  if (!within_memory([&] { shown.result = outcome_of(write_bibtex(database_, path, messages)); },
-                     messages, "save ", path)) {
+  if (!within_memory([&] { shown.result = outcome_of(write_bibtex(database_, path, messages)); }, messages, "save ",
+                     path)) {
     shown.result = Outcome::kOutOfMemory;
     return shown;
   }
@@ -155,8 +152,8 @@ Shown Session::print(const std::string& path, std::ostream& messages) const {
   Shown shown;
   if (!within_memory(
           [&] {
-            shown.result = outcome_of(
-                write_latex(path, listed_citations(), bibliography_name(CurrentFileName_), messages));
+            shown.result =
+                outcome_of(write_latex(path, listed_citations(), bibliography_name(CurrentFileName_), messages));
           },
           messages, "write ", path)) {
     shown.result = Outcome::kOutOfMemory;

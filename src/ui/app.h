@@ -6,12 +6,12 @@
 #include <X11/Intrinsic.h>
 
 #include <array>
-#include <new>
-#include <stdexcept>
-#include <string_view>
 #include <cstddef>
+#include <new>
 #include <ostream>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "core/message_summary.h"
 #include "session/session.h"

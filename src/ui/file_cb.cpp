@@ -79,8 +79,8 @@ void ask_overwrite(Widget dialog, const std::string& path) {
   XmStringOwner message_text(text);
   XmStringOwner yes{std::string(" Yes ")};
   XmStringOwner no{std::string(" No ")};
-  XtVaSetValues(question, XmNmessageString, message_text.get(), XmNokLabelString, yes.get(),
-                XmNcancelLabelString, no.get(), nullptr);
+  XtVaSetValues(question, XmNmessageString, message_text.get(), XmNokLabelString, yes.get(), XmNcancelLabelString,
+                no.get(), nullptr);
   XtVaSetValues(XtParent(question), XtNtitle, "Save Database", nullptr);
   auto* request = new OverwriteRequest{dialog, path};
   XtAddCallback(question, XmNokCallback, overwrite_cb, request);
@@ -89,8 +89,8 @@ void ask_overwrite(Widget dialog, const std::string& path) {
       [](Widget, XtPointer data, XtPointer) { delete static_cast<OverwriteRequest*>(data); }, request);
   // Each question is made anew; it goes once it has been answered.
   XtAddCallback(
-      question, XmNunmapCallback,
-      [](Widget widget, XtPointer, XtPointer) { XtDestroyWidget(XtParent(widget)); }, nullptr);
+      question, XmNunmapCallback, [](Widget widget, XtPointer, XtPointer) { XtDestroyWidget(XtParent(widget)); },
+      nullptr);
   XtUnmanageChild(XmMessageBoxGetChild(question, XmDIALOG_HELP_BUTTON));
   XtManageChild(question);
   XtPopup(XtParent(question), XtGrabNone);

@@ -69,8 +69,7 @@ Widget make_wide_label(Widget parent, std::string_view text, const char* name = 
 }
 
 // A label of the long rows and the bottom block.
-Widget make_row_label(Widget parent, std::string_view text, Widget above, Widget left_of,
-                      const char* name = "label") {
+Widget make_row_label(Widget parent, std::string_view text, Widget above, Widget left_of, const char* name = "label") {
   Widget label = make_wide_label(parent, text, name);
   XtVaSetValues(label, XmNtopAttachment, above ? XmATTACH_WIDGET : XmATTACH_FORM, XmNtopWidget, above,
                 XmNleftAttachment, left_of ? XmATTACH_WIDGET : XmATTACH_FORM, XmNleftWidget, left_of, nullptr);
@@ -84,8 +83,8 @@ Arg arg(const char* name, Widget widget) { return arg(name, reinterpret_cast<XtA
 // fill_texts gives it its text once the form is laid out.
 Widget make_text(Widget parent, int slot, std::vector<Arg> layout, const char* name = "text") {
   layout.push_back(arg(XmNuserData, reinterpret_cast<XtArgVal>(to_client_data(slot))));
-  Widget text = XtCreateManagedWidget(name, xmTextWidgetClass, parent, layout.data(),
-                                      static_cast<Cardinal>(layout.size()));
+  Widget text =
+      XtCreateManagedWidget(name, xmTextWidgetClass, parent, layout.data(), static_cast<Cardinal>(layout.size()));
   speed_up_line_ends(text);
   return text;
 }
@@ -192,10 +191,10 @@ Widget build_band(Widget form, Widget rowcol, EntryType type) {
     Widget label = make_label(form, field.label);
     XtVaSetValues(label, XmNtopAttachment, XmATTACH_WIDGET, XmNtopWidget, rowcol, XmNleftAttachment, left,
                   XmNleftWidget, previous_text, nullptr);
-    previous_text = make_slot_text(form, field.slot,
-                                   {arg(XmNcolumns, field.columns), arg(XmNtopAttachment, XmATTACH_WIDGET),
-                                    arg(XmNtopWidget, label), arg(XmNleftAttachment, left),
-                                    arg(XmNleftWidget, previous_text)});
+    previous_text =
+        make_slot_text(form, field.slot,
+                       {arg(XmNcolumns, field.columns), arg(XmNtopAttachment, XmATTACH_WIDGET),
+                        arg(XmNtopWidget, label), arg(XmNleftAttachment, left), arg(XmNleftWidget, previous_text)});
   }
   return previous_text;
 }
@@ -228,9 +227,9 @@ Widget build_bottom(Widget form, Widget above) {
     const FormField& right = fields[pair + 1];
     Widget left_label = make_row_label(form, left.label, above, nullptr);
     std::vector<Arg> left_layout = multiline_layout(left);
-    left_layout.insert(left_layout.end(), {arg(XmNcolumns, left.columns), arg(XmNtopAttachment, XmATTACH_WIDGET),
-                                           arg(XmNtopWidget, above), arg(XmNleftAttachment, XmATTACH_WIDGET),
-                                           arg(XmNleftWidget, left_label)});
+    left_layout.insert(left_layout.end(),
+                       {arg(XmNcolumns, left.columns), arg(XmNtopAttachment, XmATTACH_WIDGET), arg(XmNtopWidget, above),
+                        arg(XmNleftAttachment, XmATTACH_WIDGET), arg(XmNleftWidget, left_label)});
     Widget left_text = make_slot_text(form, left.slot, std::move(left_layout));
     above = make_row_to_edge(form, right, above, left_text);
   }
@@ -246,11 +245,11 @@ void build_key_and_other_fields(Widget form, Widget above) {
   const auto& fields = key_and_other_fields();
   const FormField& key = fields[0];
   Widget key_label = make_row_label(form, key.label, above, nullptr, "keyLabel");
-  Widget key_text = make_slot_text(form, key.slot,
-                                   {arg(XmNcolumns, key.columns), arg(XmNtopAttachment, XmATTACH_WIDGET),
-                                    arg(XmNtopWidget, above), arg(XmNleftAttachment, XmATTACH_WIDGET),
-                                    arg(XmNleftWidget, key_label)},
-                                   "keyText");
+  Widget key_text =
+      make_slot_text(form, key.slot,
+                     {arg(XmNcolumns, key.columns), arg(XmNtopAttachment, XmATTACH_WIDGET), arg(XmNtopWidget, above),
+                      arg(XmNleftAttachment, XmATTACH_WIDGET), arg(XmNleftWidget, key_label)},
+                     "keyText");
   make_row_to_edge(form, fields[1], key_text, nullptr, "otherFieldsLabel", "otherFieldsText");
 }
 
@@ -296,9 +295,9 @@ void form_destroyed_cb(Widget, XtPointer client_data, XtPointer) {
 // managed; its texts are still empty.
 Widget build_form(Widget parent, EntryType type, FormState& state) {
   Widget form = XtVaCreateWidget("form", xmFormWidgetClass, parent, XmNuserData, &state, nullptr);
-  Widget rowcol = XtVaCreateWidget("rowcol", xmRowColumnWidgetClass, form, XmNtopAttachment, XmATTACH_FORM,
-                                   XmNleftAttachment, XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM,
-                                   XmNorientation, XmHORIZONTAL, nullptr);
+  Widget rowcol =
+      XtVaCreateWidget("rowcol", xmRowColumnWidgetClass, form, XmNtopAttachment, XmATTACH_FORM, XmNleftAttachment,
+                       XmATTACH_FORM, XmNrightAttachment, XmATTACH_FORM, XmNorientation, XmHORIZONTAL, nullptr);
   build_top_row(rowcol, type, state);
   XtManageChild(rowcol);
   Widget year = build_band(form, rowcol, type);

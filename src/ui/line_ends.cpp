@@ -28,9 +28,7 @@ struct BufferState {
   const char* gap_end = nullptr;
   int length = -1;
 
-  static BufferState of(XmSourceData data) {
-    return {data, data->ptr, data->gap_start, data->gap_end, data->length};
-  }
+  static BufferState of(XmSourceData data) { return {data, data->ptr, data->gap_start, data->gap_end, data->length}; }
   bool operator==(const BufferState&) const = default;
 };
 
@@ -109,8 +107,8 @@ XmTextPosition scan(XmTextSource source, XmTextPosition position, XmTextScanType
   return end;
 }
 
-XmTextStatus replace(XmTextWidget widget, XEvent* event, XmTextPosition* start, XmTextPosition* end,
-                     XmTextBlock block, Boolean call_callbacks) {
+XmTextStatus replace(XmTextWidget widget, XEvent* event, XmTextPosition* start, XmTextPosition* end, XmTextBlock block,
+                     Boolean call_callbacks) {
   const BufferState before = BufferState::of(widget->text.source->data);
   const BufferState* outer = editing_from;
   editing_from = &before;

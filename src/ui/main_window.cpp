@@ -69,8 +69,8 @@ void add_separator(Widget menu) { XtVaCreateManagedWidget("separator", xmSeparat
 Widget add_menu(Widget menubar, const MenuInfo& menu) {
   Widget pulldown = XmCreatePulldownMenu(menubar, const_cast<char*>(menu.pulldown), nullptr, 0);
   XmStringOwner label{std::string(menu.label)};
-  XtVaCreateManagedWidget(menu.label, xmCascadeButtonWidgetClass, menubar, XmNlabelString, label.get(),
-                          XmNmnemonic, static_cast<KeySym>(menu.mnemonic), XmNsubMenuId, pulldown, nullptr);
+  XtVaCreateManagedWidget(menu.label, xmCascadeButtonWidgetClass, menubar, XmNlabelString, label.get(), XmNmnemonic,
+                          static_cast<KeySym>(menu.mnemonic), XmNsubMenuId, pulldown, nullptr);
   return pulldown;
 }
 
@@ -164,8 +164,7 @@ void build_main_window(Widget shell) {
   // Lets widget inspectors (editres) query the running program.
   XtAddEventHandler(toplevel, 0, True, _XEditResCheckMessages, nullptr);
 
-  main_w = XtVaCreateManagedWidget("main_w", xmMainWindowWidgetClass, toplevel, XtNheight, 400, XtNwidth, 600,
-                                   nullptr);
+  main_w = XtVaCreateManagedWidget("main_w", xmMainWindowWidgetClass, toplevel, XtNheight, 400, XtNwidth, 600, nullptr);
   reflist = XtVaCreateManagedWidget("reflist", xmListWidgetClass, main_w, XmNvisibleItemCount, 10, nullptr);
   XmStringOwner blank{std::string(" ")};
   message = XtVaCreateManagedWidget("message", xmLabelWidgetClass, main_w, XmNalignment, XmALIGNMENT_BEGINNING,

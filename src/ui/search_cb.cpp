@@ -42,14 +42,13 @@ void open_search_all_dialog() {
   input->fold = !session().case_sensitive();
   XtVaSetValues(mbox, XmNuserData, input, nullptr);
   XtAddCallback(
-      mbox, XmNdestroyCallback,
-      [](Widget, XtPointer data, XtPointer) { delete static_cast<SearchAllInput*>(data); }, input);
+      mbox, XmNdestroyCallback, [](Widget, XtPointer data, XtPointer) { delete static_cast<SearchAllInput*>(data); },
+      input);
   XtAddCallback(mbox, XmNokCallback, searchall_cb, nullptr);
   XtAddCallback(mbox, XmNcancelCallback, cancel_cb, nullptr);
   // A hidden dialog is never shown again: let it go.
   XtAddCallback(
-      mbox, XmNunmapCallback, [](Widget widget, XtPointer, XtPointer) { XtDestroyWidget(XtParent(widget)); },
-      nullptr);
+      mbox, XmNunmapCallback, [](Widget widget, XtPointer, XtPointer) { XtDestroyWidget(XtParent(widget)); }, nullptr);
 
   Widget rowcol = XtVaCreateWidget("rowcol", xmRowColumnWidgetClass, mbox, XmNradioBehavior, True, nullptr);
   Widget text = XtVaCreateManagedWidget("text", xmTextWidgetClass, rowcol, nullptr);

@@ -30,8 +30,7 @@ class XmStringOwner {
  public:
   explicit XmStringOwner(XmString string) : string_(string) {}
   // A compound string of a text, made as the program makes all its texts.
-  explicit XmStringOwner(const std::string& text)
-      : string_(XmStringCreateLocalized(const_cast<char*>(text.c_str()))) {}
+  explicit XmStringOwner(const std::string& text) : string_(XmStringCreateLocalized(const_cast<char*>(text.c_str()))) {}
   ~XmStringOwner() {
     if (string_) XmStringFree(string_);
   }

@@ -103,8 +103,8 @@ TEST(BibtexAnyReader, UnknownMacroIsReportedOnceAndReadAsItsName) {
 }
 
 TEST(BibtexAnyReader, BrokenStringAndPreambleAreReportedAndReadingGoesOn) {
-  const Read read = read_text(
-      "@string{= \"x\"}\n@string{a \"x\"}\n@string{b = \"x\" c}\n@preamble{\"p\" q}\n@misc{1, note = b}\n");
+  const Read read =
+      read_text("@string{= \"x\"}\n@string{a \"x\"}\n@string{b = \"x\" c}\n@preamble{\"p\" q}\n@misc{1, note = b}\n");
   ASSERT_EQ(read.db.ref_count(), 1U);
   EXPECT_EQ(read.db.reference(0).text(kNote), "b");  // never defined
   EXPECT_EQ(read.messages,
@@ -119,8 +119,8 @@ TEST(BibtexAnyReader, BrokenStringAndPreambleAreReportedAndReadingGoesOn) {
 }
 
 TEST(BibtexAnyReader, FieldErrorsNameTheField) {
-  const Read read = read_text(
-      "@misc{1, Title {x}}\n@misc(2, note = , year = 1)\n@misc(3, note = {n} year = 1)\n@misc{4, = {v}}\n");
+  const Read read =
+      read_text("@misc{1, Title {x}}\n@misc(2, note = , year = 1)\n@misc(3, note = {n} year = 1)\n@misc{4, = {v}}\n");
   ASSERT_EQ(read.db.ref_count(), 4U);
   EXPECT_EQ(read.db.reference(2).text(kNote), "n");
   EXPECT_EQ(read.messages,
@@ -237,7 +237,9 @@ TEST(MessageStream, WritesEveryByteInWholeLinesWhenFlushed) {
   std::string expected;
   {
     MessageStream messages(target);
-    messages << "unknown field: " << "x" << " skip this line! \n";
+    messages << "unknown field: "
+             << "x"
+             << " skip this line! \n";
     messages.flush();
     expected = "unknown field: x skip this line! \n";
     EXPECT_EQ(testing::read_file(path), expected);

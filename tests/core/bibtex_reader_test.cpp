@@ -58,7 +58,8 @@ TEST(BibtexReader, QuotedValuesKeepEscapedAndEnclosedQuotes) {
 }
 
 TEST(BibtexReader, EntryTypeIsVerbatimAndFieldNamesInAnyCase) {
-  const Read read = read_text("@ Article {3,\nTitle = {x},\nAUTHOR = {A},\nKeyWords = {k},\nKEY = {K},\nyear = {1990}\n}\n");
+  const Read read =
+      read_text("@ Article {3,\nTitle = {x},\nAUTHOR = {A},\nKeyWords = {k},\nKEY = {K},\nyear = {1990}\n}\n");
   ASSERT_EQ(read.db.ref_count(), 1U);
   const Reference& r = read.db.reference(0);
   EXPECT_EQ(r.text(kEntryTypeSlot), " Article ");
@@ -94,8 +95,7 @@ TEST(BibtexReader, KeysReadAsNumbers) {
 }
 
 TEST(BibtexReader, FieldNamesMatchAsPrefixes) {
-  const Read read = read_text(
-      "@book{1,\nkeywords = {x, y},\neditors = {E},\ntitlex = {T},\nkey = {K},\n}\n");
+  const Read read = read_text("@book{1,\nkeywords = {x, y},\neditors = {E},\ntitlex = {T},\nkey = {K},\n}\n");
   const Reference& r = read.db.reference(0);
   EXPECT_EQ(r.text(kKeyword), "x, y");
   EXPECT_EQ(r.text(kEditor), "E");
@@ -170,30 +170,25 @@ TEST(BibtexReader, ClosingBraceOnTheValueLineStops) {
 
 TEST(BibtexReader, MissingEqualsSignStops) {
   const Read read = read_text("@article{4,\nauthor {X},\n}\n");
-  EXPECT_EQ(read.messages,
-            "BibTeX file corrupted in reference 1 ! \n\"author\" must be followed by >> = << \n");
+  EXPECT_EQ(read.messages, "BibTeX file corrupted in reference 1 ! \n\"author\" must be followed by >> = << \n");
 }
 
 TEST(BibtexReader, HeaderErrors) {
   Read read = read_text("@article{1,\n}\n@{2,\n}\n");
   ASSERT_EQ(read.db.ref_count(), 2U);
   EXPECT_FALSE(read.db.reference(1).has(kEntryTypeSlot));
-  EXPECT_EQ(read.messages,
-            "BibTeX file corrupted in reference: 2\nEntrytype must be followed by >> { << \n");
+  EXPECT_EQ(read.messages, "BibTeX file corrupted in reference: 2\nEntrytype must be followed by >> { << \n");
 
   read = read_text("@article 1,\n");
-  EXPECT_EQ(read.messages,
-            "BibTeX file corrupted in reference: 1\nEntrytype must be followed by >> { << \n");
+  EXPECT_EQ(read.messages, "BibTeX file corrupted in reference: 1\nEntrytype must be followed by >> { << \n");
 
   read = read_text("@preamble{\"x\"}\n");
   ASSERT_EQ(read.db.ref_count(), 1U);
   EXPECT_EQ(read.db.reference(0).text(kEntryTypeSlot), "preamble");
-  EXPECT_EQ(read.messages,
-            "BibTeX file corrupted in reference: 1\nEntrykey must be followed by >> , << \n");
+  EXPECT_EQ(read.messages, "BibTeX file corrupted in reference: 1\nEntrykey must be followed by >> , << \n");
 
   read = read_text("@article{,\n");
-  EXPECT_EQ(read.messages,
-            "BibTeX file corrupted in reference: 1\nEntrykey must be followed by >> , << \n");
+  EXPECT_EQ(read.messages, "BibTeX file corrupted in reference: 1\nEntrykey must be followed by >> , << \n");
 }
 
 TEST(BibtexReader, StringAndCommentEntriesWithACommaAreReferences) {
@@ -206,8 +201,7 @@ TEST(BibtexReader, StringAndCommentEntriesWithACommaAreReferences) {
 }
 
 TEST(BibtexReader, MultiLineValues) {
-  const Read read = read_text(
-      "@article{1,\ntitle = {one\n  two\nthree},\nabstract = \"a\n\nb\",\nnote = {\nx},\n}\n");
+  const Read read = read_text("@article{1,\ntitle = {one\n  two\nthree},\nabstract = \"a\n\nb\",\nnote = {\nx},\n}\n");
   const Reference& r = read.db.reference(0);
   EXPECT_EQ(r.text(kTitle), "one\n  two\nthree");
   EXPECT_EQ(r.text(kAbstract), "a\n\nb");
@@ -292,8 +286,7 @@ TEST(BibtexReader, ValuesOfManyMegabytesArriveWhole) {
   }
   const std::string quoted = big + "tail";
   const Read read = read_text("@article{1, abstract = {" + big + "}, note = \"" + quoted +
-                              "\", year = {2}\n}\n@misc{2,\n title = {" + big + "\n" + big +
-                              "},\n}\n@misc{3,\n}\n");
+                              "\", year = {2}\n}\n@misc{2,\n title = {" + big + "\n" + big + "},\n}\n@misc{3,\n}\n");
   EXPECT_EQ(read.messages, "");
   ASSERT_EQ(read.db.ref_count(), 3U);
   EXPECT_TRUE(read.db.reference(0).text(kAbstract) == big);

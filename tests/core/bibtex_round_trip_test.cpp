@@ -124,8 +124,8 @@ TEST(RoundTrip, AChangedTextIsWrittenAsTextAndItsMacroFormOnlyWhileItStandsForIt
 // entries: a value whose macro meant something else when it was read is
 // written as its text.
 TEST(RoundTrip, AMacroRedefinedLaterInTheFileKeepsEachEntrysText) {
-  const Loaded loaded = load(
-      "@string{x = \"one\"}\n@misc{1, note = x}\n@string{x = \"two\"}\n@misc{2, note = x # \"!\"}\n");
+  const Loaded loaded =
+      load("@string{x = \"one\"}\n@misc{1, note = x}\n@string{x = \"two\"}\n@misc{2, note = x # \"!\"}\n");
   EXPECT_EQ(save(loaded.db),
             "@string{x = \"one\"}\n\n@string{x = \"two\"}\n\n"
             "@misc{1,\nnote       = \"one\",\n}\n\n"
@@ -177,8 +177,8 @@ TEST(RoundTrip, MacrosOfAFileLoadedBeforeAreKnown) {
 // search; the save leaves what was filled in out, so that the file stays
 // what it was, until the user makes the field their own.
 TEST(RoundTrip, FieldsFilledFromBiblatexNamesAreNotWrittenUntilChanged) {
-  Loaded loaded = load(
-      "@article{a, journaltitle = {JT}, date = {2021-05-03}, location = {Berlin}, keywords = {k1, k2}}\n");
+  Loaded loaded =
+      load("@article{a, journaltitle = {JT}, date = {2021-05-03}, location = {Berlin}, keywords = {k1, k2}}\n");
   ReferenceDatabase& db = loaded.db;
   const Reference& r = db.reference(0);
   EXPECT_EQ(r.text(kJournal), "JT");
@@ -286,12 +286,14 @@ TEST(RoundTrip, ANumberWrittenForAReferenceWithoutKeyNeverMeetsACitationKey) {
 
 TEST(OtherFields, ShownAsNameValueLinesAndReadBack) {
   ExtrasData extras;
-  extras.other_fields = {{"doi", "10.1/x", ""}, {"URL", "http://a.b/{c}", ""}, {"odd", "a {b", ""},
-                         {"m", "November", "nov"}, {"abstract2", "two\nlines \"q\"", ""}};
+  extras.other_fields = {{"doi", "10.1/x", ""},
+                         {"URL", "http://a.b/{c}", ""},
+                         {"odd", "a {b", ""},
+                         {"m", "November", "nov"},
+                         {"abstract2", "two\nlines \"q\"", ""}};
   const MacroTable macros;
   const std::string shown = format_other_fields(extras.other_fields, macros);
-  EXPECT_EQ(shown,
-            "doi = {10.1/x}\nURL = {http://a.b/{c}}\nodd = \"a {b\"\nm = nov\nabstract2 = {two\nlines \"q\"}");
+  EXPECT_EQ(shown, "doi = {10.1/x}\nURL = {http://a.b/{c}}\nodd = \"a {b\"\nm = nov\nabstract2 = {two\nlines \"q\"}");
   std::string error;
   // A value whose braces do not balance cannot be typed back; every other can.
   extras.other_fields.erase(extras.other_fields.begin() + 2);
@@ -309,11 +311,11 @@ TEST(OtherFields, WhatCannotBeTakenIsSaidWithItsLine) {
   };
   EXPECT_EQ(refused("doi = {x}\n= {y}"), "line 2: a field name is expected, as in doi = {10.1000/182}");
   EXPECT_EQ(refused("doi {x}"), "line 1: \"doi\" must be followed by >> = << and a value");
-  EXPECT_EQ(refused("doi = {x}\nurl = {open\n\n"),
-            "line 2: the value of \"url\": a brace is left open");
+  EXPECT_EQ(refused("doi = {x}\nurl = {open\n\n"), "line 2: the value of \"url\": a brace is left open");
   EXPECT_EQ(refused("doi = \"a } b\""), "line 1: the value of \"doi\": a closing brace closes nothing");
-  EXPECT_EQ(refused("doi = ,"), "line 1: the value of \"doi\": a value must start with { or \" or be a number "
-                                "or a macro name");
+  EXPECT_EQ(refused("doi = ,"),
+            "line 1: the value of \"doi\": a value must start with { or \" or be a number "
+            "or a macro name");
   EXPECT_EQ(refused("a = 1\nTitle = {x}"), "line 2: \"Title\" has a field of its own in the form");
   EXPECT_EQ(refused("doi = 1, DOI = 2"), "line 1: \"DOI\" is given twice");
   std::string error;

@@ -99,12 +99,12 @@ TEST(BibtexWriter, QuotesOnlyWhereEveryReaderReadsTheValueBack) {
   EXPECT_TRUE(fits_quotes("M{\\\"u}ller"));
   EXPECT_TRUE(fits_quotes("a {\"} b"));
   EXPECT_TRUE(fits_quotes(""));
-  EXPECT_FALSE(fits_quotes("M\\\"uller"));       // BibTeX would stop at the quote
+  EXPECT_FALSE(fits_quotes("M\\\"uller"));  // BibTeX would stop at the quote
   EXPECT_FALSE(fits_quotes("say \"hi\""));
-  EXPECT_FALSE(fits_quotes("{say \"hi\"}"));      // BibTeX would take it, the "BibTeX" format not
+  EXPECT_FALSE(fits_quotes("{say \"hi\"}"));  // BibTeX would take it, the "BibTeX" format not
   EXPECT_FALSE(fits_quotes("ends in \\"));
-  EXPECT_FALSE(fits_quotes("a\n\"b"));            // quote opening a line
-  EXPECT_FALSE(fits_quotes("{\n\"}"));            // {"} split over lines
+  EXPECT_FALSE(fits_quotes("a\n\"b"));  // quote opening a line
+  EXPECT_FALSE(fits_quotes("{\n\"}"));  // {"} split over lines
   EXPECT_FALSE(fits_quotes("unbalanced {"));
   EXPECT_FALSE(fits_quotes("closes } nothing {"));
 }
@@ -178,9 +178,7 @@ TEST(BibtexWriter, ReplacesAnExistingFileKeepingItsPermissions) {
   ASSERT_EQ(stat(path.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0640U);
   // No temporary file is left beside it.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                          std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
 }
 
 TEST(BibtexWriter, WritesThroughASymbolicLink) {
@@ -222,9 +220,7 @@ TEST(BibtexWriter, FailedWriteLeavesTheOldFileAndReportsIt) {
   EXPECT_EQ(result, WriteResult::kFailed);
   EXPECT_EQ(messages.str(), "Cannot write file: " + path + "\n");
   EXPECT_EQ(read_file(path), "precious\n");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                          std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
 }
 
 // Round trip: whatever is written reads back into equal references, except

@@ -9,7 +9,9 @@ namespace refloom {
 namespace {
 
 TEST(DisplayText, WellFormedUtf8IsShownAsItIs) {
-  for (const std::string text : {"", "plain", "M\xC3\xBCller", "\xC5\x81ukasz \xC3\x98" "deg\xC3\xA5rd",
+  for (const std::string text : {"", "plain", "M\xC3\xBCller",
+                                 "\xC5\x81ukasz \xC3\x98"
+                                 "deg\xC3\xA5rd",
                                  "\xE5\x8C\x97\xE4\xBA\xAC", "\xF0\x9F\x98\x80", "\xCE\xB1\xCE\xB2 \xD0\x96"}) {
     EXPECT_TRUE(is_valid_utf8(text)) << text;
     EXPECT_EQ(utf8_for_display(text), text);
@@ -48,7 +50,9 @@ TEST(DisplayText, MalformedSequencesAreNotTakenForUtf8) {
 }
 
 TEST(DisplayText, PrefixBytesNeverSplitACharacter) {
-  const std::string text = "a\xC3\xA9\xE5\x8C\x97\xFF" "b";
+  const std::string text =
+      "a\xC3\xA9\xE5\x8C\x97\xFF"
+      "b";
   EXPECT_EQ(utf8_prefix_bytes(text, 0), 0U);
   EXPECT_EQ(utf8_prefix_bytes(text, 1), 1U);
   EXPECT_EQ(utf8_prefix_bytes(text, 2), 3U);

@@ -24,8 +24,7 @@ std::vector<std::string> lines_of(std::string text, std::size_t limit = std::str
 
 TEST(LineReader, LinesOfAnyLengthAndTheLastWithoutALineFeed) {
   const std::string long_line(300000, 'a');
-  EXPECT_EQ(lines_of("one\n\n" + long_line + "\nlast"),
-            (std::vector<std::string>{"one", "", long_line, "last"}));
+  EXPECT_EQ(lines_of("one\n\n" + long_line + "\nlast"), (std::vector<std::string>{"one", "", long_line, "last"}));
   EXPECT_EQ(lines_of(""), std::vector<std::string>{});
   EXPECT_EQ(lines_of("\r\n"), std::vector<std::string>{"\r"});
 }

@@ -30,12 +30,15 @@ TEST(ListLine, FieldsAreCutToTheirWidths) {
 TEST(ListLine, ShownLineCountsCharactersAndConvertsOtherBytes) {
   Reference r;
   r.set_ref_id(3);
-  r.set_text(kAuthor, "\xC3\x98" "deg\xC3\xA5rd, \xC3\x85se Marie");  // 18 characters, 20 bytes
-  r.set_text(kTitle, "M\xFCller's title");                            // Latin-1
-  r.set_text(kJournal, "\xE5\x8C\x97\xE4\xBA\xAC");                   // two CJK characters
+  r.set_text(kAuthor,
+             "\xC3\x98"
+             "deg\xC3\xA5rd, \xC3\x85se Marie");     // 18 characters, 20 bytes
+  r.set_text(kTitle, "M\xFCller's title");           // Latin-1
+  r.set_text(kJournal, "\xE5\x8C\x97\xE4\xBA\xAC");  // two CJK characters
   r.set_text(kYear, "2019");
   EXPECT_EQ(shown_list_line(r),
-            "3 \xC3\x98" "deg\xC3\xA5rd, \xC3\x85se Ma M\xC3\xBCller's title \xE5\x8C\x97\xE4\xBA\xAC 2019");
+            "3 \xC3\x98"
+            "deg\xC3\xA5rd, \xC3\x85se Ma M\xC3\xBCller's title \xE5\x8C\x97\xE4\xBA\xAC 2019");
   // Eight two-byte letters: the byte line stops before the eighth rather
   // than cut it in half (which would take the rest of the line with it on
   // screen); the shown line keeps all of them.
@@ -75,8 +78,11 @@ TEST(ListLine, ACutNeverSplitsAUtf8Character) {
   EXPECT_EQ(cut_before_split_character("ab\xC3\xBC", 4), 4U);
   EXPECT_EQ(cut_before_split_character("a\xE5\x8C\x97", 2), 1U);
   EXPECT_EQ(cut_before_split_character("a\xE5\x8C\x97", 3), 1U);
-  EXPECT_EQ(cut_before_split_character("a\xF0\x9F\x98\x80" "b", 4), 1U);
-  EXPECT_EQ(cut_before_split_character("M\xFC\xFCller", 2), 2U);  // Latin-1
+  EXPECT_EQ(cut_before_split_character("a\xF0\x9F\x98\x80"
+                                       "b",
+                                       4),
+            1U);
+  EXPECT_EQ(cut_before_split_character("M\xFC\xFCller", 2), 2U);      // Latin-1
   EXPECT_EQ(cut_before_split_character("a\x80\x80\x80\x80", 3), 3U);  // no lead byte
   EXPECT_EQ(cut_before_split_character("short", 15), 5U);
 }
@@ -87,9 +93,13 @@ TEST(ListLine, TexAccentsAndLettersShowAsCharacters) {
   EXPECT_EQ(tex_for_display("Caf\\'e, \\`a, \\^o, \\~n, \\c{c}, \\c c, \\v{S}koda, \\H{o}, \\'{\\i}"),
             "Caf\xC3\xA9, \xC3\xA0, \xC3\xB4, \xC3\xB1, \xC3\xA7, \xC3\xA7, \xC5\xA0koda, \xC5\x91, \xC3\xAD");
   EXPECT_EQ(tex_for_display("Stra\\ss{}e, \\o, \\O, \\ae, \\AA, \\l"),
-            "Stra\xC3\x9F" "e, \xC3\xB8, \xC3\x98, \xC3\xA6, \xC3\x85, \xC5\x82");
+            "Stra\xC3\x9F"
+            "e, \xC3\xB8, \xC3\x98, \xC3\xA6, \xC3\x85, \xC5\x82");
   EXPECT_EQ(tex_for_display("1--9, a---b, A~B, 5\\% \\& \\$ \\# \\_, {DNA}"),
-            "1\xE2\x80\x93" "9, a\xE2\x80\x94" "b, A\xC2\xA0" "B, 5% & $ # _, DNA");
+            "1\xE2\x80\x93"
+            "9, a\xE2\x80\x94"
+            "b, A\xC2\xA0"
+            "B, 5% & $ # _, DNA");
   // What it does not know stays as written; bytes that are no UTF-8 show as
   // Latin-1.
   EXPECT_EQ(tex_for_display("$\\alpha$ \\emph{x} \\\"{\\ss} \\'1"), "$\\alpha$ \\emphx \\\"\xC3\x9F \\'1");

@@ -55,8 +55,8 @@ struct stat status_of(const std::string& path) {
 }
 
 std::size_t entries_in(const std::string& directory) {
-  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(directory),
-                                                std::filesystem::directory_iterator()));
+  return static_cast<std::size_t>(
+      std::distance(std::filesystem::directory_iterator(directory), std::filesystem::directory_iterator()));
 }
 
 TEST(Saving, HardLinkedFileIsRewrittenOnItsInodeSoEveryNameShowsTheNewText) {

@@ -75,8 +75,8 @@ TEST(ContainsText, AgreesWithAPlainFoldedSearch) {
     const std::string text = random_text(30);
     const std::string pattern = random_text(4);
     const bool fold_case = i % 2 == 0;
-    const bool expected = fold_case ? fold(text).find(fold(pattern)) != std::string::npos
-                                    : text.find(pattern) != std::string::npos;
+    const bool expected =
+        fold_case ? fold(text).find(fold(pattern)) != std::string::npos : text.find(pattern) != std::string::npos;
     ASSERT_EQ(contains_text(text, pattern, fold_case), expected) << text << " / " << pattern;
   }
 }
@@ -156,8 +156,8 @@ TEST(FormSearch, RefIdCriterion) {
 
 TEST(FormSearch, NotDropsAHitEvenWhenOtherCriteriaFail) {
   const ReferenceDatabase db = make({
-      {1, {{kJournal, "Nature"}}},                 // journal hit, no year
-      {2, {{kTitle, "no journal"}}},               // no journal field: stays
+      {1, {{kJournal, "Nature"}}},    // journal hit, no year
+      {2, {{kTitle, "no journal"}}},  // no journal field: stays
       {3, {{kJournal, "Science"}, {kYear, "1990"}}},
   });
   EditBuffer buffer;
@@ -177,8 +177,8 @@ TEST(FormSearch, EmptyFormKeepsTheListingForAndAndNotAndListsAllForOr) {
 }
 
 TEST(FormSearch, AndThenOrListsTheMatchesOfTheWholeDatabase) {
-  const ReferenceDatabase db = make({
-      {1, {{kAuthor, "Smith"}}}, {2, {{kAuthor, "Doe"}}}, {3, {{kAuthor, "smithson"}}}, {4, {}}});
+  const ReferenceDatabase db =
+      make({{1, {{kAuthor, "Smith"}}}, {2, {{kAuthor, "Doe"}}}, {3, {{kAuthor, "smithson"}}}, {4, {}}});
   EditBuffer buffer;
   buffer.text(kAuthor) = "SMITH";
   const Indices after_and = by_form(SearchMode::kAnd, db, {1, 3}, buffer);
@@ -212,9 +212,9 @@ TEST(Folding, InAUtf8LocaleEveryLetterFolds) {
   {
     InLocale utf8("C.UTF-8");
     ASSERT_TRUE(utf8.ok());
-    EXPECT_TRUE(contains_text("\xC5\xA0koda Auto", "\xC5\xA1koda", true));   // Škoda, škoda
+    EXPECT_TRUE(contains_text("\xC5\xA0koda Auto", "\xC5\xA1koda", true));  // Škoda, škoda
     EXPECT_TRUE(contains_text("\xC5\xA0KODA", "\xC5\xA1koda", true));
-    EXPECT_TRUE(contains_text("M\xC3\x9CLLER", "m\xC3\xBCller", true));      // MÜLLER, müller
+    EXPECT_TRUE(contains_text("M\xC3\x9CLLER", "m\xC3\xBCller", true));  // MÜLLER, müller
     EXPECT_TRUE(contains_text("\xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1", "\xCE\xB1\xCE\xB8", true));  // Greek
     EXPECT_TRUE(contains_text("Caf\xC9", "caf\xC3\xA9", true));  // Latin-1 É, as the display shows it
     EXPECT_FALSE(contains_text("\xC5\xA0koda", "\xC5\xA1koda", false));

@@ -8,14 +8,11 @@
 namespace refloom {
 namespace {
 
-std::string converted(std::string line, std::size_t offset = 0) {
-  return std::string(convert_line(line, offset));
-}
+std::string converted(std::string line, std::size_t offset = 0) { return std::string(convert_line(line, offset)); }
 
 TEST(ConvertLine, ReplacesLettersQuoteAndPercent) {
   EXPECT_EQ(converted("Gr\x81n \"x\" 5%"), "Gr{\\\"u}n {\"}x{\"} 5\\%");
-  EXPECT_EQ(converted("\x81\x82\x84\x8A\x8E\x94\x9A\xE1"),
-            "{\\\"u}{\\'e}{\\\"a}{\\`e}{\\\"A}{\\\"o}{\\\"U}{\\ss}");
+  EXPECT_EQ(converted("\x81\x82\x84\x8A\x8E\x94\x9A\xE1"), "{\\\"u}{\\'e}{\\\"a}{\\`e}{\\\"A}{\\\"o}{\\\"U}{\\ss}");
   // Other code page 437 bytes, and NUL, pass through.
   EXPECT_EQ(converted(std::string("\x99\xff\x80\x7f\x00z", 6)), std::string("\x99\xff\x80\x7f\x00z", 6));
 }

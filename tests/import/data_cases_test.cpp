@@ -49,8 +49,7 @@ std::vector<DataCase> all_cases() {
       }
     }
   }
-  std::sort(cases.begin(), cases.end(),
-            [](const DataCase& a, const DataCase& b) { return a.input < b.input; });
+  std::sort(cases.begin(), cases.end(), [](const DataCase& a, const DataCase& b) { return a.input < b.input; });
   return cases;
 }
 
@@ -60,8 +59,8 @@ std::string first_difference(const std::string& actual, const std::string& expec
   while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
   const std::size_t from = at > 40 ? at - 40 : 0;
   return "sizes " + std::to_string(actual.size()) + " and " + std::to_string(expected.size()) +
-         ", first difference at byte " + std::to_string(at) + "\n  actual:   ..." +
-         actual.substr(from, 80) + "\n  expected: ..." + expected.substr(from, 80);
+         ", first difference at byte " + std::to_string(at) + "\n  actual:   ..." + actual.substr(from, 80) +
+         "\n  expected: ..." + expected.substr(from, 80);
 }
 
 using StreamImport = void (*)(ReferenceDatabase&, std::FILE*, std::string_view, RecordStorage);

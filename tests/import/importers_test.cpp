@@ -309,8 +309,8 @@ TEST(TodaysFormats, ReadEveryOtherFormatsFilesToTheEnd) {
   for (const Format& format : all) {
     for (const Format& other : all) {
       if (other.name == format.name) continue;
-      const bool involves_new = format.name == "nbib" || format.name == "ris" || other.name == "nbib" ||
-                                other.name == "ris";
+      const bool involves_new =
+          format.name == "nbib" || format.name == "ris" || other.name == "nbib" || other.name == "ris";
       if (!involves_new) continue;  // the test above covers those
       for (const auto& file : fs::directory_iterator(kDataDir / other.name)) {
         if (file.path().extension() != ".txt") continue;

@@ -7,8 +7,9 @@ namespace {
 
 TEST(PlainText, TexSpecialsAreEscapedAndEverythingElseKept) {
   EXPECT_EQ(tex_escaped("a & b % c $ d # e _ f"), "a \\& b \\% c \\$ d \\# e \\_ f");
-  EXPECT_EQ(tex_escaped("{x} ~ ^ \\"), "\\textbraceleft{}x\\textbraceright{} \\textasciitilde{} \\textasciicircum{} "
-                                       "\\textbackslash{}");
+  EXPECT_EQ(tex_escaped("{x} ~ ^ \\"),
+            "\\textbraceleft{}x\\textbraceright{} \\textasciitilde{} \\textasciicircum{} "
+            "\\textbackslash{}");
   EXPECT_EQ(tex_escaped("say \"hi\""), "say {\"}hi{\"}");
   EXPECT_EQ(tex_escaped("M\xC3\xBCller \xE5\x8C\x97\xE4\xBA\xAC \xFF"), "M\xC3\xBCller \xE5\x8C\x97\xE4\xBA\xAC \xFF");
   EXPECT_EQ(tex_escaped(""), "");
@@ -19,7 +20,10 @@ TEST(PlainText, PubmedFullNames) {
   EXPECT_EQ(full_name_to_bibtex("Smith, J"), "Smith, J.");
   EXPECT_EQ(full_name_to_bibtex("Smith, JA"), "Smith, J. A.");
   EXPECT_EQ(full_name_to_bibtex("M\xC3\xBCller, Hans-Peter"), "M\xC3\xBCller, Hans-Peter");
-  EXPECT_EQ(full_name_to_bibtex("\xC3\x98" "deg\xC3\xA5rd, \xC3\x85"), "\xC3\x98" "deg\xC3\xA5rd, \xC3\x85.");
+  EXPECT_EQ(full_name_to_bibtex("\xC3\x98"
+                                "deg\xC3\xA5rd, \xC3\x85"),
+            "\xC3\x98"
+            "deg\xC3\xA5rd, \xC3\x85.");
   EXPECT_EQ(full_name_to_bibtex("King, Martin Luther Jr"), "King, Jr., Martin Luther");
   EXPECT_EQ(full_name_to_bibtex("Gates, William H 3rd"), "Gates, 3rd, William H.");
   EXPECT_EQ(full_name_to_bibtex("Plato,"), "Plato");

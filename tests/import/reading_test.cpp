@@ -93,8 +93,8 @@ class FailingInput {
     if (base == MAP_FAILED) return;
     base_ = base;
     const int empty = memfd_create("refloom-empty", 0);
-    if (empty < 0 || mmap(base + page, static_cast<std::size_t>(page), PROT_READ, MAP_SHARED | MAP_FIXED, empty, 0) ==
-                         MAP_FAILED) {
+    if (empty < 0 ||
+        mmap(base + page, static_cast<std::size_t>(page), PROT_READ, MAP_SHARED | MAP_FIXED, empty, 0) == MAP_FAILED) {
       if (empty >= 0) close(empty);
       return;
     }

@@ -6,10 +6,10 @@
 #include <random>
 #include <vector>
 
+#include "killer_adversary.h"
 #include "numeric/ivector.h"
 #include "numeric/runtime_error.h"
 #include "numeric/sort.h"
-#include "killer_adversary.h"
 
 namespace refloom {
 namespace {

@@ -146,8 +146,7 @@ TEST_F(OutOfMemory, ASaveThatRunsOutLeavesTheOldFile) {
     ASSERT_TRUE(snapshot(session_) == before) << n;
     EXPECT_EQ(messages.str(), "Not enough memory to save " + path + " \n") << n;
     // No temporary file is left beside it.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), std::filesystem::directory_iterator()),
-              3)
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), std::filesystem::directory_iterator()), 3)
         << n;
   }
   EXPECT_GT(failures, 5);

@@ -543,8 +543,7 @@ class TodaysFiles : public SessionTest {
   }
   // Ok in the form with this key and these other fields typed in, for the
   // reference at list position 1 (or a new one with `add`).
-  bool accepted(const std::string& key, std::optional<std::string> other_fields = std::nullopt,
-                bool add = false) {
+  bool accepted(const std::string& key, std::optional<std::string> other_fields = std::nullopt, bool add = false) {
     if (add) {
       session_.start_add();
     } else {
@@ -566,8 +565,9 @@ TEST_F(TodaysFiles, ASaveWritesTheKeysAndPrintCitesThem) {
   EXPECT_NE(testing::read_file(tex).find("\\nocite{7} \n\\nocite{smith2020} \n"), std::string::npos);
   const std::string out = dir_.file("out.bib");
   ASSERT_EQ(session_.save(out, messages_).result, Outcome::kDone);
-  EXPECT_EQ(testing::read_file(out),
-            "@article{smith2020,\ntitle      = \"A\",\ndoi        = \"10.1/a\",\n}\n\n@misc{7,\nnote       = \"n\",\n}\n\n");
+  EXPECT_EQ(
+      testing::read_file(out),
+      "@article{smith2020,\ntitle      = \"A\",\ndoi        = \"10.1/a\",\n}\n\n@misc{7,\nnote       = \"n\",\n}\n\n");
   EXPECT_EQ(messages_.str(), "");
 }
 
@@ -583,12 +583,12 @@ TEST_F(TodaysFiles, TheFormTakesAKeyBibtexCanUseAndNoOtherReferenceHas) {
   ASSERT_EQ(load_any("@misc{Smith2020,}\n@misc{doe,}\n").result, Outcome::kDone);
   EXPECT_TRUE(accepted("Smith2020"));  // its own key, unchanged
   EXPECT_TRUE(accepted("smith:2020/a"));
-  EXPECT_TRUE(accepted(""));           // no key: the Ref. ID is written
+  EXPECT_TRUE(accepted(""));  // no key: the Ref. ID is written
   EXPECT_EQ(messages_.str(), "");
   EXPECT_FALSE(accepted("DOE"));
-  EXPECT_EQ(messages_.str(),
-            "key \"DOE\" refused: reference " + std::to_string(session_.database().reference(1).ref_id()) +
-                " has the key doe (BibTeX does not tell keys apart by case) \n");
+  EXPECT_EQ(messages_.str(), "key \"DOE\" refused: reference " +
+                                 std::to_string(session_.database().reference(1).ref_id()) +
+                                 " has the key doe (BibTeX does not tell keys apart by case) \n");
   EXPECT_FALSE(accepted("doe", std::nullopt, true));
   EXPECT_FALSE(accepted("two words"));
   EXPECT_EQ(messages_.str(),
@@ -738,8 +738,13 @@ TEST(RefIdFromText, ReadsTheDecimalNumberAtTheStart) {
   EXPECT_EQ(ref_id_from_text("007"), 7U);
   EXPECT_EQ(ref_id_from_text("+5"), 5U);
   EXPECT_EQ(ref_id_from_text("+ 5"), 0U);
-  EXPECT_EQ(ref_id_from_text("\xA0" "5"), 0U);  // no-break space is no white space
-  EXPECT_EQ(ref_id_from_text(std::string_view("5\0" "1", 3)), 5U);
+  EXPECT_EQ(ref_id_from_text("\xA0"
+                             "5"),
+            0U);  // no-break space is no white space
+  EXPECT_EQ(ref_id_from_text(std::string_view("5\0"
+                                              "1",
+                                              3)),
+            5U);
   // A minus counts back from 2^64, as strtoull has it.
   EXPECT_EQ(ref_id_from_text("-1"), kLargest);
   EXPECT_EQ(ref_id_from_text("-0"), 0U);

@@ -34,8 +34,9 @@ constexpr const char* kStyles[] = {"plain", "abbrv", "alpha", "unsrt"};
 // entries, keys missing or given twice, doubled commas, braces that do not
 // balance, UTF-16, and an entry inside @comment{...} (which bibtex reads,
 // and a save moves behind the entries).
-const std::set<std::string> kNotForBibtex = {"broken", "unclosed_at_end", "keys",   "comma_first",
-                                             "refloom_saved", "utf16be",  "utf16le", "utf16le_unmarked", "junk"};
+const std::set<std::string> kNotForBibtex = {"broken",      "unclosed_at_end",  "keys",
+                                             "comma_first", "refloom_saved",    "utf16be",
+                                             "utf16le",     "utf16le_unmarked", "junk"};
 
 std::vector<std::string> cases() {
   std::vector<std::string> names;
@@ -53,8 +54,7 @@ std::vector<std::string> cases() {
 std::string bbl(const testing::TempDir& dir, const std::string& bib, const std::string& style,
                 std::string* log = nullptr) {
   const std::string job = bib + "-" + style;
-  write_file(dir.file(job + ".aux"),
-             "\\relax\n\\citation{*}\n\\bibstyle{" + style + "}\n\\bibdata{" + bib + "}\n");
+  write_file(dir.file(job + ".aux"), "\\relax\n\\citation{*}\n\\bibstyle{" + style + "}\n\\bibdata{" + bib + "}\n");
   const auto result = run_command("/bin/sh", {"-c", "cd " + shell_quoted(dir.path()) + " && bibtex -terse " + job});
   if (log != nullptr) *log = result.out + read_file(dir.file(job + ".blg"));
   return testing::file_exists(dir.file(job + ".bbl")) ? read_file(dir.file(job + ".bbl")) : std::string();
@@ -128,9 +128,9 @@ TEST_F(WhatASaveWrites, EveryEntryReachesBibtexWithItsValues) {
   const std::string out = bbl(dir, "saved", "unsrt", &log);
   EXPECT_EQ(log.find("error message"), std::string::npos) << log;
   // The names as the style writes them, the title as it lowers it.
-  for (const char* text : {"\\bibitem{1}", "Hans M\\\"uller and Kurt G\\\"odel", "A {\"}quoted{\"} word",
-                           "\\bibitem{2}", "An {unclosed brace}", "\\bibitem{3}", "{A stray } brace",
-                           "\\bibitem{4}", "Said \"hello\" and m\\\"uller"}) {
+  for (const char* text :
+       {"\\bibitem{1}", "Hans M\\\"uller and Kurt G\\\"odel", "A {\"}quoted{\"} word", "\\bibitem{2}",
+        "An {unclosed brace}", "\\bibitem{3}", "{A stray } brace", "\\bibitem{4}", "Said \"hello\" and m\\\"uller"}) {
     EXPECT_NE(out.find(text), std::string::npos) << text << "\n" << out;
   }
 }

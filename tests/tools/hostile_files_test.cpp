@@ -32,8 +32,8 @@ constexpr bool kLimited = false;
 constexpr bool kLimited = true;
 #endif
 
-constexpr const char* kHostile[] = {"bomb.bib", "chain.bib", "braces.bib",   "fields.bib", "key.bib",
-                                    "utf16odd.bib", "nul.bib", "authors.nbib", "authors.ris"};
+constexpr const char* kHostile[] = {"bomb.bib",     "chain.bib", "braces.bib",   "fields.bib", "key.bib",
+                                    "utf16odd.bib", "nul.bib",   "authors.nbib", "authors.ris"};
 
 // Made one at a time and dropped before the next: the test's own memory
 // stays small, and so does that of the children it forks.

@@ -53,8 +53,7 @@ TEST_F(RefloomConvert, LaterInputsAreRenumberedAgainstEverythingBefore) {
   const auto b = input("b.bib", "@misc{1,\n}\n@misc{2,\n}\n");
   const auto result = run_command(kConvert, {a, b, a});
   EXPECT_EQ(result.exit_status, 0);
-  EXPECT_EQ(result.out,
-            "@misc{1,\n}\n\n@misc{5,\n}\n\n@misc{2,\n}\n\n@misc{3,\n}\n\n@misc{4,\n}\n\n@misc{6,\n}\n\n");
+  EXPECT_EQ(result.out, "@misc{1,\n}\n\n@misc{5,\n}\n\n@misc{2,\n}\n\n@misc{3,\n}\n\n@misc{4,\n}\n\n@misc{6,\n}\n\n");
 }
 
 // Both references keep RefId 3, but two entries of one key would make
@@ -110,7 +109,8 @@ TEST_F(RefloomConvert, OutputsReachedThroughLinksToPipesAndDevicesAreWrittenDire
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out, bib +
                             "\\documentclass[12pt]{article} \n\\begin{document} \n\\nocite{4} \n"
-                            "\\bibliography{" + dir_.file("out") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
+                            "\\bibliography{" +
+                            dir_.file("out") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
   struct stat status;
   ASSERT_EQ(lstat(link.c_str(), &status), 0);
   EXPECT_TRUE(S_ISLNK(status.st_mode));
@@ -157,8 +157,8 @@ TEST_F(RefloomConvert, FailingWritesLeaveTheOldOutputsByteForByte) {
 
 TEST_F(RefloomConvert, BadUsageGivesStatusTwoWithAReasonAndTheUsage) {
   const auto a = input("a.bib", "");
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {"-x", a}, {"-f", "endnote", a}, {"-o"}, {"-f"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{}, {"-x", a}, {"-f", "endnote", a}, {"-o"}, {"-f"}}) {
     const auto result = run_command(kConvert, args);
     EXPECT_EQ(result.exit_status, 2);
     EXPECT_EQ(result.out, "");
@@ -196,7 +196,8 @@ TEST_F(RefloomConvert, LatexDocumentCitesEveryReferenceAndNamesTheOutput) {
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(read_file(tex),
             "\\documentclass[12pt]{article} \n\\begin{document} \n\\nocite{12} \n\\nocite{7} \n"
-            "\\bibliography{" + dir_.file("refs") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
+            "\\bibliography{" +
+                dir_.file("refs") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
 
   result = run_command(kConvert, {"-l", tex, a});
   EXPECT_EQ(result.exit_status, 0);
@@ -213,8 +214,7 @@ TEST_F(RefloomConvert, SearchKeepsTheMatchingReferences) {
                        "@misc{3,\n title = {SMITHERY},\n}\n@inbook{4,\n}\n");
   auto result = run_command(kConvert, {"-s", "smith", a});
   EXPECT_EQ(result.exit_status, 0);
-  EXPECT_EQ(result.out,
-            "@article{1,\nauthor     = \"Smith\",\n}\n\n@misc{3,\ntitle      = \"SMITHERY\",\n}\n\n");
+  EXPECT_EQ(result.out, "@article{1,\nauthor     = \"Smith\",\n}\n\n@misc{3,\ntitle      = \"SMITHERY\",\n}\n\n");
   result = run_command(kConvert, {"-c", "-s", "smith", a});
   EXPECT_EQ(result.out, "");
   result = run_command(kConvert, {"-s", "book", "-c", a});  // the entry type is searched too
@@ -236,7 +236,8 @@ const std::vector<FormatSample> kSamples = {
     {"spirs", "Rec 1\nAU:    Smith-JA\nTI:    Pipes\n"},
     {"pubmed", "UI  - 1\nAU  - Smith JA\nTI  - Pipes\n"},
     {"inspec", "AN   1\nAU   Smith, J.A.\nTI   Pipes\n"},
-    {"bibtex-any", "@string{j = \"J. Tests\"}\n@Article(smith2020,\n\tTitle = \"Pipes\", journal = j # \" B\",\n\tdoi = {10.1/x})\n"},
+    {"bibtex-any",
+     "@string{j = \"J. Tests\"}\n@Article(smith2020,\n\tTitle = \"Pipes\", journal = j # \" B\",\n\tdoi = {10.1/x})\n"},
     {"nbib", "PMID- 17\nTI  - Pipes\nFAU - Smith, Jane\nDP  - 1999 Jan\n"},
     {"ris", "TY  - JOUR\r\nTI  - Pipes\r\nAU  - Jane Smith\r\nPY  - 1999\r\nER  - \r\n"},
 };

@@ -30,13 +30,13 @@ inline std::string shell_quoted(const std::string& text) {
 
 // For SetUp: fails on CI without the programs (scripts/setup-deps.sh
 // installs them there), skips elsewhere.
-#define REFLOOM_NEED_TEX(...)                                                                          \
-  do {                                                                                                 \
-    for (const char* program : {__VA_ARGS__}) {                                                        \
-      if (::refloom::testing::have_program(program)) continue;                                         \
-      if (std::getenv("CI") != nullptr) FAIL() << program << " is missing on CI";                     \
-      GTEST_SKIP() << program << " is not installed (texlive-latex-base and texlive-binaries)";        \
-    }                                                                                                  \
+#define REFLOOM_NEED_TEX(...)                                                                   \
+  do {                                                                                          \
+    for (const char* program : {__VA_ARGS__}) {                                                 \
+      if (::refloom::testing::have_program(program)) continue;                                  \
+      if (std::getenv("CI") != nullptr) FAIL() << program << " is missing on CI";               \
+      GTEST_SKIP() << program << " is not installed (texlive-latex-base and texlive-binaries)"; \
+    }                                                                                           \
   } while (false)
 
 }  // namespace refloom::testing

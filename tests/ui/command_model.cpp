@@ -147,8 +147,11 @@ std::u32string characters(std::string_view text) {
   std::u32string out;
   for (std::size_t at = 0; at < text.size();) {
     const auto lead = static_cast<unsigned char>(text[at]);
-    std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                         : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+    std::size_t length = lead < 0x80                   ? 1
+                         : lead >= 0xC2 && lead < 0xE0 ? 2
+                         : lead >= 0xE0 && lead < 0xF0 ? 3
+                         : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                       : 0;
     const std::string_view sequence = text.substr(at, length == 0 ? 1 : length);
     if (length > 1 && (sequence.size() < length || !is_valid_utf8(sequence))) length = 0;
     if (length <= 1) {

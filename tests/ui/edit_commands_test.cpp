@@ -1,7 +1,7 @@
 #include "gui_test.h"
 
-#include <Xm/List.h>
 #include <Xm/FileSB.h>
+#include <Xm/List.h>
 #include <Xm/MessageB.h>
 
 #include "core/fields.h"
@@ -203,8 +203,7 @@ TEST_F(EditCommands, AnEditFollowsItsReferenceWhenTheListingChanges) {
 // open when BibTeX could not take them, stored and saved when it can.
 TEST_F(EditCommands, TheKeyAndTheOtherFieldsAreShownCheckedAndSaved) {
   const std::string path = dir_.file("today.bib");
-  write_file(path,
-             "@article{smith2020, title = {Keys}, DOI = {10.1/x}}\n@misc{doe99, title = {Other}}\n");
+  write_file(path, "@article{smith2020, title = {Keys}, DOI = {10.1/x}}\n@misc{doe99, title = {Other}}\n");
   ui::show(ui::session().load(path, FileType::kBibtexAny, ui::messages()));
   pump();
   select_line(1);
@@ -215,9 +214,9 @@ TEST_F(EditCommands, TheKeyAndTheOtherFieldsAreShownCheckedAndSaved) {
     click(find_in(shell, "form.rowcol.ok"));
     pump();
     ASSERT_TRUE(ui::form_is_open()) << "a key another reference has was taken";
-    const std::string refused =
-        "key \"Doe99\" refused: reference " + std::to_string(ui::database().reference(1).ref_id()) +
-        " has the key doe99 (BibTeX does not tell keys apart by case) \n";
+    const std::string refused = "key \"Doe99\" refused: reference " +
+                                std::to_string(ui::database().reference(1).ref_id()) +
+                                " has the key doe99 (BibTeX does not tell keys apart by case) \n";
     EXPECT_EQ(messages(), refused);
     Widget dialog = XtNameToWidget(shell_, "*messageDialog");
     ASSERT_NE(dialog, nullptr);
@@ -243,9 +242,10 @@ TEST_F(EditCommands, TheKeyAndTheOtherFieldsAreShownCheckedAndSaved) {
   type_into(XmFileSelectionBoxGetChild(save, XmDIALOG_TEXT), out);
   click(XmFileSelectionBoxGetChild(save, XmDIALOG_OK_BUTTON));
   pump();
-  EXPECT_EQ(read_file(out),
-            "@article{smith2021,\ntitle      = \"Keys\",\nDOI        = \"10.1/x\",\nurl        = \"http://x.org\",\n}\n\n"
-            "@misc{doe99,\ntitle      = \"Other\",\n}\n\n");
+  EXPECT_EQ(
+      read_file(out),
+      "@article{smith2021,\ntitle      = \"Keys\",\nDOI        = \"10.1/x\",\nurl        = \"http://x.org\",\n}\n\n"
+      "@misc{doe99,\ntitle      = \"Other\",\n}\n\n");
 }
 
 }  // namespace

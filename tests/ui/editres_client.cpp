@@ -121,8 +121,8 @@ EditresTree editres_widget_tree(Display* display, Window target, const std::func
 
   XSetWindowAttributes attributes{};
   attributes.event_mask = PropertyChangeMask;
-  const Window window = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, CopyFromParent,
-                                      InputOnly, CopyFromParent, CWEventMask, &attributes);
+  const Window window = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, CopyFromParent, InputOnly,
+                                      CopyFromParent, CWEventMask, &attributes);
   const Time time = server_time(display, window);
   XSetSelectionOwner(display, channel, window, time);
   if (XGetSelectionOwner(display, channel) != window) {
@@ -169,8 +169,7 @@ EditresTree editres_widget_tree(Display* display, Window target, const std::func
       if (asked.target == command_target) {
         ++tree.fetches;
         const Atom property = asked.property != None ? asked.property : asked.target;
-        XChangeProperty(display, asked.requestor, property, protocol_type, 8, PropModeReplace, request,
-                        sizeof request);
+        XChangeProperty(display, asked.requestor, property, protocol_type, 8, PropModeReplace, request, sizeof request);
         notify.xselection.property = property;
       }
       XSendEvent(display, asked.requestor, False, NoEventMask, &notify);

@@ -169,8 +169,8 @@ TEST_F(FileCommands, NbibAndRisLoadFromTheDialog) {
   const std::string nbib = sample("export.nbib",
                                   "PMID- 1\nTI  - A PubMed title\nFAU - Doe, Jane\nAU  - Doe J\nDP  - 2020 Jan\n"
                                   "TA  - Nature\n");
-  const std::string ris = sample("export.ris",
-                                 "TY  - BOOK\r\nAU  - John Smith\r\nTI  - A RIS book\r\nPY  - 2001\r\nER  - \r\n");
+  const std::string ris =
+      sample("export.ris", "TY  - BOOK\r\nAU  - John Smith\r\nTI  - A RIS book\r\nPY  - 2001\r\nER  - \r\n");
   Widget dialog = open_load_dialog();
   Widget filetype = find_in(dialog, "*filetype");
   click_format(filetype, 7);
@@ -193,8 +193,8 @@ TEST_F(FileCommands, LoadListsEveryReferenceAndSwitchesTheDataCommandsOn) {
   const std::string path = sample();
   load(path);
   EXPECT_FALSE(is_shown(ui::load_dialog));
-  EXPECT_EQ(list_items(reflist()), (std::vector<std::string>{"12 Doe, Jane A first title Nature 1995",
-                                                             "7  Second  2001"}));
+  EXPECT_EQ(list_items(reflist()),
+            (std::vector<std::string>{"12 Doe, Jane A first title Nature 1995", "7  Second  2001"}));
   EXPECT_EQ(count_line(), "number of references: 2");
   EXPECT_EQ(title_of(shell_), path);
   EXPECT_EQ(ui::session().CurrentFileName(), path);
@@ -213,8 +213,8 @@ TEST_F(FileCommands, BibtexInAnyStyleLoadsFromTheSixthFormat) {
   EXPECT_EQ(title_of(XtParent(dialog)), "Load BibTeX (any style)");
   load(path);
   EXPECT_FALSE(is_shown(ui::load_dialog));
-  EXPECT_EQ(list_items(reflist()), (std::vector<std::string>{"8 Doe, Jane A first title Nature 1995",
-                                                             "7  Second  2001"}));
+  EXPECT_EQ(list_items(reflist()),
+            (std::vector<std::string>{"8 Doe, Jane A first title Nature 1995", "7  Second  2001"}));
   EXPECT_EQ(count_line(), "number of references: 2");
   EXPECT_EQ(ui::database().reference(0).citation_key(), "doe1995");
   EXPECT_EQ(messages(), "");
@@ -414,7 +414,8 @@ TEST_F(FileCommands, PrintWritesTheListedReferencesAndNamesTheCurrentFile) {
   EXPECT_FALSE(is_shown(ui::latex_dialog));
   EXPECT_EQ(read_file(tex),
             "\\documentclass[12pt]{article} \n\\begin{document} \n\\nocite{12} \n\\nocite{7} \n"
-            "\\bibliography{" + dir_.file("refs") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
+            "\\bibliography{" +
+                dir_.file("refs") + "} \n\\bibliographystyle{plain} \n\\end{document} \n");
   EXPECT_EQ(title_of(shell_), path);
 }
 

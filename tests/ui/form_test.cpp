@@ -47,14 +47,13 @@ TEST_F(ReferenceForm, EveryEntryTypeShowsExactlyItsFieldsInOrder) {
        "Author:", "Editor:", "Publisher:", "Address:"},
       {"Volume:", "Number:", "Edition:", "Month:", "Chapter:", "Pages:", "Year:", "Title:", "Booktitle:", "Series:",
        "Type:", "Author:", "Editor:", "Publisher:", "Address:"},
-      {"Volume:", "Number:", "Month:", "Pages:", "Year:", "Title:", "Booktitle:", "Series:", "Author:",
-       "Organization:", "Editor:", "Publisher:", "Address:"},
+      {"Volume:", "Number:", "Month:", "Pages:", "Year:", "Title:", "Booktitle:", "Series:", "Author:", "Organization:",
+       "Editor:", "Publisher:", "Address:"},
       {"Edition:", "Month:", "Year:", "Title:", "Author:", "Organization:", "Address:"},
       {"Month:", "Year:", "Title:", "Type:", "Author:", "School:", "Address:"},
       {"Howpublished:", "Month:", "Year:", "Title:", "Author:"},
       {"Month:", "Year:", "Title:", "Type:", "Author:", "School:", "Address:"},
-      {"Volume:", "Number:", "Month:", "Year:", "Title:", "Series:", "Author:", "Editor:", "Publisher:",
-       "Address:"},
+      {"Volume:", "Number:", "Month:", "Year:", "Title:", "Series:", "Author:", "Editor:", "Publisher:", "Address:"},
       {"Number:", "Month:", "Year:", "Title:", "Type:", "Author:", "Institution:", "Address:"},
       {"Month:", "Year:", "Title:", "Author:"},
   };
@@ -221,8 +220,8 @@ TEST_F(ReferenceForm, SwitchingTheTypeWithoutMovingTheFocusKeepsTheFieldBeingTyp
 // Long rows wrap their words where the layout says so; every other field,
 // the single-line ones included, does not.
 TEST_F(ReferenceForm, OnlyTheFieldsMeantToWrapWrapTheirWords) {
-  const std::vector<std::string> wrapping = {"Title:",  "Booktitle:", "Author:", "Institution:", "Editor:",
-                                             "Abstract:", "Keyword:", "Note:",   "Annote:",      "Comment:"};
+  const std::vector<std::string> wrapping = {"Title:",    "Booktitle:", "Author:", "Institution:", "Editor:",
+                                             "Abstract:", "Keyword:",   "Note:",   "Annote:",      "Comment:"};
   std::set<std::string> seen;
   const bool ran = add([&](Widget first) {
     for (int type = 0; type < 13; ++type) {
@@ -389,15 +388,15 @@ TEST_F(ReferenceForm, ACommandThatNeedsTheFormDeiconifiesRaisesAndFocusesIt) {
 TEST_F(ReferenceForm, EditShowsLargeIdentifiersWholeAndOtherTypesWithTheCommonFields) {
   load_directly("@Article{18446744073709551615,\n title = {T},\n journal = {J},\n}\n");
   select_line(1);
-  const bool ran = while_form_open([this] { choose("Edit", "Edit reference"); },
-                                   [&](Widget shell) {
-                                     EXPECT_EQ(text_of(form_field(shell, "Ref. ID:")), "18446744073709551615");
-                                     EXPECT_EQ(form_labels(shell),
-                                               with_bottom({"Month:", "Year:", "Title:", "Author:"}));
-                                     click(form_field(shell, "Year:"));
-                                     type("1999");
-                                     click(find_in(shell, "form.rowcol.ok"));
-                                   });
+  const bool ran =
+      while_form_open([this] { choose("Edit", "Edit reference"); },
+                      [&](Widget shell) {
+                        EXPECT_EQ(text_of(form_field(shell, "Ref. ID:")), "18446744073709551615");
+                        EXPECT_EQ(form_labels(shell), with_bottom({"Month:", "Year:", "Title:", "Author:"}));
+                        click(form_field(shell, "Year:"));
+                        type("1999");
+                        click(find_in(shell, "form.rowcol.ok"));
+                      });
   ASSERT_TRUE(ran);
   const Reference& r = ui::database().reference(0);
   EXPECT_EQ(r.ref_id(), 18446744073709551615ULL);
@@ -406,12 +405,11 @@ TEST_F(ReferenceForm, EditShowsLargeIdentifiersWholeAndOtherTypesWithTheCommonFi
   EXPECT_EQ(r.text(kYear), "1999");
 }
 
-
 // A text of `length` bytes in one paragraph of words, different for each
 // seed: the worst case for word wrap, which breaks all of it.
 std::string long_text(std::size_t length, unsigned seed) {
-  static const char* const kWords[] = {"measured", "in", "a", "controlled", "population", "over", "twelve",
-                                       "months", "with", "results", "that", "suggest", "further", "work"};
+  static const char* const kWords[] = {"measured", "in",   "a",       "controlled", "population", "over",    "twelve",
+                                       "months",   "with", "results", "that",       "suggest",    "further", "work"};
   std::string text(1, 'S');
   text += std::to_string(seed);
   unsigned state = seed;
@@ -436,15 +434,33 @@ std::string long_text(std::size_t length, unsigned seed) {
 
 // The slots of the form's text fields by their labels.
 const std::vector<std::pair<std::string, int>> kTextSlots = {
-    {"Key:", kKey},           {"Crossref:", kCrossref},   {"Howpublished:", kHowpublished},
-    {"Journal:", kJournal},   {"Volume:", kVolume},       {"Number:", kNumber},
-    {"Edition:", kEdition},   {"Month:", kMonth},         {"Chapter:", kChapter},
-    {"Pages:", kPages},       {"Year:", kYear},           {"Title:", kTitle},
-    {"Booktitle:", kBooktitle}, {"Series:", kSeries},     {"Type:", kType},
-    {"Author:", kAuthor},     {"Institution:", kInstitution}, {"Organization:", kOrganization},
-    {"School:", kSchool},     {"Editor:", kEditor},       {"Publisher:", kPublisher},
-    {"Address:", kAddress},   {"Abstract:", kAbstract},   {"Keyword:", kKeyword},
-    {"Note:", kNote},         {"Annote:", kAnnote},       {"Comment:", kComment},
+    {"Key:", kKey},
+    {"Crossref:", kCrossref},
+    {"Howpublished:", kHowpublished},
+    {"Journal:", kJournal},
+    {"Volume:", kVolume},
+    {"Number:", kNumber},
+    {"Edition:", kEdition},
+    {"Month:", kMonth},
+    {"Chapter:", kChapter},
+    {"Pages:", kPages},
+    {"Year:", kYear},
+    {"Title:", kTitle},
+    {"Booktitle:", kBooktitle},
+    {"Series:", kSeries},
+    {"Type:", kType},
+    {"Author:", kAuthor},
+    {"Institution:", kInstitution},
+    {"Organization:", kOrganization},
+    {"School:", kSchool},
+    {"Editor:", kEditor},
+    {"Publisher:", kPublisher},
+    {"Address:", kAddress},
+    {"Abstract:", kAbstract},
+    {"Keyword:", kKeyword},
+    {"Note:", kNote},
+    {"Annote:", kAnnote},
+    {"Comment:", kComment},
 };
 
 class LongTexts : public ReferenceForm {
@@ -539,29 +555,31 @@ TEST_F(LongTexts, AOneMegabyteAbstractIsShownWholeAndTheLayoutStays) {
   const Reference before = ui::database().reference(0);
 
   select_line(1);
-  const bool ran = while_form_open([this] { choose("Edit", "Edit reference"); }, [&](Widget shell) {
-    expect_texts_of(shell, before, "article");
-    Widget text = form_field(shell, "Abstract:");
-    short rows = 0;
-    Boolean wrap = False;
-    int mode = 0;
-    XtVaGetValues(text, XmNrows, &rows, XmNwordWrap, &wrap, XmNeditMode, &mode, nullptr);
-    EXPECT_EQ(rows, 8);
-    EXPECT_TRUE(wrap);
-    EXPECT_EQ(mode, XmMULTI_LINE_EDIT);
-    // The abstract has the focus when the type changes: it is taken over
-    // unchanged.
-    click(text);
-    shell = switch_type(shell, 4);
-    expect_texts_of(shell, before, "incollection");
-    EXPECT_EQ(text_layouts(shell), empty[0]);
-    click(form_field(shell, "Abstract:"));
-    shell = switch_type(shell, 0);
-    expect_texts_of(shell, before, "article");
-    EXPECT_EQ(text_layouts(shell), empty[1]);
-    click(form_field(shell, "Abstract:"));
-    click(find_in(shell, "form.rowcol.ok"));
-  });
+  const bool ran =
+      while_form_open([this] { choose("Edit", "Edit reference"); },
+                      [&](Widget shell) {
+                        expect_texts_of(shell, before, "article");
+                        Widget text = form_field(shell, "Abstract:");
+                        short rows = 0;
+                        Boolean wrap = False;
+                        int mode = 0;
+                        XtVaGetValues(text, XmNrows, &rows, XmNwordWrap, &wrap, XmNeditMode, &mode, nullptr);
+                        EXPECT_EQ(rows, 8);
+                        EXPECT_TRUE(wrap);
+                        EXPECT_EQ(mode, XmMULTI_LINE_EDIT);
+                        // The abstract has the focus when the type changes: it is taken over
+                        // unchanged.
+                        click(text);
+                        shell = switch_type(shell, 4);
+                        expect_texts_of(shell, before, "incollection");
+                        EXPECT_EQ(text_layouts(shell), empty[0]);
+                        click(form_field(shell, "Abstract:"));
+                        shell = switch_type(shell, 0);
+                        expect_texts_of(shell, before, "article");
+                        EXPECT_EQ(text_layouts(shell), empty[1]);
+                        click(form_field(shell, "Abstract:"));
+                        click(find_in(shell, "form.rowcol.ok"));
+                      });
   EXPECT_TRUE(ran);
   expect_unchanged(before);
 }
@@ -573,28 +591,32 @@ TEST_F(LongTexts, EveryFieldAt100KBIsShownWholeInEveryLayout) {
   ASSERT_EQ(empty.size(), types.size());
   std::string bibtex = "@incollection{1,\n";
   for (const auto& [label, slot] : kTextSlots) {
-    bibtex += "  " + std::string(field_name(slot)) + " = {" + long_text(100 * 1024, static_cast<unsigned>(slot)) +
-              "},\n";
+    bibtex +=
+        "  " + std::string(field_name(slot)) + " = {" + long_text(100 * 1024, static_cast<unsigned>(slot)) + "},\n";
   }
   load_directly(bibtex + "}\n");
   ASSERT_EQ(ui::database().ref_count(), 1U);
   const Reference before = ui::database().reference(0);
   for (const auto& [label, slot] : kTextSlots) {
-    ASSERT_TRUE(same_text(std::string(before.text(slot).value_or("")), long_text(100 * 1024, static_cast<unsigned>(slot)))) << label;
+    ASSERT_TRUE(
+        same_text(std::string(before.text(slot).value_or("")), long_text(100 * 1024, static_cast<unsigned>(slot))))
+        << label;
   }
 
   select_line(1);
-  const bool ran = while_form_open([this] { choose("Edit", "Edit reference"); }, [&](Widget shell) {
-    expect_texts_of(shell, before, "incollection");
-    for (std::size_t i = 0; i < types.size(); ++i) {
-      click(form_field(shell, "Key:"));
-      shell = switch_type(shell, types[i]);
-      expect_texts_of(shell, before, std::string(kEntryTypeNames[static_cast<std::size_t>(types[i])]));
-      EXPECT_EQ(text_layouts(shell), empty[i]) << kEntryTypeNames[static_cast<std::size_t>(types[i])];
-    }
-    click(form_field(shell, "Comment:"));
-    click(find_in(shell, "form.rowcol.ok"));
-  });
+  const bool ran = while_form_open(
+      [this] { choose("Edit", "Edit reference"); },
+      [&](Widget shell) {
+        expect_texts_of(shell, before, "incollection");
+        for (std::size_t i = 0; i < types.size(); ++i) {
+          click(form_field(shell, "Key:"));
+          shell = switch_type(shell, types[i]);
+          expect_texts_of(shell, before, std::string(kEntryTypeNames[static_cast<std::size_t>(types[i])]));
+          EXPECT_EQ(text_layouts(shell), empty[i]) << kEntryTypeNames[static_cast<std::size_t>(types[i])];
+        }
+        click(form_field(shell, "Comment:"));
+        click(find_in(shell, "form.rowcol.ok"));
+      });
   EXPECT_TRUE(ran);
   expect_unchanged(before);
 }
@@ -603,16 +625,17 @@ TEST_F(LongTexts, TypingAtTheStartOfAOneMegabyteAbstractIsStored) {
   const std::string abstract = long_text(1 << 20, 5);
   load_directly("@article{1,\n  abstract = {" + abstract + "},\n}\n");
   select_line(1);
-  const bool ran = while_form_open([this] { choose("Edit", "Edit reference"); }, [&](Widget shell) {
-    click(form_field(shell, "Abstract:"));
-    key(XK_Home, ControlMask);
-    type("New start. ");
-    click(find_in(shell, "form.rowcol.ok"));
-  });
+  const bool ran = while_form_open([this] { choose("Edit", "Edit reference"); },
+                                   [&](Widget shell) {
+                                     click(form_field(shell, "Abstract:"));
+                                     key(XK_Home, ControlMask);
+                                     type("New start. ");
+                                     click(find_in(shell, "form.rowcol.ok"));
+                                   });
   EXPECT_TRUE(ran);
   ASSERT_EQ(ui::database().ref_count(), 1U);
-  EXPECT_TRUE(same_text(std::string(ui::database().reference(0).text(kAbstract).value_or("")),
-                        "New start. " + abstract));
+  EXPECT_TRUE(
+      same_text(std::string(ui::database().reference(0).text(kAbstract).value_or("")), "New start. " + abstract));
 }
 
 }  // namespace

@@ -22,8 +22,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "ui/app.h"
 #include "import/load.h"
+#include "ui/app.h"
 #include "ui/file_dialogs.h"
 #include "ui/form.h"
 #include "ui/message_dialog.h"
@@ -465,8 +465,8 @@ bool GuiTest::on_top(Widget shell) const {
       continue;
     }
     XWindowAttributes attributes;
-    if (!found || !XGetWindowAttributes(test_display, children[i], &attributes) ||
-        attributes.map_state != IsViewable || attributes.override_redirect) {
+    if (!found || !XGetWindowAttributes(test_display, children[i], &attributes) || attributes.map_state != IsViewable ||
+        attributes.override_redirect) {
       continue;
     }
     Window owner = 0;
@@ -505,7 +505,6 @@ bool GuiTest::settled(Widget shell) const {
   return XGetWindowAttributes(test_display, XtWindow(shell), &attributes) && attributes.width == width &&
          attributes.height == height;
 }
-
 
 Widget GuiTest::open_load_dialog() {
   choose("File", "Load");

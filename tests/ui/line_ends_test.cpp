@@ -17,8 +17,8 @@ namespace {
 // A narrow word-wrapped text, in a window of its own.
 Widget wrapped_text(Widget parent, const char* name) {
   Widget shell = XtVaCreatePopupShell(name, topLevelShellWidgetClass, parent, nullptr);
-  Widget text = XtVaCreateManagedWidget("text", xmTextWidgetClass, shell, XmNeditMode, XmMULTI_LINE_EDIT, XmNrows,
-                                        5, XmNcolumns, 10, XmNwordWrap, True, nullptr);
+  Widget text = XtVaCreateManagedWidget("text", xmTextWidgetClass, shell, XmNeditMode, XmMULTI_LINE_EDIT, XmNrows, 5,
+                                        XmNcolumns, 10, XmNwordWrap, True, nullptr);
   XtRealizeWidget(shell);
   return text;
 }

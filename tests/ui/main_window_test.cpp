@@ -106,8 +106,8 @@ TEST_F(MainWindow, DataCommandsAreTheTwelveEntriesInMenuOrder) {
   std::vector<std::string> names;
   for (Widget widget : ui::DataCommands) names.push_back(XtName(widget));
   EXPECT_EQ(names, (std::vector<std::string>{"New", "Save", "Print", "Edit reference", "Delete reference",
-                                             "Reduce to listed references", "Search in all fields", "AND", "OR",
-                                             "NOT", "View all references", "Case sensitive"}));
+                                             "Reduce to listed references", "Search in all fields", "AND", "OR", "NOT",
+                                             "View all references", "Case sensitive"}));
 }
 
 // Each entry calls its menu's callback, with client data that tells the

@@ -222,36 +222,39 @@ TEST_F(OnTheScreen, EveryFieldButtonAndMenuOfEveryTypeAndModeCanBeShown) {
   const auto every_type = [&](Widget shell, const std::string& mode) {
     for (int type = 0; type < 13; ++type) {
       shell = switch_type(shell, type);
-      expect_every_control_can_be_shown(shell, mode + " " + std::string(kEntryTypeNames[static_cast<std::size_t>(type)]));
+      expect_every_control_can_be_shown(shell,
+                                        mode + " " + std::string(kEntryTypeNames[static_cast<std::size_t>(type)]));
     }
     click(find_in(shell, "form.rowcol.cancel"));
   };
-  const bool edited = while_form_open([this] { choose("Edit", "Edit reference"); }, [&](Widget shell) {
-    expect_every_control_can_be_shown(shell, "edit Article");
-    every_type(shell, "edit");
-  });
+  const bool edited = while_form_open([this] { choose("Edit", "Edit reference"); },
+                                      [&](Widget shell) {
+                                        expect_every_control_can_be_shown(shell, "edit Article");
+                                        every_type(shell, "edit");
+                                      });
   EXPECT_TRUE(edited);
-  const bool added = while_form_open([this] { choose("Edit", "Add reference"); },
-                                     [&](Widget shell) { every_type(shell, "add"); });
+  const bool added =
+      while_form_open([this] { choose("Edit", "Add reference"); }, [&](Widget shell) { every_type(shell, "add"); });
   EXPECT_TRUE(added);
-  const bool searched = while_form_open([this] { choose("Search", "AND"); },
-                                        [&](Widget shell) { every_type(shell, "search"); });
+  const bool searched =
+      while_form_open([this] { choose("Search", "AND"); }, [&](Widget shell) { every_type(shell, "search"); });
   EXPECT_TRUE(searched);
 }
 
 TEST_F(OnTheScreen, TypingIntoTheYearOfTheArticleFormLandsInTheYear) {
-  const bool ran = while_form_open([this] { choose("Edit", "Add reference"); }, [&](Widget shell) {
-    Widget year = form_field(shell, "Year:");
-    click(year);
-    EXPECT_TRUE(shown(year));
-    EXPECT_EQ(XmGetFocusWidget(shell), year);
-    type("1999");
-    click(form_field(shell, "Title:"));
-    EXPECT_EQ(ui::database().edit_buffer().text(kYear), "1999");
-    EXPECT_EQ(text_of(year), "1999");
-    type("Typed on a small screen");
-    click(find_in(shell, "form.rowcol.ok"));
-  });
+  const bool ran = while_form_open([this] { choose("Edit", "Add reference"); },
+                                   [&](Widget shell) {
+                                     Widget year = form_field(shell, "Year:");
+                                     click(year);
+                                     EXPECT_TRUE(shown(year));
+                                     EXPECT_EQ(XmGetFocusWidget(shell), year);
+                                     type("1999");
+                                     click(form_field(shell, "Title:"));
+                                     EXPECT_EQ(ui::database().edit_buffer().text(kYear), "1999");
+                                     EXPECT_EQ(text_of(year), "1999");
+                                     type("Typed on a small screen");
+                                     click(find_in(shell, "form.rowcol.ok"));
+                                   });
   ASSERT_TRUE(ran);
   ASSERT_EQ(ui::database().ref_count(), 1U);
   EXPECT_EQ(ui::database().reference(0).text(kYear), "1999");
@@ -263,70 +266,73 @@ TEST_F(OnTheScreen, TypingIntoTheYearOfTheArticleFormLandsInTheYear) {
 // first field, as in a form that is not scrolled: the scroll bars are
 // never on the way, and each field that gets the focus shows.
 TEST_F(OnTheScreen, TheFocusGoesFromFieldToFieldAndEachFieldItGoesToShows) {
-  const bool ran = while_form_open([this] { choose("Edit", "Add reference"); }, [&](Widget first) {
-    Widget shell = first;
-    // The widest type, one of the common width, and the highest.
-    for (int type : {0, 1, 4}) {
-      if (type != 0) shell = switch_type(shell, type);
-      const std::string name(kEntryTypeNames[static_cast<std::size_t>(type)]);
-      const std::vector<Widget> fields = texts(form_of(shell));
-      ASSERT_GE(fields.size(), 3U);
-      std::vector<Widget> expected(fields.begin() + 1, fields.end());
-      Widget option = nullptr;
-      for (Widget control : controls(form_of(shell))) {
-        if (!XmIsText(control) && !XmIsPushButton(control)) {
-          option = control;
-          break;
-        }
-      }
-      expected.push_back(option);
-      expected.push_back(fields.front());
-      click(fields.front());
-      ASSERT_EQ(XmGetFocusWidget(shell), fields.front()) << name;
-      std::vector<Widget> visited;
-      for (std::size_t step = 0; step < expected.size(); ++step) {
-        Widget focus = XmGetFocusWidget(shell);
-        int mode = XmSINGLE_LINE_EDIT;
-        if (XmIsText(focus)) XtVaGetValues(focus, XmNeditMode, &mode, nullptr);
-        key(XK_Tab, mode == XmMULTI_LINE_EDIT ? ControlMask : 0);
-        pump();
-        focus = XmGetFocusWidget(shell);
-        visited.push_back(focus);
-        EXPECT_TRUE(shown(focus)) << name << ", step " << step + 1;
-      }
-      EXPECT_EQ(visited, expected) << name;
-    }
-    click(find_in(shell, "form.rowcol.cancel"));
-  });
+  const bool ran = while_form_open([this] { choose("Edit", "Add reference"); },
+                                   [&](Widget first) {
+                                     Widget shell = first;
+                                     // The widest type, one of the common width, and the highest.
+                                     for (int type : {0, 1, 4}) {
+                                       if (type != 0) shell = switch_type(shell, type);
+                                       const std::string name(kEntryTypeNames[static_cast<std::size_t>(type)]);
+                                       const std::vector<Widget> fields = texts(form_of(shell));
+                                       ASSERT_GE(fields.size(), 3U);
+                                       std::vector<Widget> expected(fields.begin() + 1, fields.end());
+                                       Widget option = nullptr;
+                                       for (Widget control : controls(form_of(shell))) {
+                                         if (!XmIsText(control) && !XmIsPushButton(control)) {
+                                           option = control;
+                                           break;
+                                         }
+                                       }
+                                       expected.push_back(option);
+                                       expected.push_back(fields.front());
+                                       click(fields.front());
+                                       ASSERT_EQ(XmGetFocusWidget(shell), fields.front()) << name;
+                                       std::vector<Widget> visited;
+                                       for (std::size_t step = 0; step < expected.size(); ++step) {
+                                         Widget focus = XmGetFocusWidget(shell);
+                                         int mode = XmSINGLE_LINE_EDIT;
+                                         if (XmIsText(focus)) XtVaGetValues(focus, XmNeditMode, &mode, nullptr);
+                                         key(XK_Tab, mode == XmMULTI_LINE_EDIT ? ControlMask : 0);
+                                         pump();
+                                         focus = XmGetFocusWidget(shell);
+                                         visited.push_back(focus);
+                                         EXPECT_TRUE(shown(focus)) << name << ", step " << step + 1;
+                                       }
+                                       EXPECT_EQ(visited, expected) << name;
+                                     }
+                                     click(find_in(shell, "form.rowcol.cancel"));
+                                   });
   EXPECT_TRUE(ran);
 }
 
 // A rebuilt form takes the old one's place on the screen, and shows the
 // same part of a scrolled form.
 TEST_F(OnTheScreen, ATypeChangeKeepsThePlaceOfTheWindowAndOfTheView) {
-  const bool ran = while_form_open([this] { choose("Edit", "Add reference"); }, [&](Widget shell) {
-    shell = switch_type(shell, 8);  // misc
-    // Moved by the user, as far as the screen leaves room.
-    const Extent screen_size = ui::screen_extent(shell_);
-    const Extent decorations = ui::window_frame(shell_)->decorations;
-    Dimension width = 0;
-    Dimension height = 0;
-    XtVaGetValues(shell, XmNwidth, &width, XmNheight, &height, nullptr);
-    const Place wanted = keep_on_screen({30, 40}, {width + decorations.width, height + decorations.height},
-                                        screen_size);
-    XtVaSetValues(shell, XmNx, static_cast<Position>(wanted.x), XmNy, static_cast<Position>(wanted.y), nullptr);
-    ASSERT_TRUE(pump_until([&] { return frame_place(shell) == wanted; }))
-        << "the frame is at " << frame_place(shell).x << "," << frame_place(shell).y;
-    Widget scroller = scroller_of(form_of(shell));
-    if (scroller != nullptr) XmScrollVisible(scroller, form_field(shell, "Comment:"), 0, 0);
-    pump();
-    const Place view = view_of(shell);
-    Widget unpublished = switch_type(shell, 12);  // the same fields as misc but one
-    EXPECT_EQ(frame_place(unpublished), wanted);
-    EXPECT_EQ(view_of(unpublished), view);
-    EXPECT_EQ(scroller_of(form_of(unpublished)) != nullptr, scroller != nullptr);
-    click(find_in(unpublished, "form.rowcol.cancel"));
-  });
+  const bool ran = while_form_open(
+      [this] { choose("Edit", "Add reference"); },
+      [&](Widget shell) {
+        shell = switch_type(shell, 8);  // misc
+        // Moved by the user, as far as the screen leaves room.
+        const Extent screen_size = ui::screen_extent(shell_);
+        const Extent decorations = ui::window_frame(shell_)->decorations;
+        Dimension width = 0;
+        Dimension height = 0;
+        XtVaGetValues(shell, XmNwidth, &width, XmNheight, &height, nullptr);
+        const Place wanted =
+            keep_on_screen({30, 40}, {width + decorations.width, height + decorations.height}, screen_size);
+        XtVaSetValues(shell, XmNx, static_cast<Position>(wanted.x), XmNy, static_cast<Position>(wanted.y), nullptr);
+        ASSERT_TRUE(pump_until([&] { return frame_place(shell) == wanted; }))
+            << "the frame is at " << frame_place(shell).x << "," << frame_place(shell).y;
+        Widget scroller = scroller_of(form_of(shell));
+        if (scroller != nullptr) XmScrollVisible(scroller, form_field(shell, "Comment:"), 0, 0);
+        pump();
+        const Place view = view_of(shell);
+        Widget unpublished = switch_type(shell, 12);  // the same fields as misc but one
+        EXPECT_EQ(frame_place(unpublished), wanted);
+        EXPECT_EQ(view_of(unpublished), view);
+        EXPECT_EQ(scroller_of(form_of(unpublished)) != nullptr, scroller != nullptr);
+        click(find_in(unpublished, "form.rowcol.cancel"));
+      });
   EXPECT_TRUE(ran);
 }
 

@@ -45,7 +45,8 @@ class Search : public GuiTest {
     WidgetList popups = reflist()->core.popup_list;
     for (Cardinal i = 0; i < reflist()->core.num_popups; ++i) {
       Widget mbox = XtNameToWidget(popups[i], "mbox");
-      if (mbox != nullptr && !reflist()->core.being_destroyed && !popups[i]->core.being_destroyed) found.push_back(mbox);
+      if (mbox != nullptr && !reflist()->core.being_destroyed && !popups[i]->core.being_destroyed)
+        found.push_back(mbox);
     }
     return found;
   }
@@ -108,12 +109,13 @@ TEST_F(Search, AllFieldsFindsKeysAndOtherFields) {
 TEST_F(Search, APastedLatin1LetterIsSearchedForAsCopied) {
   load_directly("@article{1,\n author = {B\xE4r, A.},\n title = {One},\n}\n@misc{2,\n title = {Two},\n}\n");
   select_line(1);
-  const bool ran = while_form_open([this] { choose("Edit", "Edit reference"); }, [&](Widget shell) {
-    Widget author = form_field(shell, "Author:");
-    XmTextSetSelection(author, 1, 2, XtLastTimestampProcessed(display()));
-    ASSERT_TRUE(XmTextCopy(author, XtLastTimestampProcessed(display())));
-    click(find_in(shell, "form.rowcol.cancel"));
-  });
+  const bool ran = while_form_open([this] { choose("Edit", "Edit reference"); },
+                                   [&](Widget shell) {
+                                     Widget author = form_field(shell, "Author:");
+                                     XmTextSetSelection(author, 1, 2, XtLastTimestampProcessed(display()));
+                                     ASSERT_TRUE(XmTextCopy(author, XtLastTimestampProcessed(display())));
+                                     click(find_in(shell, "form.rowcol.cancel"));
+                                   });
   ASSERT_TRUE(ran);
   Widget mbox = open_dialog();
   bring_to_front(XtParent(mbox));
@@ -129,8 +131,9 @@ TEST_F(Search, APastedLatin1LetterIsSearchedForAsCopied) {
 // A list line never cuts a UTF-8 character in two: the cut goes before it,
 // and the rest of the line shows.
 TEST_F(Search, AListLineCutBeforeAUtf8CharacterKeepsTheRest) {
-  load_directly("@article{3,\n author = {\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98},\n"
-                " title = {After the name},\n year = {2001},\n}\n");
+  load_directly(
+      "@article{3,\n author = {\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98},\n"
+      " title = {After the name},\n year = {2001},\n}\n");
   EXPECT_EQ(list_items(reflist()),
             (Lines{"3 \xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98\xC3\x98 After the name  2001"}));
 }

@@ -89,7 +89,8 @@ class Program {
   const std::string& output() {
     char buffer[4096];
     ssize_t count = 0;
-    while ((count = read(output_fd_, buffer, sizeof buffer)) > 0) output_.append(buffer, static_cast<std::size_t>(count));
+    while ((count = read(output_fd_, buffer, sizeof buffer)) > 0)
+      output_.append(buffer, static_cast<std::size_t>(count));
     return output_;
   }
 
@@ -148,7 +149,8 @@ class RealProgram : public ::testing::Test {
     program_ = std::make_unique<Program>(REFLOOM_PROGRAM, resources_.path(), state_.path());
     ASSERT_TRUE(program_->started());
     ASSERT_TRUE(wait_for([this] {
-      main_window_ = find_window(display_, DefaultRootWindow(display_), [](const std::string& name) { return name == kTitle; });
+      main_window_ =
+          find_window(display_, DefaultRootWindow(display_), [](const std::string& name) { return name == kTitle; });
       return main_window_ != None || !program_->running();
     }));
     ASSERT_NE(main_window_, None) << "no window titled " << kTitle << "; the program wrote: " << program_->output();
@@ -295,7 +297,8 @@ TEST_F(RealProgram, MessagesOfALoadArriveWhileTheProgramRuns) {
   type(path);
   key(XK_Return);
 
-  const std::string expected = "BibTeX file corrupted in reference 1 ! \nyear must start with either >> { << or >> \" << \n";
+  const std::string expected =
+      "BibTeX file corrupted in reference 1 ! \nyear must start with either >> { << or >> \" << \n";
   EXPECT_TRUE(wait_for([&] { return program_->output().size() >= expected.size(); }))
       << "only this came: " << program_->output();
   EXPECT_EQ(program_->output().substr(0, expected.size()), expected);

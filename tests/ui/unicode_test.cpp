@@ -112,10 +112,12 @@ TEST_F(Unicode, WidgetsUseTheXftFontOfTheApplicationDefaults) {
 // stored; "Case sensitive" off finds a name whatever the case of its
 // letters beyond ASCII.
 TEST_F(Unicode, TexAccentsShowAsLettersAndSearchesFoldEveryLetter) {
-  load_directly("@article{6,\n  author = {M{\\\"u}ller, \\v{S}t\\v{e}p\\'an},\n  title = {\\v{S}koda 1--9},\n}\n"
-                "@misc{7,\n  title = {Other},\n}\n");
-  EXPECT_EQ(list_items(reflist()),
-            (Lines{"6 M\xC3\xBCller, \xC5\xA0t\xC4\x9Bp\xC3\xA1n \xC5\xA0koda 1\xE2\x80\x93" "9  ", "7  Other  "}));
+  load_directly(
+      "@article{6,\n  author = {M{\\\"u}ller, \\v{S}t\\v{e}p\\'an},\n  title = {\\v{S}koda 1--9},\n}\n"
+      "@misc{7,\n  title = {Other},\n}\n");
+  EXPECT_EQ(list_items(reflist()), (Lines{"6 M\xC3\xBCller, \xC5\xA0t\xC4\x9Bp\xC3\xA1n \xC5\xA0koda 1\xE2\x80\x93"
+                                          "9  ",
+                                          "7  Other  "}));
   EXPECT_EQ(ui::database().reference(0).text(kAuthor), "M{\\\"u}ller, \\v{S}t\\v{e}p\\'an");
   // Found by a letter of another case beyond ASCII (the stored text is
   // UTF-8 here; TeX is searched as it is written).
