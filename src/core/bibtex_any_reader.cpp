@@ -14,6 +14,7 @@
 #include "core/bibtex_value.h"
 #include "core/display_text.h"
 #include "core/fields.h"
+#include "core/large_memory.h"
 #include "core/file_io.h"
 #include "core/line_reader.h"
 #include "core/numbering.h"
@@ -190,6 +191,7 @@ class AnyReader {
   void report_summaries();
 
   ReferenceDatabase& database_;
+  HugePageHeap heap_;
   std::unique_ptr<Lines> lines_;
   std::ostream& messages_;
   std::string_view line_;
@@ -630,6 +632,7 @@ void AnyReader::store_field(std::string_view name, std::string& value) {
 }
 
 void AnyReader::finish_entry(std::string_view key) {
+  heap_.follow();
   // biblatex's names fill the standard fields the entry leaves empty; the
   // fields so filled are not the file's own, and a save leaves them out.
   if (extras_.has_other_fields()) {
