@@ -175,18 +175,23 @@ ReferenceExtras ReferenceExtras::Builder::build() {
   }
   const std::uint32_t total = checked_length(size_);
   std::memcpy(buffer_.get(), &total, sizeof total);
-  // Copied into a block of its exact size; the builder keeps its buffer
-  // for the next reference. Shrinking the buffer in place instead left a
-  // small free remainder behind every reference, which the allocator then
-  // searched through at every allocation of a load.
-  char* fitted = static_cast<char*>(std::malloc(size_));
-  if (fitted == nullptr) throw std::bad_alloc();
-  std::memcpy(fitted, buffer_.get(), size_);
-  extras.data_.reset(fitted);
-  // A buffer grown for a huge entry is not held on to.
+  // Copied into a block of its exact size, the builder keeping its buffer
+  // for the next reference: shrinking the buffer in place left a small free
+  // fragment behind every reference, which a load's allocations then
+  // searched through. A buffer grown for a huge entry is shrunk and handed
+  // over as it is instead, so that its text is never held twice.
   if (capacity_ > kKeptBuffer) {
-    buffer_.reset();
+    if (char* shrunk = static_cast<char*>(std::realloc(buffer_.get(), size_))) {
+      (void)buffer_.release();
+      buffer_.reset(shrunk);
+    }
+    extras.data_ = std::move(buffer_);
     capacity_ = 0;
+  } else {
+    char* fitted = static_cast<char*>(std::malloc(size_));
+    if (fitted == nullptr) throw std::bad_alloc();
+    std::memcpy(fitted, buffer_.get(), size_);
+    extras.data_.reset(fitted);
   }
   size_ = 0;
   clear();

@@ -1074,6 +1074,16 @@ ReferenceDatabase RandomCommands::model_database() const {
 // model field by field. A reference is written under its key, or its
 // RefId when it has none.
 void RandomCommands::read_back_saved(const std::string& path) {
+  // A reference of type string, preamble or comment (the "BibTeX" format
+  // makes one of a today's-style @string line) is written under that type,
+  // which BibTeX reads as a command of its own: such a file does not read
+  // back as the database, in BibTeX either.
+  for (const ModelReference& held : model_.references) {
+    const auto& type = held.slots[kEntryTypeSlot];
+    if (!type) continue;
+    const std::string lowered = lower_case(*type);
+    if (lowered == "string" || lowered == "preamble" || lowered == "comment") return;
+  }
   ReferenceDatabase read;
   std::ostringstream read_messages;
   if (load_file(read, path, FileType::kBibtexAny, read_messages) != ReadResult::kDone) {
