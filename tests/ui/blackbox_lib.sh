@@ -73,3 +73,45 @@ enter_path() {
   xdotool type --delay 10 "$2"
   xdotool key Return
 }
+
+# The main window once shown and given the keyboard focus by a click, as a
+# user starts; prints its id.
+focused_main_window() {
+  main_window=$(wait_window "Refloom Manager, Ver. 1.7") || fail "main window did not appear"
+  wait_until viewable "$main_window" || fail "main window is not shown"
+  xdotool mousemove --window "$main_window" 200 150 click 1
+  wait_until focused "$main_window" || fail "a click did not give the main window the keyboard focus"
+  echo "$main_window"
+}
+
+# Edit > Add reference by the keyboard alone: the form opens with the focus
+# on its entry type menu; Tab goes through Ref. ID, Key, Crossref and the
+# short fields, Ctrl+Tab leaves a multi-line field (the last two are the
+# citation key and the other fields); back in the top row, Right moves to
+# Ok. Adds Keys, K.: "Added by keyboard", J. Black Box, 2024.
+add_reference_by_keyboard() {
+  menu e a
+  form=$(wait_window "Add new reference") || fail "the form did not appear"
+  focus_window "$form"
+  xdotool key Tab Tab Tab Tab
+  xdotool type --delay 10 "J. Black Box"
+  xdotool key Tab Tab Tab Tab Tab
+  xdotool type --delay 10 "2024"
+  xdotool key Tab
+  xdotool type --delay 10 "Added by keyboard"
+  xdotool key ctrl+Tab
+  xdotool type --delay 10 "Keys, K."
+  xdotool key ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab
+  xdotool key Right Right space
+  wait_until no_window "Add new reference" || fail "the form did not close on Ok"
+}
+
+# File > Load of a path with the format the Load dialog offers (TITLE, a
+# pattern of its title), until the window's title shows the path.
+#   load_by_menu TITLE PATH
+load_by_menu() {
+  menu f l
+  load=$(wait_window "$1") || fail "Load dialog did not appear"
+  enter_path "$load" "$2"
+  wait_window "$2" >/dev/null || fail "title did not become the loaded file"
+}

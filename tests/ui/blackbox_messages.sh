@@ -16,10 +16,7 @@ printf '%s\n' '@article{12,' '  title = {Fine},' '}' '@article{3,' 'year = 1999,
 "$refloom" >"$work/output" 2>&1 &
 pid=$!
 
-main=$(wait_window "Refloom Manager, Ver. 1.7") || fail "main window did not appear"
-wait_until viewable "$main" || fail "main window is not shown"
-xdotool mousemove --window "$main" 200 150 click 1
-wait_until focused "$main" || fail "a click did not give the main window the keyboard focus"
+main=$(focused_main_window) || exit 1
 
 menu f l
 load=$(wait_window "Load BibTeX") || fail "Load dialog did not appear"

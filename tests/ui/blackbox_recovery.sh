@@ -33,30 +33,10 @@ BIB
 pid=$!
 first_pid=$pid
 
-main=$(wait_window "Refloom Manager, Ver. 1.7") || fail "main window did not appear"
-wait_until viewable "$main" || fail "main window is not shown"
-xdotool mousemove --window "$main" 200 150 click 1
-wait_until focused "$main" || fail "a click did not give the main window the keyboard focus"
-menu f l
-load=$(wait_window "Load BibTeX") || fail "Load dialog did not appear"
-enter_path "$load" "$work/in.bib"
-wait_window "$work/in.bib" >/dev/null || fail "title did not become the loaded file"
+main=$(focused_main_window) || exit 1
+load_by_menu "Load BibTeX" "$work/in.bib"
 
-# Edit > Add reference, typed as in blackbox_session.sh.
-menu e a
-form=$(wait_window "Add new reference") || fail "the form did not appear"
-focus_window "$form"
-xdotool key Tab Tab Tab Tab
-xdotool type --delay 10 "J. Black Box"
-xdotool key Tab Tab Tab Tab Tab
-xdotool type --delay 10 "2024"
-xdotool key Tab
-xdotool type --delay 10 "Added by keyboard"
-xdotool key ctrl+Tab
-xdotool type --delay 10 "Keys, K."
-xdotool key ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab
-xdotool key Right Right space
-wait_until no_window "Add new reference" || fail "the form did not close on Ok"
+add_reference_by_keyboard
 
 kill -TERM $pid
 wait_until program_ended || fail "SIGTERM did not end the program"
@@ -142,10 +122,7 @@ cmp "$work/expected-again.bib" "$work/out.bib" || {
 
 # More work, then the display goes (the server closes the connection, as
 # when it ends): the copy holds it, and the program ends with status 1.
-menu f l
-load=$(wait_window 'Load BibTeX \(any style\)') || fail "Load dialog did not appear again"
-enter_path "$load" "$work/in.bib"
-wait_window "$work/in.bib" >/dev/null || fail "title did not become the loaded file"
+load_by_menu 'Load BibTeX \(any style\)' "$work/in.bib"
 second_pid=$pid
 xdotool windowkill "$main"
 wait_until program_ended || fail "a lost display did not end the program"
@@ -175,10 +152,7 @@ printf '%s\n' "Recovery copy of unsaved work from an earlier run ($written): $co
 wait_until test -s "$work/output" || fail "nothing on standard output"
 cmp "$work/announced" "$work/output" || { diff "$work/announced" "$work/output" >&2; fail "standard output differs"; }
 focus_window "$main"
-menu f l
-load=$(wait_window "Load BibTeX") || fail "Load dialog did not appear"
-enter_path "$load" "$work/in.bib"
-wait_window "$work/in.bib" >/dev/null || fail "title did not become the loaded file"
+load_by_menu "Load BibTeX" "$work/in.bib"
 third_pid=$pid
 menu f q
 wait_until program_ended || fail "Quit did not end the program"

@@ -26,34 +26,12 @@ BIB
 "$refloom" >"$work/output" 2>&1 &
 pid=$!
 
-main=$(wait_window "Refloom Manager, Ver. 1.7") || fail "main window did not appear"
-wait_until viewable "$main" || fail "main window is not shown"
-xdotool mousemove --window "$main" 200 150 click 1
-wait_until focused "$main" || fail "a click did not give the main window the keyboard focus"
+main=$(focused_main_window) || exit 1
 
-menu f l
-dialog=$(wait_window "Load BibTeX") || fail "Load dialog did not appear"
-enter_path "$dialog" "$work/in.bib"
-wait_window "$work/in.bib" >/dev/null || fail "title did not become the loaded file"
+load_by_menu "Load BibTeX" "$work/in.bib"
 
-# Edit > Add reference: the form opens with the focus on its entry type
-# menu; Tab goes through Ref. ID, Key, Crossref and the short fields, Ctrl+Tab
-# leaves a multi-line field (the last two are the citation key and the other
-# fields); back in the top row, Right moves to Ok.
-menu e a
-form=$(wait_window "Add new reference") || fail "the form did not appear"
-focus_window "$form"
-xdotool key Tab Tab Tab Tab
-xdotool type --delay 10 "J. Black Box"
-xdotool key Tab Tab Tab Tab Tab
-xdotool type --delay 10 "2024"
-xdotool key Tab
-xdotool type --delay 10 "Added by keyboard"
-xdotool key ctrl+Tab
-xdotool type --delay 10 "Keys, K."
-xdotool key ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab
-xdotool key Right Right space
-wait_until no_window "Add new reference" || fail "the form did not close on Ok"
+# Edit > Add reference, by the keyboard alone.
+add_reference_by_keyboard
 wait_until focused "$main" || fail "the main window did not get the keyboard focus back"
 
 # Search > Search in all fields, for a word of the new title.

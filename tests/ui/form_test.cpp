@@ -432,37 +432,6 @@ std::string long_text(std::size_t length, unsigned seed) {
                                        << ", first difference at " << at;
 }
 
-// The slots of the form's text fields by their labels.
-const std::vector<std::pair<std::string, int>> kTextSlots = {
-    {"Key:", kKey},
-    {"Crossref:", kCrossref},
-    {"Howpublished:", kHowpublished},
-    {"Journal:", kJournal},
-    {"Volume:", kVolume},
-    {"Number:", kNumber},
-    {"Edition:", kEdition},
-    {"Month:", kMonth},
-    {"Chapter:", kChapter},
-    {"Pages:", kPages},
-    {"Year:", kYear},
-    {"Title:", kTitle},
-    {"Booktitle:", kBooktitle},
-    {"Series:", kSeries},
-    {"Type:", kType},
-    {"Author:", kAuthor},
-    {"Institution:", kInstitution},
-    {"Organization:", kOrganization},
-    {"School:", kSchool},
-    {"Editor:", kEditor},
-    {"Publisher:", kPublisher},
-    {"Address:", kAddress},
-    {"Abstract:", kAbstract},
-    {"Keyword:", kKeyword},
-    {"Note:", kNote},
-    {"Annote:", kAnnote},
-    {"Comment:", kComment},
-};
-
 class LongTexts : public ReferenceForm {
  protected:
   // Every text field of a form with its label, place, size and layout
@@ -518,9 +487,10 @@ class LongTexts : public ReferenceForm {
   void expect_texts_of(Widget shell, const Reference& reference, const std::string& type) {
     std::vector<std::string> labels = form_labels(shell);
     labels.insert(labels.begin(), {"Key:", "Crossref:"});
-    for (const auto& [label, slot] : kTextSlots) {
+    for (const auto& [label, slot] : kFormTextFields) {
       if (std::find(labels.begin(), labels.end(), label) == labels.end()) continue;
-      EXPECT_TRUE(same_text(text_of(form_field(shell, label)), std::string(reference.text(slot).value_or(""))))
+      EXPECT_TRUE(
+          same_text(text_of(form_field(shell, std::string(label))), std::string(reference.text(slot).value_or(""))))
           << label << " in " << type;
     }
   }
@@ -590,14 +560,14 @@ TEST_F(LongTexts, EveryFieldAt100KBIsShownWholeInEveryLayout) {
   const std::vector<std::vector<std::string>> empty = empty_layouts(types);
   ASSERT_EQ(empty.size(), types.size());
   std::string bibtex = "@incollection{1,\n";
-  for (const auto& [label, slot] : kTextSlots) {
+  for (const auto& [label, slot] : kFormTextFields) {
     bibtex +=
         "  " + std::string(field_name(slot)) + " = {" + long_text(100 * 1024, static_cast<unsigned>(slot)) + "},\n";
   }
   load_directly(bibtex + "}\n");
   ASSERT_EQ(ui::database().ref_count(), 1U);
   const Reference before = ui::database().reference(0);
-  for (const auto& [label, slot] : kTextSlots) {
+  for (const auto& [label, slot] : kFormTextFields) {
     ASSERT_TRUE(
         same_text(std::string(before.text(slot).value_or("")), long_text(100 * 1024, static_cast<unsigned>(slot))))
         << label;

@@ -12,9 +12,47 @@
 #include <string_view>
 #include <vector>
 
+#include "core/fields.h"
 #include "support/temp_dir.h"
 
 namespace refloom::testing {
+
+// The form's text fields below its top row, by their labels as users see
+// them, with the slot each shows (not the citation key and the other
+// fields, which have widget names of their own).
+struct FormTextField {
+  std::string_view label;
+  int slot;
+};
+inline constexpr FormTextField kFormTextFields[] = {
+    {"Key:", kKey},
+    {"Crossref:", kCrossref},
+    {"Howpublished:", kHowpublished},
+    {"Journal:", kJournal},
+    {"Volume:", kVolume},
+    {"Number:", kNumber},
+    {"Edition:", kEdition},
+    {"Month:", kMonth},
+    {"Chapter:", kChapter},
+    {"Pages:", kPages},
+    {"Year:", kYear},
+    {"Title:", kTitle},
+    {"Booktitle:", kBooktitle},
+    {"Series:", kSeries},
+    {"Type:", kType},
+    {"Author:", kAuthor},
+    {"Institution:", kInstitution},
+    {"Organization:", kOrganization},
+    {"School:", kSchool},
+    {"Editor:", kEditor},
+    {"Publisher:", kPublisher},
+    {"Address:", kAddress},
+    {"Abstract:", kAbstract},
+    {"Keyword:", kKeyword},
+    {"Note:", kNote},
+    {"Annote:", kAnnote},
+    {"Comment:", kComment},
+};
 
 // A fixture that builds the real main window on the test display (under a
 // window manager) and drives it with real input through XTest. Any Xt or

@@ -161,43 +161,6 @@ const WideCharacter kWideCharacters[] = {
     {"\xE5\x8C\x97", 0x1005317},
 };
 
-// The form's labels and the slots they show, as the form's layout tables
-// give them.
-struct LabelSlot {
-  std::string_view label;
-  int slot;
-};
-constexpr LabelSlot kLabelSlots[] = {
-    {"Ref. ID:", kRefIdSlot},
-    {"Key:", kKey},
-    {"Crossref:", kCrossref},
-    {"Howpublished:", kHowpublished},
-    {"Journal:", kJournal},
-    {"Volume:", kVolume},
-    {"Number:", kNumber},
-    {"Edition:", kEdition},
-    {"Month:", kMonth},
-    {"Chapter:", kChapter},
-    {"Pages:", kPages},
-    {"Year:", kYear},
-    {"Title:", kTitle},
-    {"Booktitle:", kBooktitle},
-    {"Series:", kSeries},
-    {"Type:", kType},
-    {"Author:", kAuthor},
-    {"Institution:", kInstitution},
-    {"Organization:", kOrganization},
-    {"School:", kSchool},
-    {"Editor:", kEditor},
-    {"Publisher:", kPublisher},
-    {"Address:", kAddress},
-    {"Abstract:", kAbstract},
-    {"Keyword:", kKeyword},
-    {"Note:", kNote},
-    {"Annote:", kAnnote},
-    {"Comment:", kComment},
-};
-
 // The fields that hold several lines (the rows and the bottom block).
 bool multi_line(int slot) {
   switch (slot) {
@@ -224,8 +187,9 @@ bool multi_line(int slot) {
 }
 
 int slot_of_label(std::string_view label) {
-  for (const LabelSlot& entry : kLabelSlots) {
-    if (entry.label == label) return entry.slot;
+  if (label == "Ref. ID:") return kRefIdSlot;
+  for (const FormTextField& field : kFormTextFields) {
+    if (field.label == label) return field.slot;
   }
   // Below the bottom block, with widget names of their own.
   if (label == "Citation key:") return kCitationKeyText;
